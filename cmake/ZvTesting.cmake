@@ -1,0 +1,62 @@
+# Test helpers shared by every test folder.
+#
+#   zv_add_gtest(name SOURCES a.cpp b.cpp LIBS lib... [WINDOWS_ONLY] [NATIVE_ONLY] [TIMEOUT s]
+#                [RUN_SERIAL] [FIXTURES f...] [LOCKS l...])
+#
+# LOCKS names shared resources: "debug_stream" for tests that read the debugger
+# stream or change the shared "ZvConfig.ini".
+#
+# Builds a GoogleTest program and registers it with CTest. In the Windows build the
+# program runs under Wine (the toolchain's emulator) and needs the Wine platform fixture.
+
+set(ZV_WINE_STATE_DIR "${CMAKE_BINARY_DIR}/wine-state")
+
+macro(zv_setup_gtest)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  if(EXISTS /usr/src/googletest/CMakeLists.txt)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  else()
+    message(FATAL_ERROR "GoogleTest sources not found in /usr/src/googletest: run tools/bootstrap.sh")
+  endif()
+
+  if(WIN32)
+    add_test(NAME wine_platform_start
+             COMMAND bash ${CMAKE_SOURCE_DIR}/tests/harness/wine-env.sh start ${ZV_WINE_STATE_DIR})
+    set_tests_properties(wine_platform_start PROPERTIES FIXTURES_SETUP wine_platform TIMEOUT 300)
+    add_test(NAME wine_platform_stop
+             COMMAND bash ${CMAKE_SOURCE_DIR}/tests/harness/wine-env.sh stop ${ZV_WINE_STATE_DIR})
+    set_tests_properties(wine_platform_stop PROPERTIES FIXTURES_CLEANUP wine_platform TIMEOUT 60)
+  endif()
+endmacro()
+
+function(zv_add_gtest name)
+  cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY;RUN_SERIAL" "TIMEOUT" "SOURCES;LIBS;FIXTURES;LOCKS" ${ARGN})
+  if(T_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(T_NATIVE_ONLY AND WIN32)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} zv_test_support GTest::gmock GTest::gtest_main zv_warnings)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(WIN32)
+    set_tests_properties(${name} PROPERTIES
+      FIXTURES_REQUIRED "wine_platform;${T_FIXTURES}"
+      ENVIRONMENT "ZV_WINE_STATE=${ZV_WINE_STATE_DIR}")
+  elseif(T_FIXTURES)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
+  endif()
+  if(T_LOCKS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+  endif()
+  if(T_RUN_SERIAL)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
+endfunction()
