@@ -1,0 +1,34 @@
+#pragma once
+// zvtool's commands: each file registers its own with ZVTOOL_COMMAND.
+#include <string>
+#include <vector>
+
+namespace zvtool {
+
+using Args = std::vector<std::wstring>; // the arguments after the command name
+
+struct Command {
+    const char* name;
+    const char* usage;   // one line: the arguments
+    const char* summary; // one line: what it does
+    int (*run)(const Args& args);
+};
+
+void Register(const Command& command);
+const std::vector<Command>& Commands();
+
+// Output as UTF-8 on standard output / standard error, LF line ends, flushed.
+void Out(const std::wstring& text);
+void Err(const std::wstring& text);
+
+// A usage error: prints it with the command's usage line and returns exit code 2.
+int UsageError(const char* command, const std::wstring& message);
+
+struct Registrar {
+    explicit Registrar(const Command& c) { Register(c); }
+};
+
+} // namespace zvtool
+
+#define ZVTOOL_COMMAND(ident, name, usage, summary, fn) \
+    static const ::zvtool::Registrar zvtool_registrar_##ident({name, usage, summary, fn})
