@@ -1,0 +1,46 @@
+// zvtool sign: writes FILE.sig for each FILE, as the update server publishes them (native build).
+#include "command.h"
+#include "openssl_rsa.h"
+
+#include "updater/transfer/text_helpers.h"
+
+namespace {
+
+int Sign(const zvtool::Args& args)
+{
+    std::wstring keyPath;
+    std::vector<std::wstring> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == L"--key" && i + 1 < args.size())
+            keyPath = args[++i];
+        else if (args[i].rfind(L"--", 0) == 0)
+            return zvtool::UsageError("sign", L"unexpected argument '" + args[i] + L"'");
+        else
+            files.push_back(args[i]);
+    }
+    if (keyPath.empty() || files.empty()) return zvtool::UsageError("sign", L"--key and at least one FILE are required");
+
+    zvtool::Signer signer;
+    std::wstring error;
+    if (!signer.LoadKey(zv::ToUtf8(keyPath), error)) {
+        zvtool::Err(L"zvtool sign: " + error + L"\n");
+        return 1;
+    }
+    int failures = 0;
+    for (const auto& file : files) {
+        std::vector<unsigned char> signature;
+        if (!signer.SignFile(zv::ToUtf8(file), signature, error) ||
+            !zvtool::WriteSignatureFile(zv::ToUtf8(file), signature, error)) {
+            zvtool::Err(L"zvtool sign: " + error + L"\n");
+            ++failures;
+            continue;
+        }
+        zvtool::Out(L"signed: " + file + L".sig\n");
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+ZVTOOL_COMMAND(sign, "sign", "--key KEY.pem FILE...", "write FILE.sig: RSA PKCS#1 v1.5 over MD5, hexadecimal in CryptoAPI byte order",
+               Sign);

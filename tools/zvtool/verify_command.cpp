@@ -1,0 +1,50 @@
+// zvtool verify: is FILE accepted with this public key? The Windows build asks the
+// product's own check (CryptoAPI), the native build an independent one (OpenSSL).
+#include "command.h"
+
+#include "updater/transfer/text_helpers.h"
+
+#ifdef _WIN32
+#include "updater/transfer/signature_auth.h"
+#else
+#include "openssl_rsa.h"
+#endif
+
+namespace {
+
+int Verify(const zvtool::Args& args)
+{
+    std::wstring keyPath;
+    std::vector<std::wstring> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == L"--key" && i + 1 < args.size())
+            keyPath = args[++i];
+        else if (args[i].rfind(L"--", 0) == 0)
+            return zvtool::UsageError("verify", L"unexpected argument '" + args[i] + L"'");
+        else
+            files.push_back(args[i]);
+    }
+    if (keyPath.empty() || files.empty() || files.size() > 2)
+        return zvtool::UsageError("verify", L"--key, FILE and at most one SIGFILE are required");
+    const std::wstring& file = files[0];
+    std::wstring sigFile = files.size() == 2 ? files[1] : file + L".sig";
+
+#ifdef _WIN32
+    PubKeyResource key;
+    key.keyFilePath = keyPath;
+    zv::AuthStatus status = zv::CheckFileSignature(file, sigFile, &key);
+#else
+    zv::AuthStatus status = zvtool::VerifyFileWithOpenSsl(zv::ToUtf8(keyPath), zv::ToUtf8(file), zv::ToUtf8(sigFile));
+#endif
+    if (status == zv::AuthStatus::kVerified) {
+        zvtool::Out(L"verified: " + file + L"\n");
+        return 0;
+    }
+    zvtool::Out(L"NOT verified: " + file + L": " + zv::AuthStatusText(status) + L"\n");
+    return 1;
+}
+
+} // namespace
+
+ZVTOOL_COMMAND(verify, "verify", "--key quorkey.pub FILE [SIGFILE]",
+               "check FILE against SIGFILE (default FILE.sig); exit 0 when verified, 1 when not", Verify);
