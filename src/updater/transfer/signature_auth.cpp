@@ -1,39 +1,18 @@
 #include "updater/transfer/signature_auth.h"
 
 #include "framework/file.h"
-#include "framework/handle.h"
+#include "updater/transfer/crypt_handles.h"
 #include "updater/transfer/file_helpers.h"
 #include "updater/transfer/pubkey_blob.h"
-
-#include <windows.h>
-#include <wincrypt.h>
 
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-struct CryptProvTraits {
-    using Handle = HCRYPTPROV;
-    static Handle Invalid() noexcept { return 0; }
-    static bool IsValid(Handle h) noexcept { return h != 0; }
-    static void Close(Handle h) noexcept { ::CryptReleaseContext(h, 0); }
-};
-struct CryptKeyTraits {
-    using Handle = HCRYPTKEY;
-    static Handle Invalid() noexcept { return 0; }
-    static bool IsValid(Handle h) noexcept { return h != 0; }
-    static void Close(Handle h) noexcept { ::CryptDestroyKey(h); }
-};
-struct CryptHashTraits {
-    using Handle = HCRYPTHASH;
-    static Handle Invalid() noexcept { return 0; }
-    static bool IsValid(Handle h) noexcept { return h != 0; }
-    static void Close(Handle h) noexcept { ::CryptDestroyHash(h); }
-};
-using CCryptProv = fw::UniqueHandle<CryptProvTraits>;
-using CCryptKey = fw::UniqueHandle<CryptKeyTraits>;
-using CCryptHash = fw::UniqueHandle<CryptHashTraits>;
+using zv::CCryptHash;
+using zv::CCryptKey;
+using zv::CCryptProv;
 
 // Bytes handed to CryptHashData in one call, and read from a file at a time.
 constexpr size_t kHashChunk = 256 * 1024;
@@ -73,10 +52,11 @@ public:
 
     zv::AuthStatus Finish(const unsigned char* signature, size_t length)
     {
+        // Any refusal here is about the signature: a value the key cannot have produced
+        // comes back as NTE_FAIL under Wine rather than NTE_BAD_SIGNATURE.
         if (::CryptVerifySignatureW(m_hash.Get(), signature, static_cast<DWORD>(length), m_key.Get(), nullptr, 0))
             return zv::AuthStatus::kVerified;
-        return ::GetLastError() == static_cast<DWORD>(NTE_BAD_SIGNATURE) ? zv::AuthStatus::kMismatch
-                                                                         : zv::AuthStatus::kProviderFailure;
+        return zv::AuthStatus::kMismatch;
     }
 
 private:
