@@ -29,7 +29,7 @@ public:
         std::vector<unsigned char> blob = source.GetKeyBlob();
         if (blob.empty()) return zv::AuthStatus::kKeyMissing;
         // Only a well-formed public key reaches CryptoAPI: a private-key blob would be
-        // imported into the container, a truncated one read past its end.
+        // imported into the container, a truncated or padded one is no key at all.
         auto parsed = zv::ParsePublicKeyBlob(blob.data(), blob.size());
         if (!parsed) return zv::AuthStatus::kKeyInvalid;
         if (signatureLength != parsed->bits / 8) return zv::AuthStatus::kSignatureSizeWrong;
@@ -132,8 +132,8 @@ AuthStatus CheckSignature(const unsigned char* data, size_t dataLength, const un
                           size_t signatureLength, const PubKeyResource* key) noexcept
 {
     if (key == nullptr) return AuthStatus::kNoKeySource;
-    if ((data == nullptr && dataLength > 0) || signature == nullptr || signatureLength == 0)
-        return AuthStatus::kSignatureMalformed;
+    if (data == nullptr && dataLength > 0) return AuthStatus::kDataUnreadable;
+    if (signature == nullptr || signatureLength == 0) return AuthStatus::kSignatureMalformed;
     try {
         Verifier verifier;
         AuthStatus status = verifier.Begin(*key, signatureLength);
