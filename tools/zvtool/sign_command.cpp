@@ -1,5 +1,6 @@
 // zvtool sign: writes FILE.sig for each FILE, as the update server publishes them (native build).
 #include "command.h"
+#include "key_args.h"
 #include "openssl_rsa.h"
 
 #include "updater/transfer/text_helpers.h"
@@ -8,16 +9,10 @@ namespace {
 
 int Sign(const zvtool::Args& args)
 {
-    std::wstring keyPath;
-    std::vector<std::wstring> files;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == L"--key" && i + 1 < args.size())
-            keyPath = args[++i];
-        else if (args[i].rfind(L"--", 0) == 0)
-            return zvtool::UsageError("sign", L"unexpected argument '" + args[i] + L"'");
-        else
-            files.push_back(args[i]);
-    }
+    zvtool::KeyArgs parsed;
+    if (int usage = zvtool::ParseKeyArgs("sign", args, parsed)) return usage;
+    const std::wstring& keyPath = parsed.key;
+    const std::vector<std::wstring>& files = parsed.files;
     if (keyPath.empty() || files.empty()) return zvtool::UsageError("sign", L"--key and at least one FILE are required");
 
     zvtool::Signer signer;

@@ -1,6 +1,7 @@
 // zvtool verify: is FILE accepted with this public key? The Windows build asks the
 // product's own check (CryptoAPI), the native build an independent one (OpenSSL).
 #include "command.h"
+#include "key_args.h"
 
 #include "updater/transfer/text_helpers.h"
 
@@ -14,16 +15,10 @@ namespace {
 
 int Verify(const zvtool::Args& args)
 {
-    std::wstring keyPath;
-    std::vector<std::wstring> files;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == L"--key" && i + 1 < args.size())
-            keyPath = args[++i];
-        else if (args[i].rfind(L"--", 0) == 0)
-            return zvtool::UsageError("verify", L"unexpected argument '" + args[i] + L"'");
-        else
-            files.push_back(args[i]);
-    }
+    zvtool::KeyArgs parsed;
+    if (int usage = zvtool::ParseKeyArgs("verify", args, parsed)) return usage;
+    const std::wstring& keyPath = parsed.key;
+    const std::vector<std::wstring>& files = parsed.files;
     if (keyPath.empty() || files.empty() || files.size() > 2)
         return zvtool::UsageError("verify", L"--key, FILE and at most one SIGFILE are required");
     const std::wstring& file = files[0];
