@@ -119,6 +119,14 @@ open(sys.argv[2], 'w').write(b.hex().upper() + '\n')
 PY
 check "signature in the other byte order" 1 "$mismatch" "$key" "$data/hello.txt" "$work/reversed.sig"
 
+python3 -c 'print("FF" * 256)' > "$work/all-ones.sig"
+check "signature larger than the modulus" 1 "$mismatch" "$key" "$data/hello.txt" "$work/all-ones.sig"
+python3 -c 'print("00" * 256)' > "$work/all-zero.sig"
+check "signature of zeros" 1 "$mismatch" "$key" "$data/hello.txt" "$work/all-zero.sig"
+cp "$data/hello.txt" "$work/name with spaces.txt"
+cp "$data/hello.txt.sig" "$work/name with spaces.txt.sig"
+check "paths with spaces" 0 "$ok" "$key" "$work/name with spaces.txt"
+
 # Missing files (the product retries opening for a few seconds first).
 check "missing signature file" 1 "signature file cannot be read" "$key" "$data/hello.txt" "$work/no-such.sig"
 check "missing data file" 1 "data file cannot be read" "$key" "$work/no-such.txt" "$data/hello.txt.sig"

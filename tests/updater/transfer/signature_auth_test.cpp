@@ -212,6 +212,18 @@ TEST_F(SignatureAuth, DataStillBeingWrittenIsNotAuthenticated)
     EXPECT_EQ(zv::CheckFileSignature(path, Data(L"payload.bin.sig"), &testKey), AuthStatus::kDataUnreadable);
 }
 
+TEST_F(SignatureAuth, PathsOutsideTheAnsiCodePage)
+{
+    // "Zürich-ключ" and "данные" in UTF-16: the files are opened by their wide names.
+    std::wstring keyPath = dir.File(L"Z\u00fcrich-\u043a\u043b\u044e\u0447.pub");
+    std::wstring dataPath = dir.File(L"\u0434\u0430\u043d\u043d\u044b\u0435.bin");
+    zvtest::WriteFileBytes(keyPath, zvtest::ReadFileBytes(Data(L"test_key.pub")));
+    zvtest::WriteFileBytes(dataPath, zvtest::ReadFileBytes(Data(L"payload.bin")));
+    zvtest::WriteFileBytes(dataPath + L".sig", zvtest::ReadFileBytes(Data(L"payload.bin.sig")));
+    PubKeyResource key = FileKey(keyPath);
+    EXPECT_EQ(AuthenticateFile(dataPath, dataPath + L".sig", &key), 1);
+}
+
 std::vector<std::wstring> g_lines;
 void Collect(const wchar_t* line)
 {
