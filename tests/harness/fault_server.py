@@ -10,12 +10,16 @@ chooses the behaviour; numbers come from the query (len, extra, after, chunk, de
   /nolength?len=N                     200 without Content-Length, then close
   /longer?len=N&extra=M               announces N bytes, sends N+M
   /reset?len=N&after=K                announces N, sends K, then resets the connection
+  /short?len=N&after=K                announces N, sends K, then closes the connection
   /norange?len=N                      the whole body with 200, whatever Range says
   /range-error?len=N                  200 for a whole request, 503 for a ranged one
   /trickle?len=N&chunk=C&delay=MS     C bytes every MS milliseconds
   /stall?len=N&after=K                announces N, sends K, then says nothing more
   /hang                               reads the request and never answers
   /absurd?cl=N                        announces N bytes (default: more than 32 bits), sends 100
+  /nohead?len=N                       405 to HEAD, the body to GET
+
+HEAD gets the same status and headers as GET, and no body.
 
 Bodies are content(N): byte i is (i * 131 + 7) mod 256.
 """
@@ -35,8 +39,13 @@ def content(n):
     return bytes((i * 131 + 7) % 256 for i in range(n))
 
 
+class HeadersSent(Exception):
+    """A HEAD request ends once its headers are out."""
+
+
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    head_only = False
 
     def log_message(self, fmt, *args):
         sys.stderr.write("fault_server: %s\n" % (fmt % args))
@@ -58,8 +67,22 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
+        if self.head_only:
+            raise HeadersSent()
+
+    def do_HEAD(self):
+        # One handler serves every request of a connection: say which kind each is.
+        self.head_only = True
+        try:
+            self.dispatch()
+        except HeadersSent:
+            pass
 
     def do_GET(self):
+        self.head_only = False
+        self.dispatch()
+
+    def dispatch(self):
         url = urlsplit(self.path)
         self.query = parse_qs(url.query)
         route = getattr(self, "route_" + url.path.strip("/").replace("-", "_"), None)
@@ -96,8 +119,22 @@ class Handler(BaseHTTPRequestHandler):
         self.connection.close()
         self.close_connection = True
 
+    def route_short(self):
+        n, after = self.q("len", 100000), self.q("after", 30000)
+        self.head(200, n, close=True)
+        self.wfile.write(content(after))
+
     def route_norange(self):
         n = self.q("len", 100000)
+        self.head(200, n)
+        self.wfile.write(content(n))
+
+    def route_nohead(self):
+        n = self.q("len", 5000)
+        if self.head_only:
+            self.head_only = False
+            self.head(405, 0, last_modified=False, extra=[("Allow", "GET")])
+            return
         self.head(200, n)
         self.wfile.write(content(n))
 

@@ -8,7 +8,7 @@
 
 int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownloadRequest& request, int& cancelled,
                           int& connectionError, const std::wstring& cancelEventName, ZvLib_IDownloadEvents* sink,
-                          const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats)
+                          const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats, int* httpStatus)
 {
     int result = 0;
     cancelled = 0;
@@ -100,5 +100,6 @@ int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownload
     ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---< Downloader-cacher (%d)(0x%x):                          Bytes downloaded: %10d to %10d.  (downloaded %10d bytes (%d MB)).\n",
                 tid, xtid, static_cast<int>(downloadedStart), static_cast<int>(downloadedEnd),
                 static_cast<int>(downloaded), static_cast<int>(downloaded >> 20));
+    if (httpStatus) *httpStatus = grab.status;
     return result;
 }

@@ -56,7 +56,8 @@ public:
 
 // Fetches request.payloadUrl into request.payloadPath through the cache: reuses a
 // complete payload, continues a partial one, or starts again. 1 when P is complete.
+// httpStatus, when given, receives the last response's status code.
 int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownloadRequest& request, int& cancelled,
                           int& connectionError, const std::wstring& cancelEventName, ZvLib_IDownloadEvents* sink,
-                          const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats);
+                          const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats, int* httpStatus = nullptr);
 #endif

@@ -231,7 +231,7 @@ int priv_CWebGrab::OpenSession(const std::wstring& agentName)
 // Opens a GET request for url and sends it. Failure means the server could not be
 // reached or did not answer in time: a connection error.
 int priv_CWebGrab::SendRequest(Request& request, const std::wstring& url, const std::wstring& extraHeaders,
-                               int& connectionError)
+                               int& connectionError, const wchar_t* verb)
 {
     auto fail = [&](DWORD error) {
         errorText = InetErrorText(error);
@@ -264,7 +264,7 @@ int priv_CWebGrab::SendRequest(Request& request, const std::wstring& url, const 
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
     const wchar_t* accept[] = {L"*/*", nullptr};
     request.handle.Reset(
-        ::HttpOpenRequestW(request.connection.Get(), L"GET", object.c_str(), nullptr, nullptr, accept, flags, 1));
+        ::HttpOpenRequestW(request.connection.Get(), verb, object.c_str(), nullptr, nullptr, accept, flags, 1));
     if (!request.handle) return fail(::GetLastError());
 
     // Only a time-out on the request handle is honoured everywhere: without it a
@@ -291,11 +291,23 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     connectionError = 0;
     if (!session && !OpenSession(agentName)) return 0;
 
+    // The size query asks for the headers only. A GET whose body is never read would
+    // still move the body: WinINet drains it to keep the connection, and a server pushes
+    // what the socket buffers hold. Servers that refuse HEAD get a GET that closes.
     Request request;
-    if (!SendRequest(request, url, std::wstring(), connectionError)) {
+    if (!SendRequest(request, url, std::wstring(), connectionError, L"HEAD")) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
                     errorText.c_str());
         return 0;
+    }
+    int headStatus = QueryStatus(request.Get());
+    if (headStatus == 405 || headStatus == 501) {
+        request.Close();
+        if (!SendRequest(request, url, L"Connection: close\r\n", connectionError, L"GET")) {
+            ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
+                        errorText.c_str());
+            return 0;
+        }
     }
 
     bool hasLastModified = QueryText(request.Get(), HTTP_QUERY_LAST_MODIFIED, lastModified);
@@ -400,6 +412,17 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         status = QueryStatus(request);
         QueryText(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers);
         loop.request->Close();
+        if (!cancelled && loop.base + received < loop.bound) {
+            // The connection ended before the announced length: a broken transfer,
+            // not a complete file.
+            errorText = zv::Format(256, L"connection closed after %u of %u bytes", loop.base + received, loop.bound);
+            *loop.connectionError = 1;
+            ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught: CInternetException while reading "
+                                     L"CHttpFile.  Likely is an OK runtime condition.\n");
+            ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", errorText.c_str());
+            if (loop.sink) loop.sink->OnItemError(id, errorText);
+            return 0;
+        }
         if (cancelled) {
             *loop.cancelled = 1;
             ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ---- Downloader (%d)(0x%x): transfer cancelled after %u bytes.\n",
@@ -447,7 +470,7 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
 
     Request request;
     int64_t sent = CounterMicros();
-    if (!SendRequest(request, url, extra, connectionError)) {
+    if (!SendRequest(request, url, extra, connectionError, L"GET")) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: ++++++ CException caught: CInternetException, while opening "
                                  L"URL (CHttpFile).  Possibly is a connection error.  Likely is an OK runtime "
                                  L"condition.\n");
@@ -551,7 +574,7 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
     if (!session && !OpenSession(agentName)) return 0;
     Request request;
     int64_t sent = CounterMicros();
-    if (!SendRequest(request, url, std::wstring(), connectionError)) {
+    if (!SendRequest(request, url, std::wstring(), connectionError, L"GET")) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: cannot open '%s': '%s'\n", url.c_str(), errorText.c_str());
         return 0;
     }
@@ -590,7 +613,8 @@ int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& r
 
 int HttpGrabFile(ZvLib_CDownloader* /*downloader*/, int id, const std::wstring& url, const std::wstring& localPath,
                  const std::wstring& agentName, int notify, int& cancelled, int& connectionError,
-                 ZvLib_IDownloadEvents* sink, const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats)
+                 ZvLib_IDownloadEvents* sink, const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats,
+                 int* httpStatus)
 {
     cancelled = 0;
     connectionError = 0;
@@ -646,5 +670,6 @@ int HttpGrabFile(ZvLib_CDownloader* /*downloader*/, int id, const std::wstring& 
     }
     ZvLog().Log(ZVLOG_INFO1, L"---< Downloader (%d)(0x%x):  HTTP status code: %d, size (bytes): %d, download result:%d",
                 static_cast<int>(tid), static_cast<unsigned>(tid), grab.status, static_cast<int>(remoteSize), result);
+    if (httpStatus) *httpStatus = grab.status;
     return result;
 }

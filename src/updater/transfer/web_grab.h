@@ -27,7 +27,7 @@ public:
 
     int OpenSession(const std::wstring& agentName);
 
-    // Asks for the URL without reading its body. Accepted when the answer carries
+    // Asks for the URL's headers (HEAD; GET where a server refuses HEAD). Accepted when the answer carries
     // Last-Modified or has a status below 400, and carries Content-Length or has a
     // status below 400.
     int QueryRemoteFile(const std::wstring& url, std::wstring& lastModified, uint32_t& remoteSize, int& statusOut,
@@ -62,7 +62,8 @@ private:
     class Request;
     struct ReadLoop;
     void CloseSession();
-    int SendRequest(Request& request, const std::wstring& url, const std::wstring& extraHeaders, int& connectionError);
+    int SendRequest(Request& request, const std::wstring& url, const std::wstring& extraHeaders, int& connectionError,
+                    const wchar_t* verb);
     int RunReadLoop(ReadLoop& loop);
 };
 
@@ -70,10 +71,12 @@ private:
 int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& remoteSize, int& connectionError);
 
 // Whole-file download to localPath. The cancel event kWorkCancelEventName and the
-// sink are consulted only when notify is set.
+// sink are consulted only when notify is set. httpStatus, when given, receives the
+// last response's status code.
 int HttpGrabFile(ZvLib_CDownloader* downloader, int id, const std::wstring& url, const std::wstring& localPath,
                  const std::wstring& agentName, int notify, int& cancelled, int& connectionError,
-                 ZvLib_IDownloadEvents* sink, const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats);
+                 ZvLib_IDownloadEvents* sink, const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats,
+                 int* httpStatus = nullptr);
 
 // Thread id as the fetcher's log lines print it.
 unsigned long DownloaderThreadId();

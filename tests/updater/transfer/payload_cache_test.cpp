@@ -216,10 +216,12 @@ TEST_F(Cache, NothingCachedFetchesWholeFile)
     Arrange(kSig, std::nullopt, std::nullopt, std::nullopt);
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(ReadFileBytes(P()), payload);
+    EXPECT_TRUE(ReadFileBytes(P()) == payload);
     EXPECT_FALSE(FileExists(Part(P())));
     EXPECT_EQ(ReadFileBytes(Part(S())), kSig);
     ASSERT_EQ(o.requests.size(), 2u);
+    EXPECT_EQ(o.requests[0].rfind("200 HEAD ", 0), 0u) << o.requests[0];
+    EXPECT_EQ(o.requests[1].rfind("200 GET ", 0), 0u) << o.requests[1];
     EXPECT_EQ(RangeOf(o.requests[1]), "-");
 }
 
@@ -230,7 +232,7 @@ TEST_F(Cache, InterruptedFirstDownloadResumes)
     zvtest::LogLines log(3);
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(ReadFileBytes(P()), payload);
+    EXPECT_TRUE(ReadFileBytes(P()) == payload);
     EXPECT_FALSE(FileExists(Part(P())));
     ASSERT_EQ(o.requests.size(), 2u);
     EXPECT_EQ(o.requests[1].rfind("206 GET", 0), 0u) << o.requests[1];
@@ -246,7 +248,7 @@ TEST_F(Cache, InterruptedDownloadBesideOlderPayloadResumes)
     Arrange(kSig, kSig, payload.substr(0, have), std::string("an older complete payload"));
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(ReadFileBytes(P()), payload);
+    EXPECT_TRUE(ReadFileBytes(P()) == payload);
     EXPECT_FALSE(FileExists(Part(P())));
     ASSERT_EQ(o.requests.size(), 2u);
     EXPECT_EQ(RangeOf(o.requests[1]), zv::ToUtf8(zv::Format(64, L"bytes=%u-%u", have, size - 1)));
@@ -258,7 +260,7 @@ TEST_F(Cache, CompletedPayloadIsNotFetchedAgain)
     zvtest::LogLines log(2);
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(ReadFileBytes(P()), payload);
+    EXPECT_TRUE(ReadFileBytes(P()) == payload);
     ASSERT_EQ(o.requests.size(), 1u); // the size query only
     EXPECT_EQ(log.With(L"File already here:1").size(), 1u);
     EXPECT_EQ(log.With(zv::Format(128, L"Bytes requested : %10d to %10d", 0, size)).size(), 1u);
@@ -270,7 +272,7 @@ TEST_F(Cache, ChangedSignatureDiscardsEverything)
     zvtest::LogLines log(3);
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(ReadFileBytes(P()), payload);
+    EXPECT_TRUE(ReadFileBytes(P()) == payload);
     EXPECT_EQ(ReadFileBytes(Part(S())), kSig);
     ASSERT_EQ(o.requests.size(), 2u);
     EXPECT_EQ(RangeOf(o.requests[1]), "-");
@@ -282,7 +284,7 @@ TEST_F(Cache, CompletedPayloadOfOtherLengthIsFetchedAgain)
     Arrange(kSig, kSig, std::nullopt, payload + "x");
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(ReadFileBytes(P()), payload);
+    EXPECT_TRUE(ReadFileBytes(P()) == payload);
     ASSERT_EQ(o.requests.size(), 2u);
     EXPECT_EQ(RangeOf(o.requests[1]), "-");
 }
@@ -299,7 +301,7 @@ TEST_F(Cache, DisabledCacheAlwaysFetchesWholeFile)
         zvtest::LogLines log(3);
         auto o = Fetch(Server::nginx, L"/payload.bin", L"", 0);
         EXPECT_EQ(o.result, 1) << row.what;
-        EXPECT_EQ(ReadFileBytes(P()), payload) << row.what;
+        EXPECT_TRUE(ReadFileBytes(P()) == payload) << row.what;
         ASSERT_EQ(o.requests.size(), 2u) << row.what;
         EXPECT_EQ(RangeOf(o.requests[1]), "-") << row.what;
         EXPECT_EQ(log.With(L"File already here:0").size(), 1u) << row.what;
@@ -338,7 +340,7 @@ TEST_F(Cache, CancelledDownloadResumesOnNextAttempt)
 
     auto second = Fetch();
     EXPECT_EQ(second.result, 1);
-    EXPECT_EQ(ReadFileBytes(P()), payload);
+    EXPECT_TRUE(ReadFileBytes(P()) == payload);
     ASSERT_EQ(second.requests.size(), 2u);
     EXPECT_EQ(RangeOf(second.requests[1]), zv::ToUtf8(zv::Format(64, L"bytes=%u-%u", partial.size(), size - 1)));
 }
@@ -346,16 +348,10 @@ TEST_F(Cache, CancelledDownloadResumesOnNextAttempt)
 TEST_F(Cache, FailedSizeQueryLeavesCacheUntouched)
 {
     Arrange(kSig, kSig, std::string("partial"), std::string("older"));
-    ZvLib_CDownloader downloader;
-    ZvLib_CDownloadRequest request;
-    request.payloadUrl = HttpUrl(Server::closed, L"/payload.bin");
-    request.payloadPath = P();
-    request.sigPath = S();
-    int cancelled = -1, connectionError = -1;
-    EXPECT_EQ(HttpGrabFileResumable(downloader, 1, request, cancelled, connectionError, L"", nullptr, nullptr, nullptr),
-              0);
-    EXPECT_EQ(connectionError, 1);
-    EXPECT_EQ(cancelled, 0);
+    auto o = Fetch(Server::closed);
+    EXPECT_EQ(o.result, 0);
+    EXPECT_EQ(o.connectionError, 1);
+    EXPECT_EQ(o.cancelled, 0);
     EXPECT_EQ(ReadFileBytes(Part(P())), "partial");
     EXPECT_EQ(ReadFileBytes(P()), "older");
     EXPECT_EQ(ReadFileBytes(Part(S())), kSig);
@@ -365,32 +361,20 @@ TEST_F(Cache, ServerIgnoringRangeStillYieldsWholePayload)
 {
     const uint32_t n = 120000;
     Arrange(kSig, kSig, zvtest::FaultContent(30000), std::nullopt);
-    ZvLib_CDownloader downloader;
-    ZvLib_CDownloadRequest request;
-    request.payloadUrl = HttpUrl(Server::fault, zv::Format(64, L"/norange?len=%u", n));
-    request.payloadPath = P();
-    request.sigPath = S();
-    int cancelled = -1, connectionError = -1;
-    EXPECT_EQ(HttpGrabFileResumable(downloader, 1, request, cancelled, connectionError, L"", nullptr, nullptr, nullptr),
-              1);
-    EXPECT_EQ(ReadFileBytes(P()), zvtest::FaultContent(n));
+    auto o = Fetch(Server::fault, zv::Format(64, L"/norange?len=%u", n));
+    EXPECT_EQ(o.result, 1);
+    EXPECT_TRUE(ReadFileBytes(P()) == zvtest::FaultContent(n));
 }
 
 TEST_F(Cache, BrokenTransferKeepsPartialForLater)
 {
     Arrange(kSig, std::nullopt, std::nullopt, std::nullopt);
-    ZvLib_CDownloader downloader;
-    ZvLib_CDownloadRequest request;
-    request.payloadUrl = HttpUrl(Server::fault, L"/reset?len=300000&after=100000");
-    request.payloadPath = P();
-    request.sigPath = S();
-    int cancelled = -1, connectionError = -1;
-    EXPECT_EQ(HttpGrabFileResumable(downloader, 1, request, cancelled, connectionError, L"", nullptr, nullptr, nullptr),
-              0);
-    EXPECT_EQ(connectionError, 1);
+    auto o = Fetch(Server::fault, L"/reset?len=300000&after=100000");
+    EXPECT_EQ(o.result, 0);
+    EXPECT_EQ(o.connectionError, 1);
     EXPECT_FALSE(FileExists(P()));
     std::string partial = ReadFileBytes(Part(P()));
-    EXPECT_EQ(partial, zvtest::FaultContent(partial.size()));
+    EXPECT_TRUE(partial == zvtest::FaultContent(partial.size()));
     EXPECT_EQ(ReadFileBytes(Part(S())), kSig);
 }
 

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# zvtool fetch under Wine against the test run's HTTP servers: outcome line, exit code
+# and the bytes on disk for a whole-file download, a resumable one, a continued one,
+# a missing file, a dead port and usage errors.
+#   fetch_cases.sh HTTP_STATE_DIR WORK_DIR ZVTOOL_EXE RUN_WINE
+set -uo pipefail
+state=${1:?}; work=${2:?}; zvtool=${3:?}; run_wine=${4:?}
+rm -rf "$work"; mkdir -p "$work"
+nginx="http://127.0.0.1:$(cat "$state/nginx.port")"
+closed="http://127.0.0.1:$(cat "$state/closed.port")"
+www="$state/www"
+winpath() { echo "Z:$1" | tr / '\\'; }
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# fetch NAME EXPECTED_EXIT ARGS... -> $out holds stdout, $err stderr
+fetch() {
+  local name=$1 expected=$2; shift 2
+  out=$(bash "$run_wine" "$zvtool" fetch "$@" 2>"$work/$name.err"); local rc=$?
+  err=$(cat "$work/$name.err")
+  echo "$name: exit $rc: $(echo "$out" | tail -n1)"
+  [ "$rc" -eq "$expected" ] || fail "$name: exit $rc, expected $expected"
+}
+has() { echo "$out" | tail -n1 | grep -q -- "$1" || fail "$2: outcome line lacks '$1'"; }
+
+fetch whole 0 "$nginx/payload.bin" "$(winpath "$work/whole.bin")"
+has 'result=1 cancelled=0 connection_error=0 http_status=200' whole
+has "bytes=$(stat -c %s "$www/payload.bin") " whole
+echo "$out" | tail -n1 | grep -Eq 'seconds=[0-9.]+ peak_working_set=[1-9][0-9]*$' || fail "whole: no seconds or working set"
+cmp -s "$work/whole.bin" "$www/payload.bin" || fail "whole: bytes differ"
+
+fetch resumable 0 "$nginx/payload.bin" "$(winpath "$work/res.bin")" --resumable --trace 3
+has 'result=1' resumable
+cmp -s "$work/res.bin" "$www/payload.bin" || fail "resumable: bytes differ"
+cmp -s "$work/res.bin.sig" "$www/payload.bin.sig" || fail "resumable: signature not fetched beside it"
+[ -f "$work/res.bin.sig.part" ] || fail "resumable: no fingerprint of the cache"
+echo "$err" | grep -q 'ZV: ZvLib: ---> Downloader (.*HttpGrabFileResumable:  Getting url:' || fail "resumable: no library lines at --trace 3"
+
+# A partial file of the same signature is continued, not started again.
+head -c 123456 "$www/payload.bin" > "$work/cont.bin.part"
+cp "$www/payload.bin.sig" "$work/cont.bin.sig.part"
+fetch continued 0 "$nginx/payload.bin?cont" "$(winpath "$work/cont.bin")" --resumable --trace 3
+cmp -s "$work/cont.bin" "$www/payload.bin" || fail "continued: bytes differ"
+echo "$err" | grep -q "Bytes requested :     123456 to" || fail "continued: not resumed from the partial length"
+[ ! -f "$work/cont.bin.part" ] || fail "continued: partial file left behind"
+
+fetch explicit-sig 0 "$nginx/small.txt" "$(winpath "$work/small.txt")" --sig-url "$nginx/payload.bin.sig" \
+  --sig "$(winpath "$work/small.sig")"
+cmp -s "$work/small.sig" "$www/payload.bin.sig" || fail "explicit-sig: signature not stored"
+
+fetch missing 1 "$nginx/no-such-file.bin" "$(winpath "$work/missing.bin")"
+has 'result=0 cancelled=0 connection_error=0 http_status=404' missing
+[ ! -f "$work/missing.bin" ] || fail "missing: a file was written"
+
+fetch dead-port 1 "$closed/payload.bin" "$(winpath "$work/dead.bin")" --resumable
+has 'result=0 cancelled=0 connection_error=1' dead-port
+
+fetch no-args 2
+fetch bad-trace 2 "$nginx/small.txt" x --trace 9
+fetch half-sig 2 "$nginx/small.txt" x --sig-url "$nginx/payload.bin.sig"
+fetch unknown-option 2 "$nginx/small.txt" x --fast
+
+[ "$failures" -eq 0 ] && echo "fetch cases: all passed" || { echo "fetch cases: $failures failed"; exit 1; }

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Throughput and memory of the updater's download path against curl, on loopback.
+#
+#   tools/bench-fetch.sh [ROUNDS]      (default 5; needs build/windows built)
+#
+# Serves a 256 MiB payload from a private nginx and fetches it, alternating, with
+# `zvtool fetch --resumable` (under Wine, signature then payload through the download
+# cache) and with `curl -o`. Prints per-round times and the throughput ratio ours/curl,
+# whole-process (Wine start included) and transfer-only (zvtool's own seconds against
+# curl's time_total), then the peak working set of a 256 MiB and a 16 MiB download.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+rounds=${1:-5}
+work="$root/build/bench-fetch"
+zvtool="$root/build/windows/tools/zvtool.exe"
+[ -f "$zvtool" ] || { echo "bench-fetch: build the windows preset first ($zvtool missing)" >&2; exit 2; }
+mkdir -p "$work/www" "$work/out"
+
+cleanup() {
+  bash "$root/tests/harness/nginx.sh" stop "$work/nginx" || true
+  bash "$root/tests/harness/wine-env.sh" stop "$work/wine" >/dev/null || true
+}
+trap cleanup EXIT
+
+make_payload() { # name MiB
+  if [ ! -f "$work/www/$1" ] || [ "$(stat -c %s "$work/www/$1")" -ne $(($2 * 1048576)) ]; then
+    head -c $(($2 * 1048576)) /dev/urandom > "$work/www/$1"
+  fi
+  printf '%s\r\n' "$(head -c 128 /dev/urandom | od -An -tx1 | tr -d ' \n' | tr a-f A-F)" > "$work/www/$1.sig"
+}
+make_payload big.bin 256
+make_payload small.bin 16
+
+bash "$root/tests/harness/wine-env.sh" start "$work/wine" >/dev/null
+bash "$root/tests/harness/nginx.sh" start "$work/nginx" "$work/www" >/dev/null
+port=$(cat "$work/nginx/port")
+export ZV_WINE_STATE="$work/wine"
+winpath() { echo "Z:$1" | tr / '\\'; }
+
+now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
+fetch_ours() { # url outfile -> prints the outcome line
+  rm -f "$2" "$2.part" "$2.sig" "$2.sig.part"
+  bash "$root/tests/harness/run-wine.sh" "$zvtool" fetch --resumable "$1" "$(winpath "$2")" 2>/dev/null | grep '^fetch:'
+}
+field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
+
+url="http://127.0.0.1:$port/big.bin"
+size=$(stat -c %s "$work/www/big.bin")
+ours_total=0; curl_total=0; ours_xfer=0; curl_xfer=0
+printf '%-6s %12s %12s %12s %12s\n' round ours_s curl_s ours_xfer_s curl_xfer_s
+for r in $(seq 1 "$rounds"); do
+  t0=$(now); line=$(fetch_ours "$url" "$work/out/ours.bin"); t1=$(now)
+  [ "$(echo "$line" | field result)" = 1 ] || { echo "bench-fetch: zvtool failed: $line" >&2; exit 1; }
+  cmp -s "$work/out/ours.bin" "$work/www/big.bin" || { echo "bench-fetch: zvtool's copy differs" >&2; exit 1; }
+  ours_s=$(calc "$t1 - $t0"); ours_x=$(echo "$line" | field seconds)
+  rm -f "$work/out/curl.bin"
+  t0=$(now); curl_x=$(curl -s -o "$work/out/curl.bin" -w '%{time_total}' "$url"); t1=$(now)
+  curl_s=$(calc "$t1 - $t0")
+  printf '%-6s %12.3f %12.3f %12.3f %12.3f\n' "$r" "$ours_s" "$curl_s" "$ours_x" "$curl_x"
+  ours_total=$(calc "$ours_total + $ours_s"); curl_total=$(calc "$curl_total + $curl_s")
+  ours_xfer=$(calc "$ours_xfer + $ours_x"); curl_xfer=$(calc "$curl_xfer + $curl_x")
+done
+mib=$(calc "$size / 1048576")
+printf 'throughput MiB/s: ours %.0f, curl %.0f (whole process)\n' \
+  "$(calc "$mib * $rounds / $ours_total")" "$(calc "$mib * $rounds / $curl_total")"
+printf 'ratio ours/curl, whole process: %.2f (goal >= 0.8)\n' "$(calc "$curl_total / $ours_total")"
+printf 'ratio ours/curl, transfer only: %.2f\n' "$(calc "$curl_xfer / $ours_xfer")"
+
+big=$(fetch_ours "$url" "$work/out/ours.bin" | field peak_working_set)
+small=$(fetch_ours "http://127.0.0.1:$port/small.bin" "$work/out/small.bin" | field peak_working_set)
+diff=$(( big - small ))
+printf 'peak working set: 256 MiB download %d bytes, 16 MiB download %d bytes, difference %.2f MiB (goal < 8)\n' \
+  "$big" "$small" "$(calc "$diff / 1048576")"
+rm -f "$work/out/"*
