@@ -4,8 +4,9 @@
 // delay the cancel test between reads; a small read on a fast link wastes time in
 // calls. Each read asks for what is already available, or for what the link has lately
 // delivered in kTargetMicros, whichever is more, within [1, kMaxRead]. The estimate
-// may at most double from one read to the next, so a burst of buffered data on a slow
-// link cannot make the next read wait for long.
+// falls at once to a slower read and rises gently, and the size may at most double
+// from one read to the next: after a burst of buffered data on a slow link, a single
+// read waits for the link before reads are small again.
 #include <algorithm>
 #include <cstdint>
 
@@ -13,7 +14,7 @@ namespace zv {
 
 class ReadSizer {
 public:
-    static constexpr uint32_t kMaxRead = 1u << 20;
+    static constexpr uint32_t kMaxRead = 4u << 20;
     static constexpr uint32_t kInitialTarget = 1024;
     static constexpr uint64_t kTargetMicros = 25000;
 
@@ -28,7 +29,7 @@ public:
     {
         if (got == 0) return;
         double sample = static_cast<double>(got) * 1e6 / static_cast<double>(std::max<uint64_t>(micros, 1));
-        m_bytesPerSecond = m_reads++ == 0 ? sample : 0.5 * m_bytesPerSecond + 0.5 * sample;
+        m_bytesPerSecond = (m_reads++ == 0 || sample < m_bytesPerSecond) ? sample : 0.5 * m_bytesPerSecond + 0.5 * sample;
         double byRate = m_bytesPerSecond * static_cast<double>(kTargetMicros) / 1e6;
         double limit = std::min<double>(2.0 * m_target, kMaxRead);
         m_target = static_cast<uint32_t>(std::clamp(byRate, 1.0, limit));

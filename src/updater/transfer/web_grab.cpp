@@ -13,8 +13,13 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cwchar>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -111,6 +116,8 @@ int64_t CounterMicros()
     return static_cast<int64_t>(static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(frequency));
 }
 
+constexpr uint32_t kAskAvailableBelow = 256 * 1024;
+
 } // namespace
 
 unsigned long DownloaderThreadId()
@@ -131,11 +138,15 @@ public:
     }
 };
 
-// Where the body goes: memory or the end of a file.
+// Where the body goes: memory or the end of a file. Store may go on using the data
+// until the next call; Flush waits for what is under way and raises its failure;
+// Settle waits and raises nothing.
 class priv_CWebGrab::BodyStore {
 public:
     virtual ~BodyStore() = default;
     virtual void Store(const char* data, uint32_t count) = 0;
+    virtual void Flush() {}
+    virtual void Settle() noexcept {}
     // The server ignored the requested range: start the target again.
     virtual void Restart() = 0;
 };
@@ -152,18 +163,80 @@ private:
     std::string& m_body;
 };
 
+// Writes on a thread of its own, so the next read overlaps the disk write of the
+// last one. One write is under way at a time.
 class FileStore : public priv_CWebGrab::BodyStore {
 public:
     explicit FileStore(fw::CFile& file) : m_file(file) {}
-    void Store(const char* data, uint32_t count) override { m_file.Write(data, count); }
+    ~FileStore() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable()) m_thread.join();
+    }
+    void Store(const char* data, uint32_t count) override
+    {
+        Flush();
+        if (!m_thread.joinable()) m_thread = std::thread([this] { Run(); });
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_data = data;
+            m_count = count;
+            m_busy = true;
+        }
+        m_changed.notify_all();
+    }
+    void Flush() override
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return !m_busy; });
+        if (m_error) std::rethrow_exception(std::exchange(m_error, nullptr));
+    }
+    void Settle() noexcept override
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return !m_busy; });
+    }
     void Restart() override
     {
+        Flush();
         m_file.SetLength(0);
         m_file.Seek(0, fw::CFile::begin);
     }
 
 private:
+    void Run() noexcept
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_busy || m_stop; });
+            if (!m_busy) return;
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                m_file.Write(m_data, m_count);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            m_error = error;
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
     fw::CFile& m_file;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::thread m_thread;
+    const char* m_data = nullptr;
+    uint32_t m_count = 0;
+    bool m_busy = false;
+    bool m_stop = false;
+    std::exception_ptr m_error;
 };
 
 } // namespace
@@ -354,17 +427,30 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
     int result = 0;
     bool cancelled = false;
     try {
-        std::vector<char> buffer(zv::ReadSizer::kMaxRead);
+        // Two buffers: one is read into while the store may still be writing the other.
+        std::vector<char> buffers[2] = {std::vector<char>(zv::ReadSizer::kMaxRead),
+                                        std::vector<char>(zv::ReadSizer::kMaxRead)};
+        struct Settler {
+            BodyStore* store;
+            ~Settler() { store->Settle(); }
+        } settler{loop.store};
+        int current = 0;
         zv::ReadSizer sizer;
         uint32_t received = 0;
         uint32_t sinceNotify = 0;
         int64_t lastReadEnd = loop.sentMicros;
+        int64_t loopStart = CounterMicros(), readMicros = 0, storeMicros = 0;
+        uint32_t reads = 0;
         for (;;) {
+            // What is already buffered matters only while reads are small; asking costs a
+            // call into the socket layer on every read.
             DWORD available = 0;
-            if (!::InternetQueryDataAvailable(request, &available, 0, 0)) available = 0;
+            if (sizer.NextRead(0) < kAskAvailableBelow && !::InternetQueryDataAvailable(request, &available, 0, 0))
+                available = 0;
             DWORD want = sizer.NextRead(available);
             DWORD got = 0;
-            if (!::InternetReadFile(request, buffer.data(), want, &got)) {
+            char* buffer = buffers[current].data();
+            if (!::InternetReadFile(request, buffer, want, &got)) {
                 DWORD error = ::GetLastError();
                 errorText = InetErrorText(error);
                 *loop.connectionError = 1;
@@ -377,14 +463,18 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
             }
             int64_t readEnd = CounterMicros();
             sizer.Record(got, static_cast<uint64_t>(std::max<int64_t>(0, readEnd - lastReadEnd)));
+            readMicros += readEnd - lastReadEnd;
             lastReadEnd = readEnd;
+            ++reads;
             if (got == 0) break;
 
             // Never past the announced length: keep what fits and stop there.
             uint64_t position = static_cast<uint64_t>(loop.base) + received;
             uint64_t room = loop.bound > position ? loop.bound - position : 0;
             uint32_t keep = static_cast<uint32_t>(std::min<uint64_t>(got, room));
-            if (keep) loop.store->Store(buffer.data(), keep);
+            if (keep) loop.store->Store(buffer, keep);
+            current ^= 1;
+            storeMicros += CounterMicros() - readEnd;
             received += keep;
             if (loop.downloadedEnd) *loop.downloadedEnd = loop.base + received;
             if (keep < got) {
@@ -409,6 +499,10 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
                 }
             }
         }
+        loop.store->Flush();
+        ZvLog().Log(ZVLOG_DEBU2, L"ZvLib: ---- Downloader: %u bytes in %u reads, %lld ms: %lld ms waiting for data, "
+                                 L"%lld ms handing it to the store.\n", received, reads, (CounterMicros() - loopStart) / 1000,
+                    readMicros / 1000, storeMicros / 1000);
         status = QueryStatus(request);
         QueryText(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers);
         loop.request->Close();

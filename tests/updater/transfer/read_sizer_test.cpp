@@ -51,6 +51,8 @@ TEST(ReadSizer, ShrinksAtOnceWhenLinkDrops)
     ReadSizer sizer;
     for (int i = 0; i < 40; ++i) sizer.Record(1u << 20, 1000);
     EXPECT_EQ(sizer.NextRead(0), ReadSizer::kMaxRead);
+    sizer.Record(ReadSizer::kMaxRead, 2000000); // one read waited two seconds for the link
+    EXPECT_EQ(sizer.NextRead(0), ReadSizer::kMaxRead / 80);
     for (int i = 0; i < 40; ++i) sizer.Record(1000, 100000); // 10 KB/s
     EXPECT_EQ(sizer.NextRead(0), 250u);
     sizer.Record(0, 5000000); // the end of the body changes nothing
