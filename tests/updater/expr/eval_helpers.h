@@ -1,0 +1,46 @@
+#pragma once
+// Evaluates expressions over a FakeMachine and reports kind, text and error together.
+#include "updater/expr/fake_machine.h"
+#include "updater/expr/zv_expr.h"
+#include "updater/transfer/text_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zvexprtest {
+
+struct Outcome {
+    bool ok = false;
+    int error = 0;
+    com_quorvane_value::CValue value;
+
+    // "int 14", "text ababab", "error ERR_DIV_ZERO": one string to compare in tables.
+    std::string Show() const
+    {
+        if (!ok) return zv::ToUtf8(ExprErrorName(error));
+        return zv::ToUtf8(std::wstring(com_quorvane_value::KindName(value.Kind())) + L" " + value.AsText());
+    }
+};
+
+inline Outcome Eval(CExpression& e, const std::wstring& text)
+{
+    Outcome o;
+    e.SetExpression(text);
+    o.ok = e.Evaluate(o.value);
+    o.error = e.GetErrorCode();
+    return o;
+}
+
+inline Outcome RunZv(zvexpr::IMachine& m, const std::wstring& text)
+{
+    ZVExpr e(m);
+    return Eval(e, text);
+}
+
+struct Case {
+    const wchar_t* expression;
+    const char* expected; // Outcome::Show()
+};
+
+} // namespace zvexprtest
