@@ -13,6 +13,9 @@ build() {
   cmake --build --preset "$1" -j "$jobs" || return 1
 }
 
+# Should the run itself be cut short, still end the Wine platform's processes.
+trap 'bash tests/harness/wine-env.sh stop build/windows/wine-state >/dev/null 2>&1 || true' EXIT
+
 status=0
 build native || exit 1
 build windows || exit 1

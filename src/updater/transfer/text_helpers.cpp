@@ -153,9 +153,8 @@ bool QuoteIfNeeded(std::wstring& text)
     return changed;
 }
 
-namespace {
+namespace zv {
 
-// wcstol's reading of a decimal long, saturating as wcstol does, without locale surprises.
 int ReadDecimal(const std::wstring& piece)
 {
     size_t i = 0;
@@ -173,6 +172,10 @@ int ReadDecimal(const std::wstring& piece)
     if (value < INT_MIN) return INT_MIN;
     return static_cast<int>(value);
 }
+
+} // namespace zv
+
+namespace {
 
 bool IsTrimmed(wchar_t c, wchar_t separator)
 {
@@ -193,7 +196,7 @@ void ParseIntList(const std::wstring& text, wchar_t separator, std::vector<int>&
     for (size_t i = first; i <= last; ++i) {
         if (i == last || text[i] == separator) {
             if (i == last && start == last && last > first) break; // separator at the very end
-            out.push_back(ReadDecimal(text.substr(start, i - start)));
+            out.push_back(zv::ReadDecimal(text.substr(start, i - start)));
             start = i + 1;
         }
     }

@@ -17,6 +17,11 @@ std::wstring Format(size_t capacity, const wchar_t* format, ...);
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
 
+// A decimal number read as wcstol reads a long (leading white space and a sign
+// accepted, reading stops at the first non-digit, no digits give 0), saturating to
+// the range of a 32-bit long as on Windows.
+int ReadDecimal(const std::wstring& text);
+
 } // namespace zv
 
 // Puts double quotes round a text of two or more characters where they are missing.

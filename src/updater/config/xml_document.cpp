@@ -1,0 +1,330 @@
+// Cursor movement and reading of the XML reader.
+#include "updater/config/xml_document.h"
+
+#include "updater/config/xml_scanner.h"
+#include "updater/config/xml_text.h"
+
+#include <cwchar>
+
+void CXmlDocument::ResetPosition()
+{
+    m_pos = Position();
+    m_node = Node();
+}
+
+bool CXmlDocument::NameIs(uint32_t elem, const wchar_t* name) const
+{
+    if (!name || !*name) return true;
+    const ElemRec& r = m_elems[elem];
+    size_t len = std::wcslen(name);
+    return r.nameLen == len && std::wmemcmp(m_text.data() + r.start + 1, name, len) == 0;
+}
+
+uint32_t CXmlDocument::NextMatching(uint32_t from, const wchar_t* name) const
+{
+    for (uint32_t e = from; e; e = m_elems[e].next)
+        if (NameIs(e, name)) return e;
+    return 0;
+}
+
+bool CXmlDocument::FindElement(const wchar_t* name)
+{
+    uint32_t from = m_pos.main ? m_elems[m_pos.main].next : m_elems[m_pos.parent].firstChild;
+    uint32_t found = NextMatching(from, name);
+    if (!found) return false;
+    m_pos.main = found;
+    m_pos.child = 0;
+    m_node = Node();
+    return true;
+}
+
+bool CXmlDocument::FindChildElement(const wchar_t* name)
+{
+    if (!m_pos.main && !FindElement(nullptr)) return false;
+    uint32_t from = m_pos.child ? m_elems[m_pos.child].next : m_elems[m_pos.main].firstChild;
+    uint32_t found = NextMatching(from, name);
+    if (!found) return false;
+    m_pos.child = found;
+    return true;
+}
+
+bool CXmlDocument::EnterElement()
+{
+    if (!m_pos.main) return false;
+    m_pos.parent = m_pos.main;
+    m_pos.main = m_pos.child;
+    m_pos.child = 0;
+    m_node = Node();
+    return true;
+}
+
+bool CXmlDocument::LeaveElement()
+{
+    if (!m_pos.parent) return false;
+    m_pos.child = m_pos.main;
+    m_pos.main = m_pos.parent;
+    m_pos.parent = m_elems[m_pos.parent].parent;
+    m_node = Node();
+    return true;
+}
+
+bool CXmlDocument::SavePosition(const wchar_t* name)
+{
+    if (!name) return false;
+    m_saved[name] = m_pos;
+    return true;
+}
+
+bool CXmlDocument::RestorePosition(const wchar_t* name)
+{
+    if (!name) return false;
+    auto found = m_saved.find(name);
+    if (found == m_saved.end()) return false;
+    m_pos = found->second;
+    m_node = Node();
+    return true;
+}
+
+std::wstring CXmlDocument::GetName() const
+{
+    std::wstring out;
+    GetName(out);
+    return out;
+}
+
+void CXmlDocument::GetName(std::wstring& out) const
+{
+    out.clear();
+    const wchar_t* t = m_text.data();
+    switch (m_node.kind) {
+    case XML_NODE_NONE:
+        if (m_pos.main) out.assign(t + m_elems[m_pos.main].start + 1, m_elems[m_pos.main].nameLen);
+        return;
+    case XML_NODE_TEXT:
+    case XML_NODE_WHITESPACE:
+        out = L"#text";
+        return;
+    case XML_NODE_CDATA_SECTION:
+        out = L"#cdata-section";
+        return;
+    case XML_NODE_COMMENT:
+        out = L"#comment";
+        return;
+    case XML_NODE_PROCESSING_INSTRUCTION:
+    case XML_NODE_DOCUMENT_TYPE: {
+        size_t i = m_node.offset + 2;
+        size_t end = m_node.offset + m_node.length;
+        if (m_node.kind == XML_NODE_DOCUMENT_TYPE) {
+            // Past the keyword to the name.
+            while (i < end && !zv::xml::IsXmlSpace(t[i]) && t[i] != L'>' && t[i] != L'[') ++i;
+            while (i < end && zv::xml::IsXmlSpace(t[i])) ++i;
+        }
+        size_t from = i;
+        while (i < end && !zv::xml::IsXmlSpace(t[i]) && t[i] != L'?' && t[i] != L'>' && t[i] != L'[') ++i;
+        out.assign(t + from, i - from);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+std::wstring CXmlDocument::GetText() const
+{
+    std::wstring out;
+    GetText(out);
+    return out;
+}
+
+// Character data of [from, to): text nodes decoded, CDATA sections as they stand;
+// whitespace-only text, comments, processing instructions and tags skipped.
+void CXmlDocument::ContentText(size_t from, size_t to, std::wstring& out) const
+{
+    const wchar_t* t = m_text.data();
+    zv::xml::MarkupScan scan;
+    size_t pos = from;
+    while (pos < to) {
+        if (t[pos] == L'<') {
+            zv::xml::ScanMarkup(t, pos, to, scan);
+            if (scan.kind == zv::xml::Markup::CdataSection) {
+                out.append(t + pos + 9, scan.end - 3 - (pos + 9));
+                pos = scan.end;
+                continue;
+            }
+            if (scan.kind != zv::xml::Markup::Incorrect) {
+                pos = scan.end;
+                continue;
+            }
+        }
+        // A text node runs to the next "<" that starts markup.
+        size_t end = pos + 1;
+        for (;;) {
+            const wchar_t* lt = end < to ? std::wmemchr(t + end, L'<', to - end) : nullptr;
+            end = lt ? static_cast<size_t>(lt - t) : to;
+            if (end == to) break;
+            zv::xml::ScanMarkup(t, end, to, scan);
+            if (scan.kind != zv::xml::Markup::Incorrect) break;
+            ++end;
+        }
+        bool blank = true;
+        for (size_t i = pos; i < end && blank; ++i) blank = zv::xml::IsXmlSpace(t[i]);
+        if (!blank) zv::xml::AppendDecoded(t + pos, end - pos, out);
+        pos = end;
+    }
+}
+
+void CXmlDocument::GetText(std::wstring& out) const
+{
+    out.clear();
+    const wchar_t* t = m_text.data();
+    size_t at = m_node.offset;
+    size_t len = m_node.length;
+    switch (m_node.kind) {
+    case XML_NODE_NONE: {
+        if (!m_pos.main) return;
+        const ElemRec& r = m_elems[m_pos.main];
+        if (r.firstChild || (r.startTagLen == r.length && !(r.flags & kEndTagMissing))) return;
+        size_t from = r.start + r.startTagLen;
+        size_t to = r.start + r.length - r.endTagLen;
+        if (from >= to) return;
+        if (!std::wmemchr(t + from, L'<', to - from)) zv::xml::AppendDecoded(t + from, to - from, out);
+        else ContentText(from, to, out);
+        return;
+    }
+    case XML_NODE_TEXT:
+    case XML_NODE_WHITESPACE:
+        zv::xml::AppendDecoded(t + at, len, out);
+        return;
+    case XML_NODE_COMMENT:
+        if (len >= 7) out.assign(t + at + 4, len - 7);
+        return;
+    case XML_NODE_PROCESSING_INSTRUCTION:
+        if (len >= 4) out.assign(t + at + 2, len - 4);
+        return;
+    case XML_NODE_CDATA_SECTION:
+        if (len >= 12) out.assign(t + at + 9, len - 12);
+        return;
+    case XML_NODE_LONE_END_TAG:
+        if (len >= 3) out.assign(t + at + 2, len - 3);
+        return;
+    default:
+        return;
+    }
+}
+
+bool CXmlDocument::CurrentTag(size_t& start, size_t& length, size_t& nameSkip) const
+{
+    if (m_node.kind == XML_NODE_PROCESSING_INSTRUCTION) {
+        start = m_node.offset;
+        length = m_node.length;
+        // "<?" and the target.
+        size_t i = start + 2;
+        while (i < start + length && !zv::xml::IsXmlSpace(m_text[i]) && m_text[i] != L'?') ++i;
+        nameSkip = i - start;
+        return true;
+    }
+    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return false;
+    const ElemRec& r = m_elems[m_pos.main];
+    start = r.start;
+    length = r.startTagLen;
+    nameSkip = 1 + r.nameLen;
+    return true;
+}
+
+bool CXmlDocument::FindAttribute(size_t tagStart, size_t tagLength, size_t nameSkip, int n, const wchar_t* name,
+                                 AttributeSpan& span) const
+{
+    const wchar_t* t = m_text.data();
+    size_t nameLen = name ? std::wcslen(name) : 0;
+    // The closing ">" is never part of an attribute.
+    size_t limit = tagStart + tagLength - 1;
+    size_t i = tagStart + nameSkip;
+    int index = 0;
+    while (i < limit) {
+        wchar_t c = t[i];
+        if (zv::xml::IsXmlSpace(c) || c == L'/' || c == L'?' || c == L'=') {
+            ++i;
+            continue;
+        }
+        if (c == L'"' || c == L'\'') {
+            // A value without a name: skipped whole.
+            const wchar_t* q = std::wmemchr(t + i + 1, c, limit - i - 1);
+            i = q ? static_cast<size_t>(q - t) + 1 : limit;
+            continue;
+        }
+        span.nameAt = i;
+        while (i < limit && !zv::xml::IsXmlSpace(t[i]) && t[i] != L'=' && t[i] != L'/' && t[i] != L'"' && t[i] != L'\'')
+            ++i;
+        span.nameLen = i - span.nameAt;
+        size_t j = i;
+        while (j < limit && zv::xml::IsXmlSpace(t[j])) ++j;
+        span.valueAt = span.valueLen = 0;
+        span.end = i;
+        if (j < limit && t[j] == L'=') {
+            ++j;
+            while (j < limit && zv::xml::IsXmlSpace(t[j])) ++j;
+            if (j < limit && (t[j] == L'"' || t[j] == L'\'')) {
+                const wchar_t* q = std::wmemchr(t + j + 1, t[j], limit - j - 1);
+                size_t close = q ? static_cast<size_t>(q - t) : limit;
+                span.valueAt = j + 1;
+                span.valueLen = close - span.valueAt;
+                span.end = q ? close + 1 : limit;
+            } else {
+                span.valueAt = j;
+                while (j < limit && !zv::xml::IsXmlSpace(t[j]) && !(t[j] == L'/' && j + 1 == limit)) ++j;
+                span.valueLen = j - span.valueAt;
+                span.end = j;
+            }
+            i = span.end;
+        }
+        if (name ? (span.nameLen == nameLen && std::wmemcmp(t + span.nameAt, name, nameLen) == 0) : index == n)
+            return true;
+        ++index;
+    }
+    return false;
+}
+
+std::wstring CXmlDocument::GetAttribute(const wchar_t* name) const
+{
+    std::wstring out;
+    GetAttribute(name, out);
+    return out;
+}
+
+void CXmlDocument::GetAttribute(const wchar_t* name, std::wstring& out) const
+{
+    out.clear();
+    size_t start, length, skip;
+    AttributeSpan span;
+    if (!name || !*name || !CurrentTag(start, length, skip)) return;
+    if (!FindAttribute(start, length, skip, 0, name, span)) return;
+    zv::xml::AppendDecoded(m_text.data() + span.valueAt, span.valueLen, out);
+}
+
+std::wstring CXmlDocument::GetAttributeName(int n) const
+{
+    std::wstring out;
+    GetAttributeName(n, out);
+    return out;
+}
+
+bool CXmlDocument::GetAttributeName(int n, std::wstring& out) const
+{
+    out.clear();
+    size_t start, length, skip;
+    AttributeSpan span;
+    if (n < 0 || !CurrentTag(start, length, skip)) return false;
+    if (!FindAttribute(start, length, skip, n, nullptr, span)) return false;
+    out.assign(m_text.data() + span.nameAt, span.nameLen);
+    return true;
+}
+
+std::wstring CXmlDocument::GetInnerMarkup() const
+{
+    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return std::wstring();
+    const ElemRec& r = m_elems[m_pos.main];
+    size_t from = r.start + r.startTagLen;
+    size_t to = r.start + r.length - r.endTagLen;
+    if (from >= to) return std::wstring();
+    return m_text.substr(from, to - from);
+}

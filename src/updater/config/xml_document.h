@@ -1,0 +1,138 @@
+#pragma once
+// A tolerant XML reader: the document is held as wide text with an index of its
+// elements built in one pass, and walked with a cursor. It never throws; the first
+// problem of a load is kept as a message (GetResultText), and an ill-formed document
+// can still be navigated.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+enum XmlNodeKind : int {
+    XML_NODE_NONE = 0,
+    XML_NODE_ELEMENT = 1,
+    XML_NODE_TEXT = 2,
+    XML_NODE_WHITESPACE = 4,
+    XML_NODE_CDATA_SECTION = 8,
+    XML_NODE_PROCESSING_INSTRUCTION = 16,
+    XML_NODE_COMMENT = 32,
+    XML_NODE_DOCUMENT_TYPE = 64,
+    XML_NODE_LONE_END_TAG = 128,
+};
+
+class CXmlDocument {
+public:
+    // Offsets are 32-bit and printed as ints: a document never exceeds this many
+    // characters. Hosts may lower the limit for untrusted input (SetCapacityLimit).
+    static constexpr size_t kMaxChars = 0x7FFFFFFF;
+
+    CXmlDocument();
+    explicit CXmlDocument(const wchar_t* text);
+    explicit CXmlDocument(const std::wstring& text);
+
+    // Replaces the document (null gives an empty one), parses it and resets the
+    // cursor. Returns IsWellFormed().
+    bool SetText(const wchar_t* text);
+    bool SetText(const std::wstring& text);
+    // Reads the file whole and decodes it as UTF-8, then parses as SetText. False when
+    // it cannot be read or is not well formed.
+    bool LoadFile(const std::wstring& path);
+    // The same decoding and parse for bytes already in memory.
+    bool LoadUtf8(const char* bytes, size_t size);
+
+    bool IsWellFormed() const;
+    const std::wstring& GetResultText() const { return m_result; }
+    const std::wstring& GetDocumentText() const { return m_text; }
+    // Largest document, in characters, that loads; at most kMaxChars.
+    void SetCapacityLimit(size_t maxChars);
+    // Memory held by the element index, in bytes.
+    size_t IndexBytes() const { return m_elems.capacity() * sizeof(ElemRec); }
+
+    // Cursor.
+    void ResetPosition();
+    bool FindElement(const wchar_t* name = nullptr);
+    bool FindChildElement(const wchar_t* name = nullptr);
+    bool EnterElement();
+    bool LeaveElement();
+    bool SavePosition(const wchar_t* name);
+    bool RestorePosition(const wchar_t* name);
+
+    // Reading at the cursor. The overloads with an out parameter reuse its storage.
+    std::wstring GetName() const;
+    void GetName(std::wstring& out) const;
+    std::wstring GetText() const;
+    void GetText(std::wstring& out) const;
+    std::wstring GetAttribute(const wchar_t* name) const;
+    void GetAttribute(const wchar_t* name, std::wstring& out) const;
+    std::wstring GetAttributeName(int n) const;
+    bool GetAttributeName(int n, std::wstring& out) const;
+    std::wstring GetInnerMarkup() const;
+
+    // Edits. InsertNode puts the node right after the current node (element or
+    // inserted node) inside the parent position, or first inside the parent when
+    // there is none, and makes it the current node; an element is written as an
+    // empty-element tag named text.
+    bool InsertNode(XmlNodeKind kind, const wchar_t* text);
+    bool SetAttribute(const wchar_t* name, const wchar_t* value);
+
+private:
+    enum : uint32_t {
+        kIllFormed = 1,        // the element itself has a problem
+        kParentIllFormed = 2,  // one of its children has a problem
+        kEndTagMissing = 4,
+    };
+    struct ElemRec {
+        uint32_t start = 0;       // offset of "<"
+        uint32_t length = 0;      // start tag to end of end tag
+        uint32_t startTagLen = 0; // equals length for an empty-element tag
+        uint32_t endTagLen = 0;   // 0 for an empty-element tag or a missing end tag
+        uint32_t nameLen = 0;
+        uint32_t parent = 0;
+        uint32_t firstChild = 0;
+        uint32_t next = 0;
+        uint32_t prev = 0; // of the first child: the last child
+        uint32_t flags = 0;
+    };
+    struct Position {
+        uint32_t parent = 0;
+        uint32_t main = 0;
+        uint32_t child = 0;
+    };
+    struct Node {
+        XmlNodeKind kind = XML_NODE_NONE;
+        uint32_t offset = 0;
+        uint32_t length = 0;
+    };
+    class Parser;
+
+    bool Load(std::wstring&& text, const std::wstring& loadMessage);
+    void Parse();
+    void AppendChild(uint32_t parent, uint32_t child);
+    uint32_t NextMatching(uint32_t from, const wchar_t* name) const;
+    bool NameIs(uint32_t elem, const wchar_t* name) const;
+    struct AttributeSpan {
+        size_t nameAt = 0;
+        size_t nameLen = 0;
+        size_t valueAt = 0; // raw value, without quotes
+        size_t valueLen = 0;
+        size_t end = 0; // past the value and its closing quote
+    };
+    // The attribute called name (or, when name is null, number n) of the tag at
+    // [tagStart, tagStart + tagLength), whose name takes nameSkip characters.
+    bool FindAttribute(size_t tagStart, size_t tagLength, size_t nameSkip, int n, const wchar_t* name,
+                       AttributeSpan& span) const;
+    bool CurrentTag(size_t& start, size_t& length, size_t& nameSkip) const;
+    void ContentText(size_t from, size_t to, std::wstring& out) const;
+    bool Replace(size_t at, size_t removed, const std::wstring& added, uint32_t growing);
+    void LinkInOrder(uint32_t parent, uint32_t child);
+
+    std::wstring m_text;
+    std::vector<ElemRec> m_elems;
+    std::wstring m_result;
+    size_t m_maxChars = kMaxChars;
+    bool m_illFormed = false;
+    Position m_pos;
+    Node m_node;
+    std::unordered_map<std::wstring, Position> m_saved;
+};

@@ -1,0 +1,27 @@
+#pragma once
+// Character-level helpers of the XML reader: UTF-8 decoding, entity references and
+// escaping for writing. Text is UTF-16 in wchar_t on every platform.
+#include <cstddef>
+#include <string>
+
+namespace zv::xml {
+
+inline bool IsXmlSpace(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+// Decodes UTF-8 into out (replacing its content). A malformed or truncated sequence
+// becomes one "?" and decoding goes on after it; a zero byte ends the text. Code
+// points above U+FFFF become surrogate pairs.
+void DecodeUtf8(const char* bytes, size_t size, std::wstring& out);
+
+// Appends text to out with the five predefined entities and numeric character
+// references replaced; any other "&" is kept as written.
+void AppendDecoded(const wchar_t* text, size_t length, std::wstring& out);
+
+// "<", "&", ">" as entities; in attribute values also the apostrophe and the
+// double quote. Every "&" is escaped, even one that starts a reference.
+std::wstring Escape(const wchar_t* text, bool forAttribute);
+
+} // namespace zv::xml

@@ -1,0 +1,65 @@
+// Feeds arbitrary bytes to the XML reader, walks every element through every reading
+// operation and, for well-formed input, checks that edits keep the index in step with
+// the text (the edited index must read like a fresh parse of the edited text).
+#include "updater/config/xml_document.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::wstring Walk(CXmlDocument& doc)
+{
+    std::wstring out;
+    std::wstring name;
+    doc.ResetPosition();
+    for (;;) {
+        if (doc.FindElement()) {
+            out += L"<" + doc.GetName();
+            for (int n = 0; n < 64 && doc.GetAttributeName(n, name); ++n)
+                out += L" " + name + L"=" + doc.GetAttribute(name.c_str());
+            out += L"|" + doc.GetText() + L"|" + doc.GetInnerMarkup();
+            doc.FindChildElement();
+            doc.EnterElement();
+            continue;
+        }
+        if (!doc.LeaveElement()) break;
+        out += L">";
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CXmlDocument doc;
+    bool wellFormed = doc.LoadUtf8(reinterpret_cast<const char*>(data), size);
+    if (doc.GetResultText().empty()) std::abort(); // a load always reports its byte counts
+    Walk(doc);
+    doc.SavePosition(L"p");
+    doc.RestorePosition(L"p");
+    if (!wellFormed) {
+        // Edits on broken documents must stay in bounds too.
+        doc.ResetPosition();
+        if (doc.FindElement() && doc.EnterElement()) doc.InsertNode(XML_NODE_TEXT, L"&t");
+        Walk(doc);
+        return 0;
+    }
+    doc.ResetPosition();
+    if (!doc.FindElement()) std::abort();
+    doc.SetAttribute(L"zz", L"<v>'\"");
+    doc.EnterElement();
+    doc.InsertNode(XML_NODE_ELEMENT, L"ins");
+    doc.EnterElement();
+    doc.InsertNode(XML_NODE_TEXT, L"a<&>b");
+    doc.InsertNode(XML_NODE_CDATA_SECTION, L"]]>");
+    doc.LeaveElement();
+    doc.SetAttribute(L"k", L"1");
+    CXmlDocument fresh(doc.GetDocumentText());
+    if (!fresh.IsWellFormed()) std::abort();
+    if (Walk(doc) != Walk(fresh)) std::abort();
+    return 0;
+}
