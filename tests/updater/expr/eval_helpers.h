@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "updater/transfer/log.h"
+
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace zvexprtest {
 
@@ -41,6 +45,51 @@ inline Outcome RunZv(zvexpr::IMachine& m, const std::wstring& text)
 struct Case {
     const wchar_t* expression;
     const char* expected; // Outcome::Show()
+};
+
+// Collects the log lines written while it lives, at the given level.
+class LogLines {
+public:
+    explicit LogLines(int level)
+    {
+        Lines().clear();
+        ZvLog().Enable();
+        ZvLog().SetLevel(level);
+        ZvLog().SetEcho(Capture);
+    }
+    ~LogLines()
+    {
+        ZvLog().SetEcho(nullptr);
+        ZvLog().SetLevel(0);
+    }
+    LogLines(const LogLines&) = delete;
+    LogLines& operator=(const LogLines&) = delete;
+
+    int Count(const std::wstring& part) const
+    {
+        std::lock_guard<std::mutex> lock(Mutex());
+        int n = 0;
+        for (const auto& l : Lines())
+            if (l.find(part) != std::wstring::npos) ++n;
+        return n;
+    }
+
+private:
+    static std::mutex& Mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::wstring>& Lines()
+    {
+        static std::vector<std::wstring> lines;
+        return lines;
+    }
+    static void Capture(const wchar_t* line)
+    {
+        std::lock_guard<std::mutex> lock(Mutex());
+        Lines().push_back(line);
+    }
 };
 
 } // namespace zvexprtest

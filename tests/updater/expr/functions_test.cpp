@@ -2,9 +2,6 @@
 #include "eval_helpers.h"
 
 #include "support/test_paths.h"
-#include "updater/transfer/log.h"
-
-#include <mutex>
 
 using namespace zvexprtest;
 
@@ -160,21 +157,10 @@ TEST(Functions, MemoryPowerDisplayDevices)
     CheckAll(m, {{L"BatteryLevel()", "empty "}, {L"VidCompare(1, 1, 1)", "int 0"}});
 }
 
-std::mutex g_mutex;
-std::vector<std::wstring> g_lines;
-void Capture(const wchar_t* line)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_lines.push_back(line);
-}
-
 TEST(Functions, WindowsAndMessages)
 {
     zvexpr::FakeMachine m = Rich();
-    ZvLog().Enable();
-    ZvLog().SetLevel(3);
-    ZvLog().SetEcho(Capture);
-    g_lines.clear();
+    LogLines log(3);
     CheckAll(m, {
                     {L"FindWindow(\"VeskWndClass\", \"Vesk Tandemix\")", "uint 65552"},
                     {L"FindWindowClass(\"veskwndclass\")", "uint 65552"},
@@ -189,8 +175,6 @@ TEST(Functions, WindowsAndMessages)
                     {L"RegisterWindowMessage(\"zvmsg\")", "int 49152"},
                     {L"PostMessage(\"1\", 2, 3, 4)", "ERR_PARAM_TYPE"},
                 });
-    ZvLog().SetEcho(nullptr);
-    ZvLog().SetLevel(0);
     ASSERT_EQ(m.messages.size(), 2u);
     EXPECT_EQ(m.messages[0].window, 65552u);
     EXPECT_EQ(m.messages[0].message, 16u);
@@ -198,12 +182,9 @@ TEST(Functions, WindowsAndMessages)
     EXPECT_EQ(m.messages[0].lParam, -1);
     EXPECT_FALSE(m.messages[0].sent);
     EXPECT_TRUE(m.messages[1].sent);
-    int lossy = 0;
-    for (const auto& l : g_lines)
-        if (l.find(L"ZVExpr::FindWindowClass, WARNING: cast from HWND to DWORD was a lossy conversion! original: 78187493520, "
-                   L"result: 878082192") != std::wstring::npos)
-            ++lossy;
-    EXPECT_EQ(lossy, 1);
+    EXPECT_EQ(log.Count(L"ZVExpr::FindWindowClass, WARNING: cast from HWND to DWORD was a lossy conversion! original: 78187493520, "
+                        L"result: 878082192"),
+              1);
 }
 
 TEST(Functions, BrandAndOptionOfTheLastLoadedGroup)

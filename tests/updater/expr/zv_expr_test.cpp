@@ -1,10 +1,6 @@
 // ZVExpr: variables re-evaluated as expressions, environment references, string macros.
 #include "eval_helpers.h"
 
-#include "updater/transfer/log.h"
-
-#include <mutex>
-#include <vector>
 
 using namespace zvexprtest;
 using com_quorvane_value::CValue;
@@ -165,33 +161,16 @@ TEST(ZVExprMacros, MacrosAreNotScannedAgain)
     EXPECT_EQ(RunWith(raw, L"\"<pct>\"").Show(), "text %ZVTEST_ENV%");
 }
 
-std::mutex g_linesMutex;
-std::vector<std::wstring> g_lines;
-
-void Capture(const wchar_t* line)
-{
-    std::lock_guard<std::mutex> lock(g_linesMutex);
-    g_lines.push_back(line);
-}
-
 TEST(ZVExprMacros, UndeclaredMacroNamesAreReportedOnDestruction)
 {
-    ZvLog().Enable();
-    ZvLog().SetLevel(6);
-    ZvLog().SetEcho(Capture);
-    g_lines.clear();
+    LogLines log(6);
     {
         ZVExpr e(Machine());
         EXPECT_EQ(Eval(e, L"\"<ghost>x\"").Show(), "text x");
         // The name is now known without a value: a bare reference yields empty, not an error.
         EXPECT_EQ(Eval(e, L"ghost").Show(), "empty ");
     }
-    ZvLog().SetEcho(nullptr);
-    ZvLog().SetLevel(0);
-    int hits = 0;
-    for (const auto& l : g_lines)
-        if (l.find(L"ZvLib: ---- ERROR: *** Undeclared variable 'ghost'") != std::wstring::npos) ++hits;
-    EXPECT_EQ(hits, 1);
+    EXPECT_EQ(log.Count(L"ZvLib: ---- ERROR: *** Undeclared variable 'ghost'"), 1);
 }
 
 TEST(ZVExprSubExpression, FallsBackToTheTextItself)
