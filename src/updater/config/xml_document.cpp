@@ -212,34 +212,34 @@ void CXmlDocument::GetText(std::wstring& out) const
     }
 }
 
-bool CXmlDocument::CurrentTag(size_t& start, size_t& length, size_t& nameSkip) const
+const std::vector<CXmlDocument::AttributeSpan>* CXmlDocument::CurrentAttributes() const
 {
     if (m_node.kind == XML_NODE_PROCESSING_INSTRUCTION) {
-        start = m_node.offset;
-        length = m_node.length;
-        // "<?" and the target.
+        // "<?" and the target come before the attributes.
+        size_t start = m_node.offset;
         size_t i = start + 2;
-        while (i < start + length && !zv::xml::IsXmlSpace(m_text[i]) && m_text[i] != L'?') ++i;
-        nameSkip = i - start;
-        return true;
+        while (i < start + m_node.length && !zv::xml::IsXmlSpace(m_text[i]) && m_text[i] != L'?') ++i;
+        ScanAttributes(start, m_node.length, i - start, m_attributes);
+        m_attributesOf = 0;
+        return &m_attributes;
     }
-    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return false;
-    const ElemRec& r = m_elems[m_pos.main];
-    start = r.start;
-    length = r.startTagLen;
-    nameSkip = 1 + r.nameLen;
-    return true;
+    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return nullptr;
+    if (m_attributesOf != m_pos.main) {
+        const ElemRec& r = m_elems[m_pos.main];
+        ScanAttributes(r.start, r.startTagLen, 1 + r.nameLen, m_attributes);
+        m_attributesOf = m_pos.main;
+    }
+    return &m_attributes;
 }
 
-bool CXmlDocument::FindAttribute(size_t tagStart, size_t tagLength, size_t nameSkip, int n, const wchar_t* name,
-                                 AttributeSpan& span) const
+void CXmlDocument::ScanAttributes(size_t tagStart, size_t tagLength, size_t nameSkip,
+                                  std::vector<AttributeSpan>& out) const
 {
+    out.clear();
     const wchar_t* t = m_text.data();
-    size_t nameLen = name ? std::wcslen(name) : 0;
     // The closing ">" is never part of an attribute.
     size_t limit = tagStart + tagLength - 1;
     size_t i = tagStart + nameSkip;
-    int index = 0;
     while (i < limit) {
         wchar_t c = t[i];
         if (zv::xml::IsXmlSpace(c) || c == L'/' || c == L'?' || c == L'=') {
@@ -252,13 +252,13 @@ bool CXmlDocument::FindAttribute(size_t tagStart, size_t tagLength, size_t nameS
             i = q ? static_cast<size_t>(q - t) + 1 : limit;
             continue;
         }
+        AttributeSpan& span = out.emplace_back();
         span.nameAt = i;
         while (i < limit && !zv::xml::IsXmlSpace(t[i]) && t[i] != L'=' && t[i] != L'/' && t[i] != L'"' && t[i] != L'\'')
             ++i;
         span.nameLen = i - span.nameAt;
         size_t j = i;
         while (j < limit && zv::xml::IsXmlSpace(t[j])) ++j;
-        span.valueAt = span.valueLen = 0;
         span.end = i;
         if (j < limit && t[j] == L'=') {
             ++j;
@@ -277,11 +277,16 @@ bool CXmlDocument::FindAttribute(size_t tagStart, size_t tagLength, size_t nameS
             }
             i = span.end;
         }
-        if (name ? (span.nameLen == nameLen && std::wmemcmp(t + span.nameAt, name, nameLen) == 0) : index == n)
-            return true;
-        ++index;
     }
-    return false;
+}
+
+const CXmlDocument::AttributeSpan* CXmlDocument::FindAttribute(const std::vector<AttributeSpan>& spans,
+                                                               const wchar_t* name) const
+{
+    size_t len = std::wcslen(name);
+    for (const auto& span : spans)
+        if (span.nameLen == len && std::wmemcmp(m_text.data() + span.nameAt, name, len) == 0) return &span;
+    return nullptr;
 }
 
 std::wstring CXmlDocument::GetAttribute(const wchar_t* name) const
@@ -294,11 +299,10 @@ std::wstring CXmlDocument::GetAttribute(const wchar_t* name) const
 void CXmlDocument::GetAttribute(const wchar_t* name, std::wstring& out) const
 {
     out.clear();
-    size_t start, length, skip;
-    AttributeSpan span;
-    if (!name || !*name || !CurrentTag(start, length, skip)) return;
-    if (!FindAttribute(start, length, skip, 0, name, span)) return;
-    zv::xml::AppendDecoded(m_text.data() + span.valueAt, span.valueLen, out);
+    if (!name || !*name) return;
+    const auto* spans = CurrentAttributes();
+    const AttributeSpan* span = spans ? FindAttribute(*spans, name) : nullptr;
+    if (span) zv::xml::AppendDecoded(m_text.data() + span->valueAt, span->valueLen, out);
 }
 
 std::wstring CXmlDocument::GetAttributeName(int n) const
@@ -311,11 +315,9 @@ std::wstring CXmlDocument::GetAttributeName(int n) const
 bool CXmlDocument::GetAttributeName(int n, std::wstring& out) const
 {
     out.clear();
-    size_t start, length, skip;
-    AttributeSpan span;
-    if (n < 0 || !CurrentTag(start, length, skip)) return false;
-    if (!FindAttribute(start, length, skip, n, nullptr, span)) return false;
-    out.assign(m_text.data() + span.nameAt, span.nameLen);
+    const auto* spans = n >= 0 ? CurrentAttributes() : nullptr;
+    if (!spans || static_cast<size_t>(n) >= spans->size()) return false;
+    out.assign(m_text.data() + (*spans)[n].nameAt, (*spans)[n].nameLen);
     return true;
 }
 

@@ -118,11 +118,13 @@ private:
         size_t valueLen = 0;
         size_t end = 0; // past the value and its closing quote
     };
-    // The attribute called name (or, when name is null, number n) of the tag at
-    // [tagStart, tagStart + tagLength), whose name takes nameSkip characters.
-    bool FindAttribute(size_t tagStart, size_t tagLength, size_t nameSkip, int n, const wchar_t* name,
-                       AttributeSpan& span) const;
-    bool CurrentTag(size_t& start, size_t& length, size_t& nameSkip) const;
+    // The attributes of the tag at [tagStart, tagStart + tagLength), whose name takes
+    // nameSkip characters.
+    void ScanAttributes(size_t tagStart, size_t tagLength, size_t nameSkip, std::vector<AttributeSpan>& out) const;
+    // The attributes of the main element or current processing instruction; null
+    // when there is neither.
+    const std::vector<AttributeSpan>* CurrentAttributes() const;
+    const AttributeSpan* FindAttribute(const std::vector<AttributeSpan>& spans, const wchar_t* name) const;
     void ContentText(size_t from, size_t to, std::wstring& out) const;
     bool Replace(size_t at, size_t removed, const std::wstring& added, uint32_t growing);
     void LinkInOrder(uint32_t parent, uint32_t child);
@@ -135,4 +137,8 @@ private:
     Position m_pos;
     Node m_node;
     std::unordered_map<std::wstring, Position> m_saved;
+    // Attributes of the element last asked about (0: none), so that reading each
+    // attribute of an element scans its start tag once.
+    mutable std::vector<AttributeSpan> m_attributes;
+    mutable uint32_t m_attributesOf = 0;
 };

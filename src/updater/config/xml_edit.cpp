@@ -28,6 +28,7 @@ bool CXmlDocument::Replace(size_t at, size_t removed, const std::wstring& added,
 {
     if (m_text.size() - removed + added.size() > m_maxChars) return false;
     m_text.replace(at, removed, added);
+    m_attributesOf = 0;
     auto delta = static_cast<uint32_t>(added.size() - removed); // modular: adding it subtracts when negative
     for (size_t i = 1; i < m_elems.size(); ++i)
         if (m_elems[i].start >= at + removed || (removed == 0 && m_elems[i].start >= at)) m_elems[i].start += delta;
@@ -145,11 +146,13 @@ bool CXmlDocument::SetAttribute(const wchar_t* name, const wchar_t* value)
     try {
         std::wstring attribute = std::wstring(name) + L"=\"" + zv::xml::Escape(value ? value : L"", true) + L"\"";
         ElemRec& r = m_elems[m_pos.main];
-        AttributeSpan span;
+        std::vector<AttributeSpan> spans;
+        ScanAttributes(r.start, r.startTagLen, 1 + r.nameLen, spans);
+        const AttributeSpan* span = FindAttribute(spans, name);
         size_t at, removed;
-        if (FindAttribute(r.start, r.startTagLen, 1 + r.nameLen, 0, name, span)) {
-            at = span.nameAt;
-            removed = span.end - span.nameAt;
+        if (span) {
+            at = span->nameAt;
+            removed = span->end - span->nameAt;
         } else {
             // Before the tag's ">" or "/>".
             at = r.start + r.startTagLen - 1;

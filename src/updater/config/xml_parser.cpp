@@ -283,6 +283,7 @@ bool CXmlDocument::LoadFile(const std::wstring& path)
 bool CXmlDocument::Load(std::wstring&& text, const std::wstring& loadMessage)
 {
     m_text = std::move(text);
+    m_attributesOf = 0;
     m_saved.clear();
     m_pos = Position();
     m_node = Node();

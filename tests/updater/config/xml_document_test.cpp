@@ -384,6 +384,8 @@ TEST(XmlDocument, UnopenableFileReportsTheRuntimeError)
     EXPECT_FALSE(doc.LoadFile(dir.File(L"missing.xml")));
     EXPECT_EQ(doc.GetResultText(), L"No such file or directory");
     EXPECT_FALSE(doc.FindElement());
+    EXPECT_FALSE(doc.LoadFile(dir.Path())); // a folder: opening or reading fails
+    EXPECT_FALSE(doc.GetResultText().empty());
     EXPECT_FALSE(doc.LoadFile(L""));
     EXPECT_FALSE(doc.GetResultText().empty());
     EXPECT_EQ(doc.GetResultText().find_first_of(L"\r\n"), std::wstring::npos);

@@ -1,0 +1,57 @@
+#include "updater/transfer/pubkey_resource.h"
+
+#include "framework/file.h"
+#include "updater/transfer/log.h"
+#include "updater/transfer/path_helpers.h"
+#include "updater/transfer/pubkey_blob.h"
+
+#include <optional>
+
+namespace {
+
+// Empty when there is no such resource; a resource that exists is used even when it
+// is unusable, never replaced by a file beside the program.
+std::optional<std::vector<unsigned char>> ResourceBytes(const PubKeyResource& key)
+{
+    if (key.resourceName.empty() || key.resourceType.empty()) return std::nullopt;
+    HRSRC found = ::FindResourceW(key.module, key.resourceName.c_str(), key.resourceType.c_str());
+    if (found == nullptr) return std::nullopt;
+    DWORD size = ::SizeofResource(key.module, found);
+    HGLOBAL loaded = ::LoadResource(key.module, found);
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (bytes == nullptr || size == 0 || size > zv::kMaxPublicKeyBlobSize) return std::vector<unsigned char>();
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    return std::vector<unsigned char>(p, p + size);
+}
+
+std::vector<unsigned char> KeyFileBytes(const std::wstring& path)
+{
+    if (path.empty()) return {};
+    fw::CFile file;
+    if (!file.Open(path, fw::CFile::modeRead | fw::CFile::shareDenyWrite)) return {};
+    try {
+        uint64_t length = file.GetLength();
+        if (length == 0 || length > zv::kMaxPublicKeyBlobSize) return {};
+        std::vector<unsigned char> blob(static_cast<size_t>(length));
+        uint32_t got = file.Read(blob.data(), static_cast<uint32_t>(blob.size()));
+        if (got != blob.size()) return {};
+        return blob;
+    } catch (const fw::CFileException&) {
+        return {};
+    }
+}
+
+} // namespace
+
+std::vector<unsigned char> PubKeyResource::GetKeyBlob() const
+{
+    if (auto fromResource = ResourceBytes(*this)) return *fromResource;
+    return KeyFileBytes(keyFilePath);
+}
+
+void SetKeyFileBesideModule(PubKeyResource& key)
+{
+    key.keyFilePath = GetModuleDirectory() + L"\\" + kPublicKeyFileName;
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** Using public key file '%s' if resource option is not available\n",
+                key.keyFilePath.c_str());
+}

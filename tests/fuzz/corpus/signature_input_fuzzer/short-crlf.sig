@@ -1,0 +1,2 @@
+abcdef0123
+second

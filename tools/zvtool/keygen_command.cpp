@@ -1,0 +1,48 @@
+// zvtool keygen: a new signing key pair for a deployment (native build).
+#include "command.h"
+#include "openssl_rsa.h"
+
+#include "updater/transfer/pubkey_blob.h"
+#include "updater/transfer/text_helpers.h"
+
+namespace {
+
+int Keygen(const zvtool::Args& args)
+{
+    std::wstring privatePath, publicPath;
+    int bits = 2048;
+    bool force = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        bool hasValue = i + 1 < args.size();
+        if (a == L"--private" && hasValue) {
+            privatePath = args[++i];
+        } else if (a == L"--public" && hasValue) {
+            publicPath = args[++i];
+        } else if (a == L"--bits" && hasValue) {
+            const std::wstring& v = args[++i];
+            bits = v.empty() || v.size() > 5 || v.find_first_not_of(L"0123456789") != std::wstring::npos ? 0 : std::stoi(v);
+            if (bits < 1024 || bits > static_cast<int>(zv::kMaxRsaBits) || bits % 8 != 0)
+                return zvtool::UsageError("keygen", L"--bits takes a multiple of 8 from 1024 to 16384");
+        } else if (a == L"--force") {
+            force = true;
+        } else {
+            return zvtool::UsageError("keygen", L"unexpected argument '" + a + L"'");
+        }
+    }
+    if (privatePath.empty() || publicPath.empty()) return zvtool::UsageError("keygen", L"--private and --public are required");
+
+    std::wstring error;
+    if (!zvtool::GenerateKeyPair(bits, zv::ToUtf8(privatePath), zv::ToUtf8(publicPath), force, error)) {
+        zvtool::Err(L"zvtool keygen: " + error + L"\n");
+        return 1;
+    }
+    zvtool::Out(L"RSA " + std::to_wstring(bits) + L"-bit key pair: private key " + privatePath + L", public key blob " +
+                publicPath + L"\n");
+    return 0;
+}
+
+} // namespace
+
+ZVTOOL_COMMAND(keygen, "keygen", "--private KEY.pem --public quorkey.pub [--bits N] [--force]",
+               "create an RSA signing key pair (PEM private key, CryptoAPI public-key blob)", Keygen);

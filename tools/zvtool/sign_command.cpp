@@ -1,0 +1,41 @@
+// zvtool sign: writes FILE.sig for each FILE, as the update server publishes them (native build).
+#include "command.h"
+#include "key_args.h"
+#include "openssl_rsa.h"
+
+#include "updater/transfer/text_helpers.h"
+
+namespace {
+
+int Sign(const zvtool::Args& args)
+{
+    zvtool::KeyArgs parsed;
+    if (int usage = zvtool::ParseKeyArgs("sign", args, parsed)) return usage;
+    const std::wstring& keyPath = parsed.key;
+    const std::vector<std::wstring>& files = parsed.files;
+    if (keyPath.empty() || files.empty()) return zvtool::UsageError("sign", L"--key and at least one FILE are required");
+
+    zvtool::Signer signer;
+    std::wstring error;
+    if (!signer.LoadKey(zv::ToUtf8(keyPath), error)) {
+        zvtool::Err(L"zvtool sign: " + error + L"\n");
+        return 1;
+    }
+    int failures = 0;
+    for (const auto& file : files) {
+        std::vector<unsigned char> signature;
+        if (!signer.SignFile(zv::ToUtf8(file), signature, error) ||
+            !zvtool::WriteSignatureFile(zv::ToUtf8(file), signature, error)) {
+            zvtool::Err(L"zvtool sign: " + error + L"\n");
+            ++failures;
+            continue;
+        }
+        zvtool::Out(L"signed: " + file + L".sig\n");
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+ZVTOOL_COMMAND(sign, "sign", "--key KEY.pem FILE...", "write FILE.sig: RSA PKCS#1 v1.5 over MD5, hexadecimal in CryptoAPI byte order",
+               Sign);
