@@ -4,7 +4,9 @@
 // byte order CryptSignHash produces (least significant byte first).
 //
 // Verification opens the named key container below (created on first use, kept in the
-// user's profile). Tests that delete the container take the CTest lock "crypt_container".
+// user's profile). One test deletes it to watch it being created: tests that verify
+// signatures take the CTest lock "crypt_container" (LOCKS crypt_container) so that they
+// never run while it is gone.
 #include "updater/transfer/pubkey_resource.h"
 #include "updater/transfer/signature_text.h"
 
