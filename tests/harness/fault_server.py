@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""Scripted HTTP server for the answers nginx will not give.
+
+    fault_server.py PORT_FILE
+
+Binds a free loopback port, writes it to PORT_FILE and serves until killed. The path
+chooses the behaviour; numbers come from the query (len, extra, after, chunk, delay):
+
+  /gen?status=S&lm=0|1&cl=0|1&len=N  status S, Last-Modified and Content-Length on request
+  /nolength?len=N                     200 without Content-Length, then close
+  /longer?len=N&extra=M               announces N bytes, sends N+M
+  /reset?len=N&after=K                announces N, sends K, then resets the connection
+  /norange?len=N                      the whole body with 200, whatever Range says
+  /range-error?len=N                  200 for a whole request, 503 for a ranged one
+  /trickle?len=N&chunk=C&delay=MS     C bytes every MS milliseconds
+  /stall?len=N&after=K                announces N, sends K, then says nothing more
+  /hang                               reads the request and never answers
+  /absurd?cl=N                        announces N bytes (default: more than 32 bits), sends 100
+
+Bodies are content(N): byte i is (i * 131 + 7) mod 256.
+"""
+import socket
+import struct
+import sys
+import threading
+import time
+from email.utils import formatdate
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, urlsplit
+
+LAST_MODIFIED = formatdate(1700000000, usegmt=True)
+
+
+def content(n):
+    return bytes((i * 131 + 7) % 256 for i in range(n))
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):
+        sys.stderr.write("fault_server: %s\n" % (fmt % args))
+
+    def q(self, name, default):
+        values = self.query.get(name)
+        return int(values[0]) if values else default
+
+    def head(self, status, length=None, last_modified=True, close=False, extra=()):
+        self.send_response(status)
+        self.send_header("Content-Type", "application/octet-stream")
+        if length is not None:
+            self.send_header("Content-Length", str(length))
+        if last_modified:
+            self.send_header("Last-Modified", LAST_MODIFIED)
+        for k, v in extra:
+            self.send_header(k, v)
+        if close:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+
+    def do_GET(self):
+        url = urlsplit(self.path)
+        self.query = parse_qs(url.query)
+        route = getattr(self, "route_" + url.path.strip("/").replace("-", "_"), None)
+        if route is None:
+            body = b"no such route\n"
+            self.head(404, len(body), last_modified=False)
+            self.wfile.write(body)
+            return
+        route()
+
+    def route_gen(self):
+        n = self.q("len", 100)
+        body = content(n)
+        self.head(self.q("status", 200), n if self.q("cl", 1) else None, bool(self.q("lm", 1)),
+                  close=not self.q("cl", 1))
+        self.wfile.write(body)
+
+    def route_nolength(self):
+        self.head(200, None, False, close=True)
+        self.wfile.write(content(self.q("len", 1000)))
+
+    def route_longer(self):
+        n, extra = self.q("len", 1000), self.q("extra", 500)
+        self.head(200, n, close=True)
+        self.wfile.write(content(n + extra))
+
+    def route_reset(self):
+        n, after = self.q("len", 100000), self.q("after", 30000)
+        self.head(200, n)
+        self.wfile.write(content(after))
+        self.wfile.flush()
+        time.sleep(0.2)
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
+        self.close_connection = True
+
+    def route_norange(self):
+        n = self.q("len", 100000)
+        self.head(200, n)
+        self.wfile.write(content(n))
+
+    def route_range_error(self):
+        n = self.q("len", 100000)
+        if self.headers.get("Range"):
+            body = b"service unavailable\n"
+            self.head(503, len(body), last_modified=False)
+            self.wfile.write(body)
+        else:
+            self.head(200, n)
+            self.wfile.write(content(n))
+
+    def route_trickle(self):
+        n, chunk, delay = self.q("len", 1000000), self.q("chunk", 512), self.q("delay", 50)
+        body = content(n)
+        self.head(200, n)
+        try:
+            for i in range(0, n, chunk):
+                self.wfile.write(body[i:i + chunk])
+                self.wfile.flush()
+                time.sleep(delay / 1000.0)
+        except OSError:
+            self.close_connection = True
+
+    def route_stall(self):
+        n, after = self.q("len", 100000), self.q("after", 20000)
+        self.head(200, n)
+        self.wfile.write(content(after))
+        self.wfile.flush()
+        self.wait_for_close()
+
+    def route_hang(self):
+        self.wait_for_close()
+
+    def route_absurd(self):
+        self.head(200, None, close=True, extra=[("Content-Length", str(self.q("cl", 99999999999)))])
+        self.wfile.write(content(100))
+
+    def wait_for_close(self):
+        # Says nothing until the client gives up (or two minutes pass).
+        self.connection.settimeout(120)
+        try:
+            while self.connection.recv(4096):
+                pass
+        except OSError:
+            pass
+        self.close_connection = True
+
+
+def main():
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    with open(sys.argv[1] + ".tmp", "w") as f:
+        f.write(str(server.server_address[1]))
+    import os
+    os.replace(sys.argv[1] + ".tmp", sys.argv[1])
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
