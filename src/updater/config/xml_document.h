@@ -2,7 +2,8 @@
 // A tolerant XML reader: the document is held as wide text with an index of its
 // elements built in one pass, and walked with a cursor. It never throws; the first
 // problem of a load is kept as a message (GetResultText), and an ill-formed document
-// can still be navigated.
+// can still be navigated. One thread at a time: even reading moves the cursor or
+// fills a cache, so threads work on copies.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -87,11 +87,17 @@ bool CXmlDocument::InsertNode(XmlNodeKind kind, const wchar_t* text)
         markup = L"<![CDATA[" + body + L"]]>";
         break;
     }
-    case XML_NODE_COMMENT:
-        markup = std::wstring(L"<!--") + text + L"-->";
+    case XML_NODE_COMMENT: {
+        // A comment cannot hold "--" nor end in "-": such text would end it early or
+        // not at all, and the rest of the document would change meaning.
+        std::wstring body = text;
+        if (body.find(L"--") != std::wstring::npos || (!body.empty() && body.back() == L'-')) return false;
+        markup = L"<!--" + body + L"-->";
         break;
+    }
     case XML_NODE_PROCESSING_INSTRUCTION:
-        if (!*text) return false;
+        // A target is needed, and "?>" would end the instruction early.
+        if (!*text || zv::xml::IsXmlSpace(*text) || std::wcsstr(text, L"?>")) return false;
         markup = std::wstring(L"<?") + text + L"?>";
         break;
     default:

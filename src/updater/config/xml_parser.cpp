@@ -244,11 +244,9 @@ bool CXmlDocument::LoadUtf8(const char* bytes, size_t size)
     }
     try {
         std::wstring text;
-        zv::xml::DecodeUtf8(bytes, size, text);
-        if (text.size() > m_maxChars) {
+        if (!zv::xml::DecodeUtf8(bytes, size, text, m_maxChars)) {
             Load(std::wstring(), L"");
-            m_result =
-                zv::Format(kMessageChars, L"Document of %s characters is too large", std::to_wstring(text.size()).c_str());
+            m_result = zv::Format(kMessageChars, L"Document of %s bytes is too large", std::to_wstring(size).c_str());
             return false;
         }
         // The byte count may exceed an int (up to four bytes a character): printed as text.

@@ -92,20 +92,21 @@ bool Matches(const wchar_t* text, size_t length, const wchar_t* what, size_t n)
 
 } // namespace
 
-void DecodeUtf8(const char* bytes, size_t size, std::wstring& out)
+bool DecodeUtf8(const char* bytes, size_t size, std::wstring& out, size_t maxChars)
 {
     out.clear();
-    if (!bytes || size == 0) return;
+    if (!bytes || size == 0) return true;
     const void* zero = std::memchr(bytes, 0, size);
     if (zero) size = static_cast<size_t>(static_cast<const char*>(zero) - bytes);
-    // Never more characters than bytes.
-    out.resize(size);
+    // Never more characters than bytes; never more room than the limit.
+    out.resize(size < maxChars ? size : maxChars);
     wchar_t* w = out.data();
+    wchar_t* const wend = w + out.size();
     const auto* s = reinterpret_cast<const unsigned char*>(bytes);
     size_t i = 0;
     while (i < size) {
         // Runs of ASCII, eight bytes at a time.
-        while (i + 8 <= size) {
+        while (i + 8 <= size && wend - w >= 8) {
             uint64_t v;
             std::memcpy(&v, s + i, 8);
             if (v & 0x8080808080808080ull) break;
@@ -114,6 +115,10 @@ void DecodeUtf8(const char* bytes, size_t size, std::wstring& out)
             i += 8;
         }
         if (i >= size) break;
+        if (w == wend) {
+            out.clear();
+            return false;
+        }
         unsigned char c = s[i];
         if (c < 0x80) {
             *w++ = static_cast<wchar_t>(c);
@@ -127,6 +132,10 @@ void DecodeUtf8(const char* bytes, size_t size, std::wstring& out)
         if (!complete) {
             *w++ = L'?';
         } else if (cp >= 0x10000) {
+            if (wend - w < 2) {
+                out.clear();
+                return false;
+            }
             cp -= 0x10000;
             *w++ = static_cast<wchar_t>(0xD800 + (cp >> 10));
             *w++ = static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
@@ -135,6 +144,7 @@ void DecodeUtf8(const char* bytes, size_t size, std::wstring& out)
         }
     }
     out.resize(static_cast<size_t>(w - out.data()));
+    return true;
 }
 
 void AppendDecoded(const wchar_t* text, size_t length, std::wstring& out)

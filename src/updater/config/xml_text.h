@@ -2,6 +2,7 @@
 // Character-level helpers of the XML reader: UTF-8 decoding, entity references and
 // escaping for writing. Text is UTF-16 in wchar_t on every platform.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace zv::xml {
@@ -13,8 +14,9 @@ inline bool IsXmlSpace(wchar_t c)
 
 // Decodes UTF-8 into out (replacing its content). A malformed or truncated sequence
 // becomes one "?" and decoding goes on after it; a zero byte ends the text. Code
-// points above U+FFFF become surrogate pairs.
-void DecodeUtf8(const char* bytes, size_t size, std::wstring& out);
+// points above U+FFFF become surrogate pairs. Returns false, with out empty, when the
+// text would take more than maxChars characters.
+bool DecodeUtf8(const char* bytes, size_t size, std::wstring& out, size_t maxChars = SIZE_MAX);
 
 // Appends text to out with the five predefined entities and numeric character
 // references replaced; any other "&" is kept as written.

@@ -266,6 +266,9 @@ TEST(XmlDocument, InsertAndSetAttributeKeepTheIndexRight)
     EXPECT_EQ(doc.GetAttribute(L"v"), L"3");
     EXPECT_FALSE(doc.InsertNode(XML_NODE_ELEMENT, L"bad name"));
     EXPECT_FALSE(doc.InsertNode(XML_NODE_DOCUMENT_TYPE, L"x"));
+    // Text that would end a comment or an instruction early is refused.
+    for (const wchar_t* bad : {L"a-->b", L"a--b", L"a-"}) EXPECT_FALSE(doc.InsertNode(XML_NODE_COMMENT, bad)) << bad;
+    for (const wchar_t* bad : {L"p ?>x", L"", L" p"}) EXPECT_FALSE(doc.InsertNode(XML_NODE_PROCESSING_INSTRUCTION, bad));
 
     const std::wstring expected = L"<r><a/><b k=\"2\">x&lt;y&amp;z<![CDATA[p]]]]><![CDATA[>q]]><!-- note --></b>"
                                   L"<c n=\"a much longer value\">t</c><?pi v=\"3\"?></r>";
@@ -305,12 +308,19 @@ TEST(XmlDocument, CapacityLimitRefusesLargeDocuments)
     EXPECT_FALSE(doc.SetText(L"<r>0123456789</r>"));
     EXPECT_EQ(doc.GetResultText(), L"Document of 17 characters is too large");
     EXPECT_FALSE(doc.FindElement());
-    std::string bytes = "<r>0123456789</r>";
-    EXPECT_FALSE(doc.LoadUtf8(bytes.data(), bytes.size()));
-    EXPECT_EQ(doc.GetResultText(), L"Document of 17 characters is too large");
-    bytes.assign(60, 'x');
-    EXPECT_FALSE(doc.LoadUtf8(bytes.data(), bytes.size()));
-    EXPECT_EQ(doc.GetResultText(), L"Document of 60 bytes is too large");
+    const std::pair<std::string, bool> loads[] = {
+        {"<r>0123456789</r>", false},
+        {std::string(60, 'x'), false},         // refused before decoding
+        {"<r>\xF0\x9F\x98\x80\xF0\x9F\x98\x80</r>", false}, // 11 characters from 15 bytes
+        {"<r>\xF0\x9F\x98\x80\xC3\xA9</r>", true},             // 10 characters from 13 bytes
+        {"<r>\xC3\xA9\xC3\xA9\xC3\xA9</r>", true},             // 10 characters from 13 bytes
+    };
+    for (const auto& l : loads) {
+        EXPECT_EQ(doc.LoadUtf8(l.first.data(), l.first.size()), l.second) << l.first;
+        if (!l.second) {
+            EXPECT_EQ(doc.GetResultText(), L"Document of " + std::to_wstring(l.first.size()) + L" bytes is too large");
+        }
+    }
     EXPECT_TRUE(doc.SetText(L"<r>012</r>"));
     EXPECT_TRUE(doc.FindElement() && doc.EnterElement());
     EXPECT_FALSE(doc.InsertNode(XML_NODE_TEXT, L"too long to fit"));
