@@ -7,7 +7,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest libgtest-dev libbenchmark-dev libpugixml-dev
   wine wine64 xvfb x11-utils imagemagick xcompmgr
-  nginx-light openssl libssl-dev curl python3 msitools
+  nginx-light openssl libssl-dev curl python3 msitools wixl
   fonts-liberation procps psmisc
 )
 

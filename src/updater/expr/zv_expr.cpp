@@ -1,0 +1,207 @@
+// ZVExpr: environment references, string macros and the built-in function table.
+#include "updater/expr/zv_expr.h"
+
+#include "updater/expr/functions.h"
+#include "updater/expr/machine.h"
+
+using com_quorvane_value::CValue;
+
+namespace {
+
+// The updater's function table, in its order. Empty signatures take no arguments.
+const ExprFunctionEntry kFunctions[] = {
+    {L"SysVer", L"", zvexpr::fn::SysVer},
+    {L"ServPackVer", L"", zvexpr::fn::ServPackVer},
+    {L"VerCompare", L"???????", zvexpr::fn::VerCompare},
+    {L"IsNT", L"", zvexpr::fn::IsNT},
+    {L"OSPlatformID", L"", zvexpr::fn::OSPlatformID},
+    {L"OSProductType", L"", zvexpr::fn::OSProductType},
+    {L"OSBitSize", L"", zvexpr::fn::OSBitSize},
+    {L"SystemEnum", L"", zvexpr::fn::SystemEnum},
+    {L"RegVal", L"SS*", zvexpr::fn::RegVal},
+    {L"RegValExists", L"SS", zvexpr::fn::RegValExists},
+    {L"RegKeyExists", L"S", zvexpr::fn::RegKeyExists},
+    {L"DirectXVer", L"", zvexpr::fn::DirectXVer},
+    {L"IEVer", L"", zvexpr::fn::IEVer},
+    {L"FileVer", L"S", zvexpr::fn::FileVer},
+    {L"MSIVer", L"", zvexpr::fn::MSIVer},
+    {L"SubStr", L"SII", zvexpr::fn::SubStr},
+    {L"VidCompare", L"III", zvexpr::fn::VidCompare},
+    {L"CrackPath", L"SI", zvexpr::fn::CrackPath},
+    {L"SetVar", L"V?", zvexpr::fn::SetVar},
+    {L"MemorySize", L"", zvexpr::fn::MemorySize},
+    {L"ProcSpeed", L"", zvexpr::fn::ProcSpeed},
+    {L"ProcNumber", L"", zvexpr::fn::ProcNumber},
+    {L"SetRegVal", L"SS", zvexpr::fn::SetRegVal},
+    {L"MSIProductInstalled", L"S", zvexpr::fn::MSIProductInstalled},
+    {L"MSIPackageInstalled", L"S", zvexpr::fn::MSIPackageInstalled},
+    {L"FileExists", L"S", zvexpr::fn::FileExists},
+    {L"BatteryLevel", L"", zvexpr::fn::BatteryLevel},
+    {L"AvailableDiskSpace", L"S", zvexpr::fn::AvailableDiskSpace},
+    {L"MemoryAvailable", L"", zvexpr::fn::MemoryAvailable},
+    {L"USBHubCount", L"", zvexpr::fn::USBHubCount},
+    {L"FindWindow", L"SS", zvexpr::fn::FindWindow},
+    {L"FindWindowClass", L"S", zvexpr::fn::FindWindowClass},
+    {L"FindWindowName", L"S", zvexpr::fn::FindWindowName},
+    {L"PostMessage", L"IIII", zvexpr::fn::PostMessage},
+    {L"SendMessage", L"IIII", zvexpr::fn::SendMessage},
+    {L"RegisterWindowMessage", L"S", zvexpr::fn::RegisterWindowMessage},
+    {L"brand", L"", zvexpr::fn::Brand},
+    {L"UBrand", L"", zvexpr::fn::Brand},
+    {L"UBit", L"", zvexpr::fn::UBit},
+    {L"UOs", L"", zvexpr::fn::UOs},
+    {L"UPo", L"", zvexpr::fn::UPo},
+    {nullptr, nullptr, nullptr},
+};
+
+std::wstring g_loadedBrand;
+std::wstring g_loadedProductOption;
+
+} // namespace
+
+namespace zvexpr {
+
+void SetLoadedGroupInfo(const std::wstring& productBrand, const std::wstring& hostProductOption)
+{
+    g_loadedBrand = productBrand;
+    g_loadedProductOption = hostProductOption;
+}
+
+const std::wstring& LoadedGroupBrand()
+{
+    return g_loadedBrand;
+}
+
+const std::wstring& LoadedGroupProductOption()
+{
+    return g_loadedProductOption;
+}
+
+} // namespace zvexpr
+
+ZVExpr::ZVExpr() = default;
+
+ZVExpr::ZVExpr(const std::wstring& text) : CExpression(text) {}
+
+ZVExpr::ZVExpr(zvexpr::IMachine& machine, const std::wstring& text) : CExpression(machine, text) {}
+
+ZVExpr::~ZVExpr() = default;
+
+const ExprFunctionEntry* ZVExpr::Functions()
+{
+    return kFunctions;
+}
+
+const wchar_t* ZVExpr::GetFunctionSignature(const std::wstring& name)
+{
+    if (const ExprFunctionEntry* e = FindFunction(kFunctions, name)) return e->signature;
+    return CExpression::GetFunctionSignature(name);
+}
+
+bool ZVExpr::CallFunction(const std::wstring& name, ExprArgs& args, CValue& result)
+{
+    if (const ExprFunctionEntry* e = FindFunction(kFunctions, name)) return e->function(args, result, *this) != 0;
+    return CExpression::CallFunction(name, args, result);
+}
+
+CValue ZVExpr::EvaluateSubExpression(const std::wstring& text)
+{
+    ZVExpr nested(Machine(), text);
+    nested.SetNestingDepth(CurrentDepth() + 1);
+    nested.CopyVariables(Variables());
+    CValue value;
+    if (nested.Evaluate(value)) return value;
+    if (nested.DepthExceeded()) FailDeep();
+    return CValue::Text(text);
+}
+
+int ZVExpr::NextToken(CValue& value)
+{
+    SkipBlanks();
+    if (Peek() != L'%') return CExpression::NextToken(value);
+    // %NAME% outside a string: an environment reference; the name may hold anything but "%".
+    Advance();
+    std::wstring name;
+    for (wchar_t c; (c = Peek()) != L'%'; Advance()) {
+        if (c == L'\0' && !HasMore()) {
+            SetError(ERR_TOKEN);
+            return TK_UNKNOWN;
+        }
+        name += c;
+    }
+    Advance();
+    value = CValue::Text(std::move(name));
+    return TK_ENV;
+}
+
+std::wstring ZVExpr::ReadMacroName()
+{
+    std::wstring name;
+    while (IsIdentChar(Peek())) {
+        name += Peek();
+        Advance();
+    }
+    return name;
+}
+
+std::wstring ZVExpr::ExpandVariableMacro(const std::wstring& name)
+{
+    auto& vars = Variables();
+    auto it = vars.find(name);
+    if (it == vars.end()) {
+        // The lookup leaves the name behind without a value; it is reported as undeclared.
+        vars.emplace(name, nullptr);
+        return std::wstring();
+    }
+    if (!it->second) return std::wstring();
+    return EvaluateSubExpression(it->second->AsText()).AsText();
+}
+
+int ZVExpr::ReadString(CValue& value)
+{
+    Advance(); // opening quote
+    std::wstring text;
+    while (HasMore()) {
+        wchar_t c = Peek();
+        if (c == L'"') {
+            Advance();
+            if (HasMore() && Peek() == L'"') {
+                text += L'"';
+                Advance();
+                continue;
+            }
+            value = CValue::Text(std::move(text));
+            return TK_VALUE;
+        }
+        if (c != L'<' && c != L'%') {
+            text += c;
+            Advance();
+            continue;
+        }
+        Advance();
+        std::wstring name = ReadMacroName();
+        wchar_t end = Peek();
+        bool closed = HasMore() && end == (c == L'<' ? L'>' : L'%');
+        if (!name.empty() && closed) {
+            Advance();
+            if (c == L'<') {
+                text += ExpandVariableMacro(name);
+                if (GetErrorCode() != ERR_OK) return TK_UNKNOWN;
+            } else {
+                std::wstring env;
+                if (Machine().GetEnvironment(name, env)) text += env;
+            }
+            continue;
+        }
+        // Not a macro: the characters stay as written, with the one that ended the name
+        // unless that one closes the literal.
+        text += c;
+        text += name;
+        if (HasMore() && end != L'"') {
+            text += end;
+            Advance();
+        }
+    }
+    SetError(ERR_TOKEN);
+    return TK_UNKNOWN;
+}

@@ -1,0 +1,6 @@
+# Windows 8 x64
+os.version = 6.2.9200
+os.platform = 2
+os.product_type = 1
+cpu.architecture = 9
+os.service_pack = 0.0

@@ -1,0 +1,106 @@
+// zvtool eval: evaluates one expression the way the updater does, with its seeded
+// variables, and prints the kind and text form of the result.
+#include "command.h"
+
+#include "updater/expr/fake_machine.h"
+#include "updater/expr/machine.h"
+#include "updater/expr/seed_variables.h"
+#include "updater/expr/zv_expr.h"
+#include "updater/transfer/text_helpers.h"
+
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <memory>
+
+namespace {
+
+using com_quorvane_value::CValue;
+
+std::wstring ReadStdin()
+{
+    std::string bytes((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+    std::wstring text = zv::FromUtf8(bytes);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    return text;
+}
+
+std::wstring Hex(const std::vector<uint8_t>& bytes)
+{
+    std::wstring out;
+    for (uint8_t b : bytes) out += zv::Format(8, L"%02x", b);
+    return out;
+}
+
+int RunEval(const zvtool::Args& args)
+{
+    std::vector<std::pair<std::wstring, std::wstring>> vars;
+    std::wstring machineFile, expression;
+    bool haveExpression = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        if (a == L"--var" || a == L"--machine") {
+            if (i + 1 >= args.size()) return zvtool::UsageError("eval", a + L" needs a value");
+            const std::wstring& v = args[++i];
+            if (a == L"--machine") {
+                machineFile = v;
+                continue;
+            }
+            size_t eq = v.find(L'=');
+            if (eq == std::wstring::npos || eq == 0) return zvtool::UsageError("eval", L"--var wants NAME=VALUE, got '" + v + L"'");
+            vars.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+        } else if (a.size() > 2 && a.compare(0, 2, L"--") == 0) {
+            return zvtool::UsageError("eval", L"unknown option '" + a + L"'");
+        } else if (haveExpression) {
+            return zvtool::UsageError("eval", L"one expression only (quote it)");
+        } else {
+            expression = a == L"-" ? ReadStdin() : a;
+            haveExpression = true;
+        }
+    }
+    if (!haveExpression) return zvtool::UsageError("eval", L"missing expression");
+
+    // Without a profile: the machine the process runs on (the real one in the Windows build).
+    std::unique_ptr<zvexpr::FakeMachine> fake;
+    if (!machineFile.empty()) {
+        fake = std::make_unique<zvexpr::FakeMachine>();
+        std::wstring error;
+        if (!fake->LoadProfileFile(machineFile, error)) {
+            zvtool::Err(L"zvtool eval: machine profile " + machineFile + L": " + error + L"\n");
+            return 2;
+        }
+        zvexpr::SetProcessMachine(fake.get());
+    }
+    zvexpr::IMachine& machine = zvexpr::ProcessMachine();
+    // Descriptions of unexpected tokens go with the diagnostics, not the result line.
+    CExpression::SetDiagnosticStream(stderr);
+
+    bool tempOk = false;
+    com_quorvane_value::VariableTable table;
+    zvexpr::SeedUpdaterVariables(machine, zvexpr::TempDirectory(machine, tempOk), table);
+    for (const auto& [name, value] : vars) zvexpr::SetTableVariable(table, name, CValue::Text(value));
+
+    int code = 0;
+    std::wstring line;
+    {
+        ZVExpr e(machine, expression);
+        e.CopyVariables(table);
+        CValue result;
+        if (e.Evaluate(result)) {
+            std::wstring text = result.Kind() == com_quorvane_value::VK_BLOB ? Hex(result.BlobPayload()) : result.AsText();
+            line = std::wstring(com_quorvane_value::KindName(result.Kind())) + L" " + text + L"\n";
+        } else {
+            line = zv::Format(128, L"error %s (%d)\n", ExprErrorName(e.GetErrorCode()), e.GetErrorCode());
+            code = 1;
+        }
+    }
+    zvexpr::SetProcessMachine(nullptr);
+    zvtool::Out(line);
+    return code;
+}
+
+} // namespace
+
+ZVTOOL_COMMAND(eval, "eval", "[--var NAME=VALUE]... [--machine PROFILE] EXPR|-",
+               "evaluate a manifest expression with the updater's variables; prints KIND TEXT (exit 0) or error NAME (CODE) (exit 1)",
+               RunEval);
