@@ -136,11 +136,14 @@ public:
     RatioReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override
     {
-        for (const auto& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration) {
+        for (const auto& r : runs) {
+            // With repetitions, the median stands for the benchmark.
+            bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if (!r.error_occurred && (r.run_type == Run::RT_Iteration || median)) {
                 times[r.run_name.function_name] = r.GetAdjustedRealTime();
                 cpuTimes[r.run_name.function_name] = r.GetAdjustedCPUTime();
             }
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;

@@ -17,7 +17,7 @@ bool CXmlDocument::NameIs(uint32_t elem, const wchar_t* name) const
     if (!name || !*name) return true;
     const ElemRec& r = m_elems[elem];
     size_t len = std::wcslen(name);
-    return r.nameLen == len && std::wmemcmp(m_text.data() + r.start + 1, name, len) == 0;
+    return r.nameLen == len && zv::xml::SameChars(m_text.data() + r.start + 1, name, len);
 }
 
 uint32_t CXmlDocument::NextMatching(uint32_t from, const wchar_t* name) const
@@ -248,7 +248,7 @@ void CXmlDocument::ScanAttributes(size_t tagStart, size_t tagLength, size_t name
         }
         if (c == L'"' || c == L'\'') {
             // A value without a name: skipped whole.
-            const wchar_t* q = std::wmemchr(t + i + 1, c, limit - i - 1);
+            const wchar_t* q = zv::xml::FindChar(t + i + 1, t + limit, c);
             i = q ? static_cast<size_t>(q - t) + 1 : limit;
             continue;
         }
@@ -264,7 +264,7 @@ void CXmlDocument::ScanAttributes(size_t tagStart, size_t tagLength, size_t name
             ++j;
             while (j < limit && zv::xml::IsXmlSpace(t[j])) ++j;
             if (j < limit && (t[j] == L'"' || t[j] == L'\'')) {
-                const wchar_t* q = std::wmemchr(t + j + 1, t[j], limit - j - 1);
+                const wchar_t* q = zv::xml::FindChar(t + j + 1, t + limit, t[j]);
                 size_t close = q ? static_cast<size_t>(q - t) : limit;
                 span.valueAt = j + 1;
                 span.valueLen = close - span.valueAt;
@@ -285,7 +285,7 @@ const CXmlDocument::AttributeSpan* CXmlDocument::FindAttribute(const std::vector
 {
     size_t len = std::wcslen(name);
     for (const auto& span : spans)
-        if (span.nameLen == len && std::wmemcmp(m_text.data() + span.nameAt, name, len) == 0) return &span;
+        if (span.nameLen == len && zv::xml::SameChars(m_text.data() + span.nameAt, name, len)) return &span;
     return nullptr;
 }
 

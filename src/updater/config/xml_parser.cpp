@@ -133,7 +133,7 @@ private:
     bool NameMatches(uint32_t e, const wchar_t* name, size_t len) const
     {
         const ElemRec& r = m_doc.m_elems[e];
-        return r.nameLen == len && std::wmemcmp(m_text + r.start + 1, name, len) == 0;
+        return r.nameLen == len && zv::xml::SameChars(m_text + r.start + 1, name, len);
     }
 
     void CloseElement(size_t pos, const zv::xml::MarkupScan& scan)

@@ -89,7 +89,7 @@ size_t FindSequence(const wchar_t* text, size_t from, size_t end, const wchar_t*
         const wchar_t* p = std::wmemchr(text + i, seq[0], end - i - seqLen + 1);
         if (!p) return end;
         i = static_cast<size_t>(p - text);
-        if (std::wmemcmp(p, seq, seqLen) == 0) return i;
+        if (SameChars(p, seq, seqLen)) return i;
         ++i;
     }
     return end;

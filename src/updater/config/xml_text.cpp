@@ -87,7 +87,7 @@ size_t DecodeCharRef(const wchar_t* text, size_t length, std::wstring& out)
 
 bool Matches(const wchar_t* text, size_t length, const wchar_t* what, size_t n)
 {
-    return length >= n && std::wmemcmp(text, what, n) == 0;
+    return length >= n && SameChars(text, what, n);
 }
 
 } // namespace
@@ -98,52 +98,53 @@ bool DecodeUtf8(const char* bytes, size_t size, std::wstring& out, size_t maxCha
     if (!bytes || size == 0) return true;
     const void* zero = std::memchr(bytes, 0, size);
     if (zero) size = static_cast<size_t>(static_cast<const char*>(zero) - bytes);
-    // Never more characters than bytes; never more room than the limit.
-    out.resize(size < maxChars ? size : maxChars);
-    wchar_t* w = out.data();
-    wchar_t* const wend = w + out.size();
+    // Never more characters than bytes. Decoding goes through a small buffer, so the
+    // text is written once (a sized string would be zero-filled first).
+    out.reserve(size < maxChars ? size : maxChars);
+    constexpr size_t kChunk = 4096;
+    wchar_t buffer[kChunk];
     const auto* s = reinterpret_cast<const unsigned char*>(bytes);
     size_t i = 0;
     while (i < size) {
-        // Runs of ASCII, eight bytes at a time.
-        while (i + 8 <= size && wend - w >= 8) {
-            uint64_t v;
-            std::memcpy(&v, s + i, 8);
-            if (v & 0x8080808080808080ull) break;
-            for (int k = 0; k < 8; ++k) w[k] = static_cast<wchar_t>(s[i + k]);
-            w += 8;
-            i += 8;
+        wchar_t* w = buffer;
+        wchar_t* const wend = buffer + kChunk - 1; // room for a surrogate pair
+        while (i < size && w < wend) {
+            // Runs of ASCII, eight bytes at a time.
+            while (i + 8 <= size && wend - w >= 8) {
+                uint64_t v;
+                std::memcpy(&v, s + i, 8);
+                if (v & 0x8080808080808080ull) break;
+                for (int k = 0; k < 8; ++k) w[k] = static_cast<wchar_t>(s[i + k]);
+                w += 8;
+                i += 8;
+            }
+            if (i >= size || w >= wend) break;
+            unsigned char c = s[i];
+            if (c < 0x80) {
+                *w++ = static_cast<wchar_t>(c);
+                ++i;
+                continue;
+            }
+            uint32_t cp = 0;
+            bool complete = false;
+            i += ReadSequence(s + i, size - i, cp, complete);
+            if (!complete) {
+                *w++ = L'?';
+            } else if (cp >= 0x10000) {
+                cp -= 0x10000;
+                *w++ = static_cast<wchar_t>(0xD800 + (cp >> 10));
+                *w++ = static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+            } else {
+                *w++ = static_cast<wchar_t>(cp);
+            }
         }
-        if (i >= size) break;
-        if (w == wend) {
+        auto n = static_cast<size_t>(w - buffer);
+        if (n > maxChars - out.size()) {
             out.clear();
             return false;
         }
-        unsigned char c = s[i];
-        if (c < 0x80) {
-            *w++ = static_cast<wchar_t>(c);
-            ++i;
-            continue;
-        }
-        uint32_t cp = 0;
-        bool complete = false;
-        size_t used = ReadSequence(s + i, size - i, cp, complete);
-        i += used;
-        if (!complete) {
-            *w++ = L'?';
-        } else if (cp >= 0x10000) {
-            if (wend - w < 2) {
-                out.clear();
-                return false;
-            }
-            cp -= 0x10000;
-            *w++ = static_cast<wchar_t>(0xD800 + (cp >> 10));
-            *w++ = static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            *w++ = static_cast<wchar_t>(cp);
-        }
+        out.append(buffer, n);
     }
-    out.resize(static_cast<size_t>(w - out.data()));
     return true;
 }
 
@@ -151,7 +152,7 @@ void AppendDecoded(const wchar_t* text, size_t length, std::wstring& out)
 {
     size_t i = 0;
     while (i < length) {
-        const wchar_t* amp = std::wmemchr(text + i, L'&', length - i);
+        const wchar_t* amp = FindChar(text + i, text + length, L'&');
         if (!amp) {
             out.append(text + i, length - i);
             return;

@@ -12,6 +12,22 @@ inline bool IsXmlSpace(wchar_t c)
     return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
 }
 
+// Plain loops for the short spans of names and values, where a library call costs
+// more than the search.
+inline const wchar_t* FindChar(const wchar_t* p, const wchar_t* end, wchar_t c)
+{
+    for (; p < end; ++p)
+        if (*p == c) return p;
+    return nullptr;
+}
+
+inline bool SameChars(const wchar_t* a, const wchar_t* b, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 // Decodes UTF-8 into out (replacing its content). A malformed or truncated sequence
 // becomes one "?" and decoding goes on after it; a zero byte ends the text. Code
 // points above U+FFFF become surrogate pairs. Returns false, with out empty, when the

@@ -356,6 +356,25 @@ TEST(XmlDocument, Utf8Decoding)
     }
 }
 
+TEST(XmlDocument, Utf8DecodingAcrossLongTextsAndTheLimit)
+{
+    // Multi-byte characters and surrogate pairs at every position round the decoder's
+    // internal chunk boundaries.
+    for (size_t lead = 4080; lead < 4110; ++lead) {
+        std::string bytes(lead, 'a');
+        bytes += "\xF0\x9F\x98\x80\xC3\xA9\xFF";
+        bytes += std::string(lead, 'b');
+        std::wstring expected = std::wstring(lead, L'a') + L"\xD83D\xDE00\x00E9?" + std::wstring(lead, L'b');
+        std::wstring out;
+        EXPECT_TRUE(zv::xml::DecodeUtf8(bytes.data(), bytes.size(), out));
+        EXPECT_EQ(out, expected) << lead;
+        EXPECT_TRUE(zv::xml::DecodeUtf8(bytes.data(), bytes.size(), out, expected.size())) << lead;
+        EXPECT_EQ(out, expected) << lead;
+        EXPECT_FALSE(zv::xml::DecodeUtf8(bytes.data(), bytes.size(), out, expected.size() - 1)) << lead;
+        EXPECT_TRUE(out.empty());
+    }
+}
+
 struct FileCase {
     std::string bytes;
     bool loaded;

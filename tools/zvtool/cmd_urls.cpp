@@ -1,0 +1,115 @@
+// zvtool urls: the addresses the updater requests for a product configuration file,
+// with the launcher's host values, so a deployment engineer can lay out a server.
+#include "command.h"
+
+#include "updater/config/url_builder.h"
+#include "updater/core/config_params.h"
+#include "updater/expr/fake_machine.h"
+#include "updater/expr/machine.h"
+#include "updater/expr/os_info.h"
+
+#include <memory>
+
+namespace {
+
+struct OsChoice {
+    const wchar_t* name;
+    uint32_t major, minor;
+    uint8_t productType;
+};
+
+// The OS texts the request uses, each with a version that classifies as it.
+const OsChoice kOsChoices[] = {
+    {L"2k", 5, 0, 1},  {L"xp", 5, 1, 1},  {L"2k3", 5, 2, 3}, {L"vi", 6, 0, 1},  {L"2k8", 6, 0, 3},
+    {L"_w7", 6, 1, 1}, {L"8r2", 6, 1, 3}, {L"_w8", 6, 2, 1}, {L"s12", 6, 2, 3}, {L"unk", 6, 3, 1},
+};
+
+const OsChoice* FindOs(std::wstring code)
+{
+    for (const auto& c : kOsChoices) {
+        std::wstring name = c.name;
+        // Accept the padded form too ("_xp", "_vi", "_2k") and "w7"/"w8".
+        if (code == name || L"_" + code == name || code == L"_" + name) return &c;
+    }
+    return nullptr;
+}
+
+int RunUrls(const zvtool::Args& args)
+{
+    std::wstring productXml, brand = L"quorvane", osCode, bits;
+    std::vector<std::pair<std::wstring, std::wstring>> installed;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        auto value = [&](std::wstring& out) {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        if (a == L"--brand") {
+            if (!value(brand)) return zvtool::UsageError("urls", L"--brand needs a value");
+        } else if (a == L"--installed") {
+            std::wstring pair;
+            if (!value(pair) || pair.find(L'=') == std::wstring::npos || pair.front() == L'=')
+                return zvtool::UsageError("urls", L"--installed takes NAME=VERSION");
+            installed.emplace_back(pair.substr(0, pair.find(L'=')), pair.substr(pair.find(L'=') + 1));
+        } else if (a == L"--os") {
+            if (!value(osCode)) return zvtool::UsageError("urls", L"--os needs a code");
+        } else if (a == L"--bits") {
+            if (!value(bits) || (bits != L"32" && bits != L"64")) return zvtool::UsageError("urls", L"--bits takes 32 or 64");
+        } else if (a.rfind(L"--", 0) == 0) {
+            return zvtool::UsageError("urls", L"unknown option " + a);
+        } else if (productXml.empty()) {
+            productXml = a;
+        } else {
+            return zvtool::UsageError("urls", L"one product configuration file only");
+        }
+    }
+    if (productXml.empty()) return zvtool::UsageError("urls", L"missing PRODUCT_XML");
+    if (osCode.empty() != bits.empty()) return zvtool::UsageError("urls", L"--os and --bits go together");
+
+    // A chosen OS is answered by an in-memory machine of that kind.
+    std::unique_ptr<zvexpr::FakeMachine> fake;
+    if (!osCode.empty()) {
+        const OsChoice* os = FindOs(osCode);
+        if (!os) return zvtool::UsageError("urls", L"unknown OS code " + osCode + L" (2k xp 2k3 vi 2k8 _w7 8r2 _w8 s12 unk)");
+        fake = std::make_unique<zvexpr::FakeMachine>();
+        fake->SetOs(os->major, os->minor, 1000, os->productType, bits == L"64" ? 9 : 0);
+        zvexpr::SetProcessMachine(fake.get());
+        OSInfo::Reset();
+    }
+
+    ZvLib_CConfigParamsLoader config;
+    if (!config.LoadConfigXml(productXml, L"2.00")) {
+        zvtool::Err(L"zvtool urls: cannot load product configuration file " + productXml + L"\n");
+        zvexpr::SetProcessMachine(nullptr);
+        return 1;
+    }
+    // The launcher's host values.
+    config.productName = L"tandemvesk";
+    config.productVersion = L"1.00";
+    if (installed.empty()) installed.emplace_back(L"tandemix", L"0.00.00");
+    for (const auto& [name, version] : installed) config.installedProducts[name] = version;
+    config.hostProductOption = L"0";
+    config.productBrand = brand;
+    config.language = L"enu";
+
+    CUrlBuilder builder;
+    builder.PrepareRequest(config);
+    std::wstring payload = builder.BuildPayloadPath(config, config.productVersion, 1);
+    std::wstring manifest = builder.BuildManifestPath(payload);
+    const std::wstring& qs = config.queryString;
+    zvtool::Out(L"payload: " + payload + L"\n");
+    zvtool::Out(L"payload-signature: " + builder.AppendSigSuffix(payload) + L"\n");
+    zvtool::Out(L"manifest: " + manifest + L"\n");
+    zvtool::Out(L"manifest-signature: " + builder.AppendSigSuffix(manifest) + L"\n");
+    zvtool::Out(L"query: " + qs + L"\n");
+    zvtool::Out(L"manifest-request: " + manifest + L"?" + qs + L"\n");
+    zvtool::Out(L"manifest-signature-request: " + builder.AppendSigSuffix(manifest) + L"?" + qs + L"\n");
+    zvexpr::SetProcessMachine(nullptr);
+    return 0;
+}
+
+} // namespace
+
+ZVTOOL_COMMAND(urls, "urls", "PRODUCT_XML [--brand B] [--installed NAME=VERSION]... [--os CODE --bits 32|64]",
+               "print the payload, manifest and signature paths and the query string the updater requests", RunUrls);
