@@ -159,22 +159,46 @@ bool CExpression::CallFunction(const std::wstring& name, ExprArgs& args, CValue&
     return e && e->function(args, result, *this) != 0;
 }
 
+bool CExpression::FindVariable(const std::wstring& name, const CValue*& out) const
+{
+    auto own = m_variables.find(name);
+    if (!m_inherited) {
+        if (own == m_variables.end()) return false;
+        out = own->second.get();
+        return true;
+    }
+    // What CopyVariables(*m_inherited) would have left in the own table: known names
+    // take the parent's value; new ones come when they hold something other than "".
+    bool ownHasValue = own != m_variables.end() && own->second;
+    auto parent = m_inherited->find(name);
+    if (parent != m_inherited->end() && parent->second) {
+        const CValue& v = *parent->second;
+        if (ownHasValue || v.Kind() != com_quorvane_value::VK_TEXT || !v.TextPayload().empty()) {
+            out = &v;
+            return true;
+        }
+    }
+    if (own == m_variables.end()) return false;
+    out = own->second.get();
+    return true;
+}
+
 bool CExpression::GetVariableValue(const std::wstring& name, CValue& result)
 {
-    auto it = m_variables.find(name);
-    if (it == m_variables.end()) {
+    const CValue* stored = nullptr;
+    if (!FindVariable(name, stored)) {
         m_error = ERR_VARIABLE;
         return false;
     }
-    if (!it->second) {
+    if (!stored) {
         result.Clear();
         return true;
     }
     // A variable's text is itself an expression: "0" is the integer 0, "_w7" stays text.
-    std::wstring text = it->second->AsText();
+    std::wstring text = stored->AsText();
     CExpression nested(*m_machine, text);
     nested.SetNestingDepth(CurrentDepth() + 1);
-    nested.CopyVariables(m_variables);
+    nested.m_inherited = m_inherited ? m_inherited : &m_variables;
     CValue value;
     if (nested.Evaluate(value)) {
         result = std::move(value);

@@ -163,6 +163,9 @@ private:
     bool EnterLevel();
     void LeaveLevel() { --m_parseDepth; }
     const ExprToken& Current() const;
+    // The value a name has here: false when the name is unknown; out is null for a name
+    // held without a value.
+    bool FindVariable(const std::wstring& name, const CValue*& out) const;
     void ReportUnexpected(const ExprToken& token);
 
     std::wstring m_text;
@@ -175,6 +178,9 @@ private:
     bool m_resolveIdentifiers = true;
     bool m_skipCalls = false;
 
+    // A variable evaluator reads its parent's table in place, as if it had copied it
+    // with CopyVariables (it never writes to it): copying per reference costs too much.
+    const VariableTable* m_inherited = nullptr;
     zvexpr::IMachine* m_machine;
     int m_depth = 0;
     int m_parseDepth = 0;

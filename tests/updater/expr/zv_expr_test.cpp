@@ -70,6 +70,24 @@ TEST(ZVExprVariables, ANameWithoutValueYieldsEmpty)
     e.Variables().erase(L"novalue");
 }
 
+TEST(ZVExprVariables, NestedEvaluationSeesTheTableAsCopied)
+{
+    // A variable is evaluated by a fresh evaluator holding a copy of the table, and a
+    // copy leaves empty texts out: "blank" is unknown there, so "ref" stays text.
+    ZVExpr e(Machine());
+    e.SetVariable(L"blank", CValue::Text(L""));
+    e.SetVariable(L"ref", CValue::Text(L"blank"));
+    e.SetVariable(L"two", CValue::Text(L"ref + pi"));
+    EXPECT_EQ(Eval(e, L"blank").Show(), "text ");
+    EXPECT_EQ(Eval(e, L"ref").Show(), "text blank");
+    EXPECT_EQ(Eval(e, L"two").Show(), "text blank3.140000");
+    // pi is known to every evaluator, so the copy assigns it even when it is "".
+    e.SetVariable(L"usespi", CValue::Text(L"pi"));
+    EXPECT_EQ(Eval(e, L"usespi").Show(), "real 3.140000");
+    e.SetVariable(L"pi", CValue::Text(L""));
+    EXPECT_EQ(Eval(e, L"usespi").Show(), "text ");
+}
+
 TEST(ZVExprVariables, SelfReferenceStopsAtAFixedDepth)
 {
     VariableTable vars = Table({
