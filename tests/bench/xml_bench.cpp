@@ -3,6 +3,8 @@
 // the ratios ours/pugixml and the memory of the element index against the wide text.
 #include "updater/config/xml_document.h"
 
+#include "ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
@@ -130,26 +132,6 @@ BENCHMARK(BM_ParsePugixml)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_WalkOurs)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_WalkPugixml)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Keeps each benchmark's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& r : runs) {
-            // With repetitions, the median stands for the benchmark.
-            bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
-            if (!r.error_occurred && (r.run_type == Run::RT_Iteration || median)) {
-                times[r.run_name.function_name] = r.GetAdjustedRealTime();
-                cpuTimes[r.run_name.function_name] = r.GetAdjustedCPUTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-    std::map<std::string, double> cpuTimes;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -167,16 +149,13 @@ int main(int argc, char** argv)
     std::printf("document: %zu bytes of UTF-8, %zu elements, %zu wide chars\n", bytes.size(), elements,
                 doc.GetDocumentText().size());
 
-    RatioReporter reporter;
+    zvbench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
     // Wall-clock ratios are the measure; CPU-time ratios are shown beside them because
     // other work on a busy machine stretches wall-clock times unevenly.
-    auto ratio = [](const std::map<std::string, double>& t, const char* ours, const char* theirs) {
-        auto a = t.find(ours), b = t.find(theirs);
-        return a == t.end() || b == t.end() || b->second <= 0 ? -1.0 : a->second / b->second;
-    };
+    auto ratio = zvbench::RatioReporter::Ratio;
     double parse = ratio(reporter.times, "BM_ParseOurs", "BM_ParsePugixml");
     double walk = ratio(reporter.times, "BM_WalkOurs", "BM_WalkPugixml");
     double parseCpu = ratio(reporter.cpuTimes, "BM_ParseOurs", "BM_ParsePugixml");
