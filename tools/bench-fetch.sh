@@ -7,7 +7,8 @@
 # `zvtool fetch --resumable` (under Wine, signature then payload through the download
 # cache) and with `curl -o`. Prints per-round times and the throughput ratio ours/curl,
 # whole-process (Wine start included) and transfer-only (zvtool's own seconds against
-# curl's time_total), then the peak working set of a 256 MiB and a 16 MiB download.
+# curl's time_total), as the median of the rounds' ratios and over all rounds, then the
+# peak working set of a 256 MiB and a 16 MiB download.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -40,8 +41,8 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
+clear_ours() { rm -f "$1" "$1.part" "$1.sig" "$1.sig.part"; }
 fetch_ours() { # url outfile -> prints the outcome line
-  rm -f "$2" "$2.part" "$2.sig" "$2.sig.part"
   bash "$root/tests/harness/run-wine.sh" "$zvtool" fetch --resumable "$1" "$(winpath "$2")" 2>/dev/null | grep '^fetch:'
 }
 field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
@@ -49,8 +50,11 @@ field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
 url="http://127.0.0.1:$port/big.bin"
 size=$(stat -c %s "$work/www/big.bin")
 ours_total=0; curl_total=0; ours_xfer=0; curl_xfer=0
+whole_ratios=(); xfer_ratios=()
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 printf '%-6s %12s %12s %12s %12s\n' round ours_s curl_s ours_xfer_s curl_xfer_s
 for r in $(seq 1 "$rounds"); do
+  clear_ours "$work/out/ours.bin"
   t0=$(now); line=$(fetch_ours "$url" "$work/out/ours.bin"); t1=$(now)
   [ "$(echo "$line" | field result)" = 1 ] || { echo "bench-fetch: zvtool failed: $line" >&2; exit 1; }
   cmp -s "$work/out/ours.bin" "$work/www/big.bin" || { echo "bench-fetch: zvtool's copy differs" >&2; exit 1; }
@@ -61,13 +65,17 @@ for r in $(seq 1 "$rounds"); do
   printf '%-6s %12.3f %12.3f %12.3f %12.3f\n' "$r" "$ours_s" "$curl_s" "$ours_x" "$curl_x"
   ours_total=$(calc "$ours_total + $ours_s"); curl_total=$(calc "$curl_total + $curl_s")
   ours_xfer=$(calc "$ours_xfer + $ours_x"); curl_xfer=$(calc "$curl_xfer + $curl_x")
+  whole_ratios+=("$(calc "$curl_s / $ours_s")"); xfer_ratios+=("$(calc "$curl_x / $ours_x")")
 done
 mib=$(calc "$size / 1048576")
 printf 'throughput MiB/s: ours %.0f, curl %.0f (whole process)\n' \
   "$(calc "$mib * $rounds / $ours_total")" "$(calc "$mib * $rounds / $curl_total")"
-printf 'ratio ours/curl, whole process: %.2f (goal >= 0.8)\n' "$(calc "$curl_total / $ours_total")"
-printf 'ratio ours/curl, transfer only: %.2f\n' "$(calc "$curl_xfer / $ours_xfer")"
+printf 'ratio ours/curl, whole process: median %.2f, all rounds %.2f (goal >= 0.8)\n' \
+  "$(median "${whole_ratios[@]}")" "$(calc "$curl_total / $ours_total")"
+printf 'ratio ours/curl, transfer only: median %.2f, all rounds %.2f\n' \
+  "$(median "${xfer_ratios[@]}")" "$(calc "$curl_xfer / $ours_xfer")"
 
+clear_ours "$work/out/ours.bin"; clear_ours "$work/out/small.bin"
 big=$(fetch_ours "$url" "$work/out/ours.bin" | field peak_working_set)
 small=$(fetch_ours "http://127.0.0.1:$port/small.bin" "$work/out/small.bin" | field peak_working_set)
 diff=$(( big - small ))

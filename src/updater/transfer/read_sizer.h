@@ -14,7 +14,7 @@ namespace zv {
 
 class ReadSizer {
 public:
-    static constexpr uint32_t kMaxRead = 4u << 20;
+    static constexpr uint32_t kMaxRead = 1u << 20;
     static constexpr uint32_t kInitialTarget = 1024;
     static constexpr uint64_t kTargetMicros = 25000;
 
