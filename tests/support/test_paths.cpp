@@ -38,30 +38,29 @@ fs::path ToFs(const std::wstring& p)
 #endif
 }
 
+// root + relative, with the separators of the platform the program runs on.
+std::wstring UnderRoot(const char* root, const std::wstring& relative)
+{
+    std::wstring r = relative;
+#ifdef _WIN32
+    for (auto& c : r)
+        if (c == L'/') c = L'\\';
+    return HostPath(root) + L"\\" + r;
+#else
+    return HostPath(root) + L"/" + r;
+#endif
+}
+
 } // namespace
 
 std::wstring SourcePath(const std::wstring& relative)
 {
-    std::wstring r = relative;
-#ifdef _WIN32
-    for (auto& c : r)
-        if (c == L'/') c = L'\\';
-    return HostPath(ZV_TEST_SOURCE_DIR) + L"\\" + r;
-#else
-    return HostPath(ZV_TEST_SOURCE_DIR) + L"/" + r;
-#endif
+    return UnderRoot(ZV_TEST_SOURCE_DIR, relative);
 }
 
 std::wstring BuildPath(const std::wstring& relative)
 {
-    std::wstring r = relative;
-#ifdef _WIN32
-    for (auto& c : r)
-        if (c == L'/') c = L'\\';
-    return HostPath(ZV_TEST_BINARY_DIR) + L"\\" + r;
-#else
-    return HostPath(ZV_TEST_BINARY_DIR) + L"/" + r;
-#endif
+    return UnderRoot(ZV_TEST_BINARY_DIR, relative);
 }
 
 ScratchDir::ScratchDir(const std::wstring& name)
