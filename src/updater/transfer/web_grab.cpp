@@ -333,7 +333,9 @@ int priv_CWebGrab::SendRequest(Request& request, const std::wstring& url, const 
     if (!request.connection) return fail(::GetLastError());
 
     DWORD flags = INTERNET_FLAG_TRANSFER_BINARY;
-    if (ignoreBrowserCache) flags |= INTERNET_FLAG_RELOAD;
+    // A request that never reads the browser cache does not fill it either: a payload
+    // would otherwise reach the disk twice, once as a cache entry nobody reads.
+    if (ignoreBrowserCache) flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
     const wchar_t* accept[] = {L"*/*", nullptr};
     request.handle.Reset(

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <chrono>
 #include <thread>
@@ -595,6 +596,28 @@ TEST_F(WebGrab, GetFileNoticesCancelQuicklyOnSlowLink)
     std::string got = zvtest::ReadFileBytes(target);
     EXPECT_GT(got.size(), 0u);
     EXPECT_TRUE(got == FaultContent(got.size()));
+}
+
+// Only a request that may read the browser cache leaves an entry in it.
+TEST_F(WebGrab, BrowserCacheFilledOnlyWhenItMayBeRead)
+{
+    std::string payload = ServedFile(L"payload.bin");
+    uint32_t size = static_cast<uint32_t>(payload.size());
+    for (int ignore : {1, 0}) {
+        SCOPED_TRACE(ignore);
+        // A fresh address each run: the cache outlives the test process.
+        std::wstring url = HttpUrl(Server::nginx, zv::Format(128, L"/payload.bin?cache-probe=%u-%d",
+                                                             static_cast<unsigned>(::GetTickCount()), ignore));
+        std::wstring target = dir.File(zv::Format(64, L"cache-probe-%d.part", ignore));
+        priv_CWebGrab grab(0);
+        grab.ignoreBrowserCache = ignore;
+        ASSERT_EQ(Get(grab, url, target, size, 0, 0).result, 1);
+        EXPECT_TRUE(zvtest::ReadFileBytes(target) == payload);
+        DWORD bytes = 0;
+        ::GetUrlCacheEntryInfoW(url.c_str(), nullptr, &bytes);
+        DWORD error = ::GetLastError();
+        EXPECT_EQ(error, ignore ? static_cast<DWORD>(ERROR_FILE_NOT_FOUND) : static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    }
 }
 
 TEST_F(WebGrab, GetFileTellsSinkAndLogsCacheProbe)
