@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # zvtool fetch under Wine against the test run's HTTP servers: outcome line, exit code
 # and the bytes on disk for a whole-file download, a resumable one, a continued one,
-# a missing file, a dead port and usage errors.
+# Ctrl+C during a slow one, a missing file, a dead port and usage errors.
 #   fetch_cases.sh HTTP_STATE_DIR WORK_DIR ZVTOOL_EXE RUN_WINE
 set -uo pipefail
 state=${1:?}; work=${2:?}; zvtool=${3:?}; run_wine=${4:?}
@@ -47,6 +47,39 @@ echo "$err" | grep -q "Bytes requested :     123456 to" || fail "continued: not 
 fetch explicit-sig 0 "$nginx/small.txt" "$(winpath "$work/small.txt")" --sig-url "$nginx/payload.bin.sig" \
   --sig "$(winpath "$work/small.sig")"
 cmp -s "$work/small.sig" "$www/payload.bin.sig" || fail "explicit-sig: signature not stored"
+
+# Ctrl+C (SIGINT under Wine) cancels a slow download: exit 3, the partial payload
+# keeps what arrived, no complete file; a retry finishes it.
+fault="http://127.0.0.1:$(cat "$state/fault.port")"
+is_content_prefix() { python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read()
+sys.exit(0 if data and data == bytes((i * 131 + 7) % 256 for i in range(len(data))) else 1)' "$1"; }
+bash "$run_wine" "$zvtool" fetch "$fault/trickle?len=1000000&chunk=1000&delay=20" "$(winpath "$work/ctrlc.bin")" \
+  --resumable --sig-url "$nginx/payload.bin.sig" --sig "$(winpath "$work/ctrlc.bin.sig")" >"$work/ctrlc.out" 2>&1 &
+job=$!
+for _ in $(seq 1 100); do [ -s "$work/ctrlc.bin.part" ] && break; sleep 0.1; done
+# The Wine process itself, not the shell around it.
+pid=$(pgrep -f "^[^ ]*zvtool.exe fetch $fault/trickle" | head -n1)
+if [ -n "$pid" ] && kill -INT "$pid"; then
+  wait "$job"; rc=$?
+  out=$(cat "$work/ctrlc.out")
+  echo "ctrl-c: exit $rc: $(echo "$out" | tail -n1)"
+  [ "$rc" -eq 3 ] || fail "ctrl-c: exit $rc, expected 3"
+  has 'result=0 cancelled=1 connection_error=0' ctrl-c
+  # Noticed at once, not after the 20 s the trickle takes.
+  secs=$(echo "$out" | tail -n1 | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')
+  awk -v s="${secs:-99}" 'BEGIN { exit !(s < 10) }' || fail "ctrl-c: took ${secs:-?} s"
+  [ ! -f "$work/ctrlc.bin" ] || fail "ctrl-c: a complete file was left"
+  is_content_prefix "$work/ctrlc.bin.part" || fail "ctrl-c: the partial file lost or garbled its bytes"
+  fetch ctrl-c-retry 0 "$fault/trickle?len=1000000&chunk=100000&delay=1" "$(winpath "$work/ctrlc.bin")" \
+    --resumable --sig-url "$nginx/payload.bin.sig" --sig "$(winpath "$work/ctrlc.bin.sig")"
+  [ "$(stat -c %s "$work/ctrlc.bin" 2>/dev/null)" = 1000000 ] && is_content_prefix "$work/ctrlc.bin" ||
+    fail "ctrl-c-retry: the payload is not complete"
+else
+  fail "ctrl-c: no running zvtool to interrupt"
+  kill "$job" 2>/dev/null; wait "$job" 2>/dev/null
+fi
 
 fetch missing 1 "$nginx/no-such-file.bin" "$(winpath "$work/missing.bin")"
 has 'result=0 cancelled=0 connection_error=0 http_status=404' missing
