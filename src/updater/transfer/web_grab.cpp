@@ -1,56 +1,25 @@
+// priv_CWebGrab: one WinINet session for one operation, its requests and the read loop.
 #include "updater/transfer/web_grab.h"
 
 #include "framework/file.h"
+#include "updater/transfer/body_store.h"
+#include "updater/transfer/inet_query.h"
 #include "updater/transfer/log.h"
 #include "updater/transfer/payload_cache.h"
-#include "updater/transfer/path_helpers.h"
 #include "updater/transfer/read_sizer.h"
 #include "updater/transfer/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
 
 #include <windows.h>
-#include <shlobj.h>
 #include <wininet.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cwchar>
 #include <exception>
-#include <mutex>
-#include <new>
-#include <thread>
 #include <utility>
 #include <vector>
 
 namespace {
-
-struct InetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Invalid() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { ::InternetCloseHandle(h); }
-};
-using InetHandle = fw::UniqueHandle<InetHandleTraits>;
-
-std::wstring InetErrorText(DWORD error)
-{
-    wchar_t* text = nullptr;
-    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                  (error >= INTERNET_ERROR_BASE && error <= INTERNET_ERROR_LAST ? FORMAT_MESSAGE_FROM_HMODULE
-                                                                                 : FORMAT_MESSAGE_FROM_SYSTEM);
-    DWORD n = ::FormatMessageW(flags, ::GetModuleHandleW(L"wininet.dll"), error, 0, reinterpret_cast<wchar_t*>(&text),
-                               0, nullptr);
-    std::wstring result;
-    if (n && text) {
-        result.assign(text, n);
-        while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
-            result.pop_back();
-    }
-    if (text) ::LocalFree(text);
-    if (result.empty()) result = zv::Format(64, L"WinINet error %u", static_cast<unsigned>(error));
-    else result = zv::Format(1024, L"%s (error %u)", result.c_str(), static_cast<unsigned>(error));
-    return result;
-}
 
 std::wstring ApplicationName()
 {
@@ -62,47 +31,6 @@ std::wstring ApplicationName()
     size_t dot = name.rfind(L'.');
     if (dot != std::wstring::npos) name.erase(dot);
     return name.empty() ? L"none" : name;
-}
-
-bool QueryText(HINTERNET request, DWORD what, std::wstring& out)
-{
-    DWORD bytes = 0;
-    ::HttpQueryInfoW(request, what, nullptr, &bytes, nullptr);
-    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) return false;
-    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    if (!::HttpQueryInfoW(request, what, text.data(), &bytes, nullptr)) return false;
-    text.resize(bytes / sizeof(wchar_t));
-    out = text;
-    return true;
-}
-
-int QueryStatus(HINTERNET request)
-{
-    DWORD code = 0, size = sizeof(code);
-    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, nullptr)) return 0;
-    return static_cast<int>(code);
-}
-
-enum class Length { absent, valid, absurd };
-
-// Content-Length as a 32-bit count; a value that does not fit is absurd, not truncated.
-Length QueryContentLength(HINTERNET request, uint32_t& length)
-{
-    length = 0;
-    std::wstring text;
-    if (!QueryText(request, HTTP_QUERY_CONTENT_LENGTH, text)) return Length::absent;
-    uint64_t value = 0;
-    size_t digits = 0;
-    for (wchar_t c : text) {
-        if (c == L' ' || c == L'\t') continue;
-        if (c < L'0' || c > L'9') return Length::absurd;
-        value = value * 10 + static_cast<uint64_t>(c - L'0');
-        if (value > 0xFFFFFFFFull) return Length::absurd;
-        ++digits;
-    }
-    if (digits == 0) return Length::absurd;
-    length = static_cast<uint32_t>(value);
-    return Length::valid;
 }
 
 int64_t CounterMicros()
@@ -128,8 +56,8 @@ unsigned long DownloaderThreadId()
 // One request: its connection and request handles.
 class priv_CWebGrab::Request {
 public:
-    InetHandle connection;
-    InetHandle handle;
+    zv::inet::Handle connection;
+    zv::inet::Handle handle;
     HINTERNET Get() const { return handle.Get(); }
     void Close()
     {
@@ -138,112 +66,9 @@ public:
     }
 };
 
-// Where the body goes: memory or the end of a file. Store may go on using the data
-// until the next call; Flush waits for what is under way and raises its failure;
-// Settle waits and raises nothing.
-class priv_CWebGrab::BodyStore {
-public:
-    virtual ~BodyStore() = default;
-    virtual void Store(const char* data, uint32_t count) = 0;
-    virtual void Flush() {}
-    virtual void Settle() noexcept {}
-    // The server ignored the requested range: start the target again.
-    virtual void Restart() = 0;
-};
-
-namespace {
-
-class MemoryStore : public priv_CWebGrab::BodyStore {
-public:
-    explicit MemoryStore(std::string& body) : m_body(body) {}
-    void Store(const char* data, uint32_t count) override { m_body.append(data, count); }
-    void Restart() override { m_body.clear(); }
-
-private:
-    std::string& m_body;
-};
-
-// Writes on a thread of its own, so the next read overlaps the disk write of the
-// last one. One write is under way at a time.
-class FileStore : public priv_CWebGrab::BodyStore {
-public:
-    explicit FileStore(fw::CFile& file) : m_file(file) {}
-    ~FileStore() override
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        if (m_thread.joinable()) m_thread.join();
-    }
-    void Store(const char* data, uint32_t count) override
-    {
-        Flush();
-        if (!m_thread.joinable()) m_thread = std::thread([this] { Run(); });
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_data = data;
-            m_count = count;
-            m_busy = true;
-        }
-        m_changed.notify_all();
-    }
-    void Flush() override
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        m_changed.wait(lock, [this] { return !m_busy; });
-        if (m_error) std::rethrow_exception(std::exchange(m_error, nullptr));
-    }
-    void Settle() noexcept override
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        m_changed.wait(lock, [this] { return !m_busy; });
-    }
-    void Restart() override
-    {
-        Flush();
-        m_file.SetLength(0);
-        m_file.Seek(0, fw::CFile::begin);
-    }
-
-private:
-    void Run() noexcept
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_busy || m_stop; });
-            if (!m_busy) return;
-            lock.unlock();
-            std::exception_ptr error;
-            try {
-                m_file.Write(m_data, m_count);
-            } catch (...) {
-                error = std::current_exception();
-            }
-            lock.lock();
-            m_error = error;
-            m_busy = false;
-            m_changed.notify_all();
-        }
-    }
-
-    fw::CFile& m_file;
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::thread m_thread;
-    const char* m_data = nullptr;
-    uint32_t m_count = 0;
-    bool m_busy = false;
-    bool m_stop = false;
-    std::exception_ptr m_error;
-};
-
-} // namespace
-
 struct priv_CWebGrab::ReadLoop {
     Request* request = nullptr;
-    BodyStore* store = nullptr;
+    zv::BodyStore* store = nullptr;
     uint32_t base = 0;  // position of the first body byte in the target
     uint32_t bound = 0; // nothing is stored at or past this position
     bool notify = true;
@@ -281,7 +106,7 @@ int priv_CWebGrab::OpenSession(const std::wstring& agentName)
     std::wstring agent = agentName.empty() ? ApplicationName() : agentName;
     HINTERNET h = ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!h) {
-        errorText = InetErrorText(::GetLastError());
+        errorText = zv::inet::ErrorText(::GetLastError());
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: cannot open an Internet session: '%s'\n", errorText.c_str());
         return 0;
     }
@@ -307,7 +132,7 @@ int priv_CWebGrab::SendRequest(Request& request, const std::wstring& url, const 
                                int& connectionError, const wchar_t* verb)
 {
     auto fail = [&](DWORD error) {
-        errorText = InetErrorText(error);
+        errorText = zv::inet::ErrorText(error);
         connectionError = 1;
         request.Close();
         return 0;
@@ -375,7 +200,7 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
                     errorText.c_str());
         return 0;
     }
-    int headStatus = QueryStatus(request.Get());
+    int headStatus = zv::inet::QueryStatus(request.Get());
     if (headStatus == 405 || headStatus == 501) {
         request.Close();
         if (!SendRequest(request, url, L"Connection: close\r\n", connectionError, L"GET")) {
@@ -385,26 +210,26 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
         }
     }
 
-    bool hasLastModified = QueryText(request.Get(), HTTP_QUERY_LAST_MODIFIED, lastModified);
-    status = QueryStatus(request.Get());
+    bool hasLastModified = zv::inet::QueryText(request.Get(), HTTP_QUERY_LAST_MODIFIED, lastModified);
+    status = zv::inet::QueryStatus(request.Get());
     if (!hasLastModified) {
-        statusOut = QueryStatus(request.Get());
+        statusOut = zv::inet::QueryStatus(request.Get());
         if (statusOut >= 400) return 0;
     }
 
     uint32_t length = 0;
-    Length kind = QueryContentLength(request.Get(), length);
-    if (kind == Length::absurd) {
+    zv::inet::Length kind = zv::inet::QueryContentLength(request.Get(), length);
+    if (kind == zv::inet::Length::absurd) {
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable Content-Length from '%s'\n",
                     url.c_str());
-        statusOut = QueryStatus(request.Get());
+        statusOut = zv::inet::QueryStatus(request.Get());
         return 0;
     }
     remoteSize = length;
     if (sizeReceiver) sizeReceiver->SetRemoteFileSize(remoteSize);
-    status = QueryStatus(request.Get());
-    if (kind == Length::absent) {
-        statusOut = QueryStatus(request.Get());
+    status = zv::inet::QueryStatus(request.Get());
+    if (kind == zv::inet::Length::absent) {
+        statusOut = zv::inet::QueryStatus(request.Get());
         if (statusOut >= 400) return 0;
     }
     return 1;
@@ -433,7 +258,7 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         std::vector<char> buffers[2] = {std::vector<char>(zv::ReadSizer::kMaxRead),
                                         std::vector<char>(zv::ReadSizer::kMaxRead)};
         struct Settler {
-            BodyStore* store;
+            zv::BodyStore* store;
             ~Settler() { store->Settle(); }
         } settler{loop.store};
         int current = 0;
@@ -454,7 +279,7 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
             char* buffer = buffers[current].data();
             if (!::InternetReadFile(request, buffer, want, &got)) {
                 DWORD error = ::GetLastError();
-                errorText = InetErrorText(error);
+                errorText = zv::inet::ErrorText(error);
                 *loop.connectionError = 1;
                 ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught: CInternetException while reading "
                                          L"CHttpFile.  Likely is an OK runtime condition.\n");
@@ -505,8 +330,8 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         ZvLog().Log(ZVLOG_DEBU2, L"ZvLib: ---- Downloader: %u bytes in %u reads, %lld ms: %lld ms waiting for data, "
                                  L"%lld ms handing it to the store.\n", received, reads, (CounterMicros() - loopStart) / 1000,
                     readMicros / 1000, storeMicros / 1000);
-        status = QueryStatus(request);
-        QueryText(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers);
+        status = zv::inet::QueryStatus(request);
+        zv::inet::QueryText(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers);
         loop.request->Close();
         if (!cancelled && loop.base + received < loop.bound) {
             // The connection ended before the announced length: a broken transfer,
@@ -528,7 +353,7 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         if (loop.sink) loop.sink->OnItemEnd(id);
         result = 1;
     } catch (const fw::CFileException& e) {
-        errorText = InetErrorText(static_cast<DWORD>(e.m_lOsError));
+        errorText = zv::inet::ErrorText(static_cast<DWORD>(e.m_lOsError));
         ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
         ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", errorText.c_str());
         if (loop.sink) loop.sink->OnItemError(id, errorText);
@@ -598,7 +423,7 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
     uint32_t base = ranged ? rangeStart : 0;
     bool restart = false;
     if (ranged) {
-        int answer = QueryStatus(request.Get());
+        int answer = zv::inet::QueryStatus(request.Get());
         status = answer;
         if (answer == 200) {
             // The whole file again: appending it would corrupt the partial file.
@@ -625,12 +450,12 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
     if (!target.Open(targetPath, fw::CFile::modeWrite | fw::CFile::modeCreate | fw::CFile::modeNoTruncate |
                                      fw::CFile::shareDenyWrite | fw::CFile::typeBinary,
                      &error)) {
-        errorText = InetErrorText(static_cast<DWORD>(error.m_lOsError));
+        errorText = zv::inet::ErrorText(static_cast<DWORD>(error.m_lOsError));
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: GetFile: cannot open target file '%s': '%s'\n",
                     targetPath.c_str(), errorText.c_str());
         return 0;
     }
-    FileStore store(target);
+    zv::FileStore store(target);
     int result = 0;
     try {
         if (restart) store.Restart();
@@ -653,7 +478,7 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
         loop.sentMicros = sent;
         result = RunReadLoop(loop);
     } catch (const fw::CFileException& e) {
-        errorText = InetErrorText(static_cast<DWORD>(e.m_lOsError));
+        errorText = zv::inet::ErrorText(static_cast<DWORD>(e.m_lOsError));
         ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
         ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", errorText.c_str());
         result = 0;
@@ -674,7 +499,7 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: cannot open '%s': '%s'\n", url.c_str(), errorText.c_str());
         return 0;
     }
-    MemoryStore store(body);
+    zv::MemoryStore store(body);
     ReadLoop loop;
     loop.request = &request;
     loop.store = &store;
@@ -690,82 +515,3 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
     return RunReadLoop(loop);
 }
 
-int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& remoteSize, int& connectionError)
-{
-    connectionError = 0;
-    unsigned long tid = DownloaderThreadId();
-    ZvLog().Log(ZVLOG_INFO1, L"---> Downloader (%d)(0x%x): Checking url: '%s'", static_cast<int>(tid),
-                static_cast<unsigned>(tid), url.c_str());
-    priv_CWebGrab grab(0);
-    std::wstring lastModified;
-    uint32_t size = 0;
-    int statusOut = 0;
-    int ok = grab.QueryRemoteFile(url, lastModified, size, statusOut, connectionError, agentName) && size != 0;
-    ZvLog().Log(ZVLOG_INFO1, L"---< Downloader (%d)(0x%x):  HTTP status code: %d, size (bytes): %d, File-exists result:%d",
-                static_cast<int>(tid), static_cast<unsigned>(tid), grab.status, static_cast<int>(size), ok);
-    remoteSize = size;
-    return ok;
-}
-
-int HttpGrabFile(ZvLib_CDownloader* /*downloader*/, int id, const std::wstring& url, const std::wstring& localPath,
-                 const std::wstring& agentName, int notify, int& cancelled, int& connectionError,
-                 ZvLib_IDownloadEvents* sink, const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats,
-                 int* httpStatus)
-{
-    cancelled = 0;
-    connectionError = 0;
-    if (stats) stats->startBytes = 0;
-    unsigned long tid = DownloaderThreadId();
-    ZvLog().Log(ZVLOG_INFO1, L"---> Downloader (%d)(0x%x):   Getting url: '%s'\n", static_cast<int>(tid),
-                static_cast<unsigned>(tid), url.c_str());
-    ZvLog().Log(ZVLOG_INFO1, L"---- Downloader (%d)(0x%x):   To local file: '%s'\n", static_cast<int>(tid),
-                static_cast<unsigned>(tid), localPath.c_str());
-
-    priv_CWebGrab grab(id);
-    grab.ignoreBrowserCache = 1;
-    int result = 0;
-    std::wstring lastModified;
-    uint32_t remoteSize = 0;
-    int statusOut = 0;
-    if (grab.QueryRemoteFile(url, lastModified, remoteSize, statusOut, connectionError, agentName)) {
-        if (stats) stats->totalBytes = remoteSize;
-        std::string body;
-        bool allocated = false;
-        if (remoteSize <= kMaxWholeFileBytes) {
-            try {
-                body.reserve(remoteSize);
-                allocated = true;
-            } catch (const std::bad_alloc&) {
-            }
-        }
-        if (!allocated) {
-            ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: HttpGrabFile: cannot hold %u bytes in memory for '%s'.\n",
-                        remoteSize, url.c_str());
-        } else if (grab.GrabToMemory(url, agentName, remoteSize, notify, body, cancelled, connectionError, sink, item,
-                                     stats)) {
-            result = 1;
-            try {
-                std::wstring dir = GetDirectoryPart(localPath);
-                if (!dir.empty()) ::SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
-                fw::CFileStatus st;
-                if (fw::CFile::GetStatus(localPath, st))
-                    fw::CFile::SetAttributes(localPath, st.attribute & ~static_cast<DWORD>(fw::CFile::readOnly |
-                                                                                          fw::CFile::hidden));
-                fw::CFile file;
-                fw::CFileException error;
-                if (!file.Open(localPath, fw::CFile::modeCreate | fw::CFile::modeWrite | fw::CFile::typeBinary, &error))
-                    throw error;
-                file.Write(body.data(), static_cast<uint32_t>(body.size()));
-                file.Close();
-            } catch (...) {
-                ZvLog().Log(ZVLOG_ERROR, L"---- priv_CWebGrab::HttpGrabFile, exception caught while trying to open "
-                                         L"target file.\n");
-                result = 0;
-            }
-        }
-    }
-    ZvLog().Log(ZVLOG_INFO1, L"---< Downloader (%d)(0x%x):  HTTP status code: %d, size (bytes): %d, download result:%d",
-                static_cast<int>(tid), static_cast<unsigned>(tid), grab.status, static_cast<int>(remoteSize), result);
-    if (httpStatus) *httpStatus = grab.status;
-    return result;
-}

@@ -8,6 +8,9 @@
 #include <string>
 
 class IPayloadCache;
+namespace zv {
+class BodyStore;
+}
 class ZvLib_CDownloader;
 class ZvLib_CTransferStats;
 
@@ -55,8 +58,6 @@ public:
     std::wstring proxyHost;
     std::wstring headers;
     int id = 0;
-
-    class BodyStore; // where a body goes: memory or the end of a file
 
 private:
     class Request;
