@@ -158,8 +158,7 @@ void CPayloadCache::ResetCache()
     if (Exists(sigPath) && !::CopyFileW(sigPath.c_str(), sigPartPath.c_str(), FALSE))
         ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: GetLastError: %d, cannot copy '%s'\n",
                     static_cast<int>(::GetLastError()), sigPath.c_str());
-    DeleteIfPresent(payloadPath);
-    DeleteIfPresent(payloadPartPath);
+    // P and P.part were deleted above; P.part starts again empty.
     fw::CFile part;
     if (!part.Open(payloadPartPath, fw::CFile::modeCreate | fw::CFile::modeWrite | fw::CFile::typeBinary))
         ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: cannot create '%s'\n", payloadPartPath.c_str());

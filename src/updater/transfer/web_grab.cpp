@@ -46,6 +46,17 @@ int64_t CounterMicros()
 
 constexpr uint32_t kAskAvailableBelow = 256 * 1024;
 
+// The two lines a failed transfer leaves: the kind of failure, then its text.
+void LogTransferFailure(bool internet, const std::wstring& text)
+{
+    if (internet)
+        ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught: CInternetException while reading CHttpFile.  "
+                                 L"Likely is an OK runtime condition.\n");
+    else
+        ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
+    ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", text.c_str());
+}
+
 } // namespace
 
 unsigned long DownloaderThreadId()
@@ -126,7 +137,7 @@ int priv_CWebGrab::OpenSession(const std::wstring& agentName)
     return session ? 1 : 0;
 }
 
-// Opens a GET request for url and sends it. Failure means the server could not be
+// Opens a request for url with the given verb and sends it. Failure means the server could not be
 // reached or did not answer in time: a connection error.
 int priv_CWebGrab::SendRequest(Request& request, const std::wstring& url, const std::wstring& extraHeaders,
                                int& connectionError, const wchar_t* verb)
@@ -195,26 +206,25 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     // still move the body: WinINet drains it to keep the connection, and a server pushes
     // what the socket buffers hold. Servers that refuse HEAD get a GET that closes.
     Request request;
-    if (!SendRequest(request, url, std::wstring(), connectionError, L"HEAD")) {
+    bool sent = SendRequest(request, url, std::wstring(), connectionError, L"HEAD");
+    if (sent) {
+        int headStatus = zv::inet::QueryStatus(request.Get());
+        if (headStatus == 405 || headStatus == 501) {
+            request.Close();
+            sent = SendRequest(request, url, L"Connection: close\r\n", connectionError, L"GET");
+        }
+    }
+    if (!sent) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
                     errorText.c_str());
         return 0;
     }
-    int headStatus = zv::inet::QueryStatus(request.Get());
-    if (headStatus == 405 || headStatus == 501) {
-        request.Close();
-        if (!SendRequest(request, url, L"Connection: close\r\n", connectionError, L"GET")) {
-            ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
-                        errorText.c_str());
-            return 0;
-        }
-    }
 
-    bool hasLastModified = zv::inet::QueryText(request.Get(), HTTP_QUERY_LAST_MODIFIED, lastModified);
-    status = zv::inet::QueryStatus(request.Get());
-    if (!hasLastModified) {
-        statusOut = zv::inet::QueryStatus(request.Get());
-        if (statusOut >= 400) return 0;
+    const int code = zv::inet::QueryStatus(request.Get());
+    status = code;
+    if (!zv::inet::QueryText(request.Get(), HTTP_QUERY_LAST_MODIFIED, lastModified)) {
+        statusOut = code;
+        if (code >= 400) return 0;
     }
 
     uint32_t length = 0;
@@ -222,15 +232,14 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     if (kind == zv::inet::Length::absurd) {
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable Content-Length from '%s'\n",
                     url.c_str());
-        statusOut = zv::inet::QueryStatus(request.Get());
+        statusOut = code;
         return 0;
     }
     remoteSize = length;
     if (sizeReceiver) sizeReceiver->SetRemoteFileSize(remoteSize);
-    status = zv::inet::QueryStatus(request.Get());
     if (kind == zv::inet::Length::absent) {
-        statusOut = zv::inet::QueryStatus(request.Get());
-        if (statusOut >= 400) return 0;
+        statusOut = code;
+        if (code >= 400) return 0;
     }
     return 1;
 }
@@ -250,6 +259,16 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         interval = std::max<uint32_t>(1, loop.sink->GetProgressInterval());
     }
     if (loop.stats) loop.stats->Reset(0);
+
+    // A read that failed or a body cut short: a connection error, told to the sink.
+    auto connectionFailure = [&](std::wstring text) {
+        errorText = std::move(text);
+        *loop.connectionError = 1;
+        LogTransferFailure(true, errorText);
+        if (loop.sink) loop.sink->OnItemError(id, errorText);
+        loop.request->Close();
+        return 0;
+    };
 
     int result = 0;
     bool cancelled = false;
@@ -277,17 +296,8 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
             DWORD want = sizer.NextRead(available);
             DWORD got = 0;
             char* buffer = buffers[current].data();
-            if (!::InternetReadFile(request, buffer, want, &got)) {
-                DWORD error = ::GetLastError();
-                errorText = zv::inet::ErrorText(error);
-                *loop.connectionError = 1;
-                ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught: CInternetException while reading "
-                                         L"CHttpFile.  Likely is an OK runtime condition.\n");
-                ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", errorText.c_str());
-                if (loop.sink) loop.sink->OnItemError(id, errorText);
-                loop.request->Close();
-                return 0;
-            }
+            if (!::InternetReadFile(request, buffer, want, &got))
+                return connectionFailure(zv::inet::ErrorText(::GetLastError()));
             int64_t readEnd = CounterMicros();
             sizer.Record(got, static_cast<uint64_t>(std::max<int64_t>(0, readEnd - lastReadEnd)));
             readMicros += readEnd - lastReadEnd;
@@ -336,13 +346,8 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         if (!cancelled && loop.base + received < loop.bound) {
             // The connection ended before the announced length: a broken transfer,
             // not a complete file.
-            errorText = zv::Format(256, L"connection closed after %u of %u bytes", loop.base + received, loop.bound);
-            *loop.connectionError = 1;
-            ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught: CInternetException while reading "
-                                     L"CHttpFile.  Likely is an OK runtime condition.\n");
-            ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", errorText.c_str());
-            if (loop.sink) loop.sink->OnItemError(id, errorText);
-            return 0;
+            return connectionFailure(
+                zv::Format(256, L"connection closed after %u of %u bytes", loop.base + received, loop.bound));
         }
         if (cancelled) {
             *loop.cancelled = 1;
@@ -354,15 +359,13 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         result = 1;
     } catch (const fw::CFileException& e) {
         errorText = zv::inet::ErrorText(static_cast<DWORD>(e.m_lOsError));
-        ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
-        ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", errorText.c_str());
+        LogTransferFailure(false, errorText);
         if (loop.sink) loop.sink->OnItemError(id, errorText);
         loop.request->Close();
         result = 0;
     } catch (...) {
         errorText = L"out of memory or unknown failure";
-        ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
-        ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", errorText.c_str());
+        LogTransferFailure(false, errorText);
         loop.request->Close();
         result = 0;
     }
@@ -479,8 +482,7 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
         result = RunReadLoop(loop);
     } catch (const fw::CFileException& e) {
         errorText = zv::inet::ErrorText(static_cast<DWORD>(e.m_lOsError));
-        ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
-        ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", errorText.c_str());
+        LogTransferFailure(false, errorText);
         result = 0;
     }
     target.Close();
