@@ -90,8 +90,8 @@ using VariableTable = std::map<std::wstring, std::unique_ptr<CValue>>;
 const wchar_t* KindName(ValueKind kind);
 
 // Reading of leading digits the way the C library's long conversions do on Windows:
-// blanks and a sign are accepted, out-of-range values saturate (32-bit long).
-int32_t ReadLeadingInt(const std::wstring& text);
+// blanks and a sign are accepted, out-of-range values saturate. The signed 32-bit
+// reading is zv::ReadDecimal.
 uint32_t ReadLeadingUInt(const std::wstring& text);
 int64_t ReadLeadingInt64(const std::wstring& text);
 uint64_t ReadLeadingUInt64(const std::wstring& text);
