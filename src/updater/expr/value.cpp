@@ -155,6 +155,13 @@ CValue CValue::Real(double v)
     return c;
 }
 
+int CompareVersions(const Version& a, const Version& b)
+{
+    for (int i = 0; i < 4; ++i)
+        if (a.part[i] != b.part[i]) return a.part[i] < b.part[i] ? -1 : 1;
+    return 0;
+}
+
 Version CValue::ParseVersion(const std::wstring& text)
 {
     Version v;

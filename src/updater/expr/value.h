@@ -25,6 +25,9 @@ struct Version {
     uint16_t part[4] = {0, 0, 0, 0};
 };
 
+// Part by part from the first, the first difference deciding: -1, 0 or 1.
+int CompareVersions(const Version& a, const Version& b);
+
 class CValue {
 public:
     CValue() = default;
