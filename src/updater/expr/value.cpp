@@ -2,9 +2,7 @@
 
 #include "updater/transfer/text_helpers.h"
 
-#include <cmath>
 #include <cwchar>
-#include <cwctype>
 
 namespace com_quorvane_value {
 
