@@ -35,6 +35,13 @@ const ExprFunctionEntry kBaseFunctions[] = {
     {nullptr, nullptr, nullptr},
 };
 
+// CopyVariables brings a name the table does not hold yet only when its value is not
+// an empty text.
+bool CopiedAsNewName(const CValue& value)
+{
+    return value.Kind() != com_quorvane_value::VK_TEXT || !value.TextPayload().empty();
+}
+
 const wchar_t* const kErrorNames[] = {
     L"ERR_OK",    L"ERR_ERROR",    L"ERR_NOMEM",     L"ERR_EMPTY",    L"ERR_TOKEN",
     L"ERR_VARIABLE", L"ERR_SYNTAX", L"ERR_FUNCTION", L"ERR_FUNC_UNK", L"ERR_EOE",
@@ -83,7 +90,7 @@ void CExpression::CopyVariables(const VariableTable& source)
         auto it = m_variables.find(name);
         if (it != m_variables.end() && it->second) {
             *it->second = *value;
-        } else if (value->Kind() != com_quorvane_value::VK_TEXT || !value->TextPayload().empty()) {
+        } else if (CopiedAsNewName(*value)) {
             m_variables[name] = std::make_unique<CValue>(*value);
         }
     }
@@ -168,12 +175,12 @@ bool CExpression::FindVariable(const std::wstring& name, const CValue*& out) con
         return true;
     }
     // What CopyVariables(*m_inherited) would have left in the own table: known names
-    // take the parent's value; new ones come when they hold something other than "".
+    // take the parent's value, new ones come as CopiedAsNewName says.
     bool ownHasValue = own != m_variables.end() && own->second;
     auto parent = m_inherited->find(name);
     if (parent != m_inherited->end() && parent->second) {
         const CValue& v = *parent->second;
-        if (ownHasValue || v.Kind() != com_quorvane_value::VK_TEXT || !v.TextPayload().empty()) {
+        if (ownHasValue || CopiedAsNewName(v)) {
             out = &v;
             return true;
         }

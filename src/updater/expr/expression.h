@@ -160,6 +160,7 @@ private:
     void ParseBranch(CValue& out, bool skip);
     void ParseFunctionCall(const std::wstring& name, CValue& out);
     bool ApplyBinary(int op, CValue& left, const CValue& right);
+    void FailOperand(CValue& out);
     bool EnterLevel();
     void LeaveLevel() { --m_parseDepth; }
     const ExprToken& Current() const;

@@ -49,6 +49,14 @@ bool CExpression::ApplyBinary(int op, CValue& left, const CValue& right)
     return false;
 }
 
+// A failed or empty operand, or a failed branch, fails the rule with ERR_SYNTAX (running
+// out of depth keeps its own code) and leaves the rule's value empty.
+void CExpression::FailOperand(CValue& out)
+{
+    if (!m_depthExceeded) m_error = ERR_SYNTAX;
+    out.Clear();
+}
+
 bool CExpression::ParsePrimaryHook(CValue&)
 {
     return false;
@@ -65,8 +73,7 @@ void CExpression::ParseExpression(CValue& out)
         CValue right;
         ParseTerm(right);
         if (m_error != ERR_OK || right.IsEmpty()) {
-            if (!m_depthExceeded) m_error = ERR_SYNTAX;
-            out.Clear();
+            FailOperand(out);
             break;
         }
         if (!ApplyBinary(op, out, right)) break;
@@ -91,21 +98,13 @@ void CExpression::ParseTerm(CValue& out)
                 ++m_next;
                 ParseBranch(second, takeFirst);
             }
-            if (m_error != ERR_OK) {
-                if (!m_depthExceeded) m_error = ERR_SYNTAX;
-                out.Clear();
-                return;
-            }
+            if (m_error != ERR_OK) return FailOperand(out);
             out = takeFirst ? std::move(first) : std::move(second);
             continue;
         }
         CValue right;
         ParsePrimary(right);
-        if (m_error != ERR_OK || right.IsEmpty()) {
-            if (!m_depthExceeded) m_error = ERR_SYNTAX;
-            out.Clear();
-            return;
-        }
+        if (m_error != ERR_OK || right.IsEmpty()) return FailOperand(out);
         if (!ApplyBinary(op, out, right)) return;
     }
 }
@@ -157,11 +156,7 @@ void CExpression::ParsePrimary(CValue& out)
         if (negate) ParsePrimary(operand);
         else ParseExpression(operand);
         LeaveLevel();
-        if (m_error != ERR_OK || operand.IsEmpty()) {
-            if (!m_depthExceeded) m_error = ERR_SYNTAX;
-            out.Clear();
-            return;
-        }
+        if (m_error != ERR_OK || operand.IsEmpty()) return FailOperand(out);
         if (negate) out = CValue::Int(static_cast<int32_t>(0u - operand.AsUInt()));
         else out = CValue::Int(operand.AsInt() == 0 ? 1 : 0);
         return;

@@ -1,6 +1,8 @@
 // The tokenizer of CExpression: turns the text into the token list before parsing.
 #include "updater/expr/expression.h"
 
+#include "updater/transfer/text_helpers.h"
+
 #include <cwchar>
 
 using com_quorvane_value::CValue;
@@ -102,7 +104,7 @@ int CExpression::ReadNumber(CValue& value)
     }
     std::wstring text = m_work.substr(start, m_pos - start);
     if (dot) value = CValue::Real(CValue::Text(text).AsReal());
-    else value = CValue::Int(com_quorvane_value::ReadLeadingInt(text));
+    else value = CValue::Int(zv::ReadDecimal(text));
     return TK_VALUE;
 }
 

@@ -80,11 +80,7 @@ bool ParseRegData(const std::wstring& spec, RegData& data)
         std::wstring block;
         std::wstringstream items(body);
         for (std::wstring item; std::getline(items, item, L'|');) block += item + L'\0';
-        block += L'\0';
-        for (wchar_t c : block) {
-            data.bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-            data.bytes.push_back(static_cast<uint8_t>((c >> 8) & 0xFF));
-        }
+        data.bytes = RegStringBytes(block); // its terminator is the list's closing empty string
     } else if (type == L"binary") {
         data.type = ZV_REG_BINARY;
         std::wstring hex = Trim(body);

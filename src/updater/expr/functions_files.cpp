@@ -28,7 +28,7 @@ int MSIVer(ExprArgs&, CValue& result, CExpression& expr)
 {
     std::wstring system;
     if (!expr.Machine().GetSystemFolder(system)) return 0;
-    return VersionOf(expr.Machine(), zv::Format(1024, L"%s\\%s", system.c_str(), L"msi.dll"), result);
+    return VersionOf(expr.Machine(), system + L"\\msi.dll", result);
 }
 
 int FileExists(ExprArgs& args, CValue& result, CExpression& expr)

@@ -3,7 +3,6 @@
 
 #include "updater/expr/machine.h"
 #include "updater/expr/registry_path.h"
-#include "updater/transfer/text_helpers.h"
 
 namespace zvexpr {
 namespace fn {
@@ -11,9 +10,8 @@ namespace fn {
 namespace {
 
 // RegVal's work: the value, or the default when the key or value is missing.
-int ReadValue(IMachine& machine, const std::wstring& path, const std::wstring& name, const CValue* fallback, CValue& result)
+int ReadValue(IMachine& machine, const RegPath& p, const std::wstring& name, const CValue* fallback, CValue& result)
 {
-    RegPath p = ParseRegPath(path);
     RegData data;
     switch (machine.ReadRegValue(p.root, p.subkey, name, data)) {
     case RegQuery::Ok: result = ValueFromRegData(data); return 1;
@@ -28,8 +26,7 @@ int ReadValue(IMachine& machine, const std::wstring& path, const std::wstring& n
 
 int WellKnownVersion(CExpression& expr, const wchar_t* subkey, CValue& result)
 {
-    std::wstring path = zv::Format(1024, L"HKEY_LOCAL_MACHINE\\%s", subkey);
-    return ReadValue(expr.Machine(), path, L"Version", nullptr, result);
+    return ReadValue(expr.Machine(), RegPath{RegRoot::LocalMachine, subkey}, L"Version", nullptr, result);
 }
 
 } // namespace
@@ -37,7 +34,7 @@ int WellKnownVersion(CExpression& expr, const wchar_t* subkey, CValue& result)
 int RegVal(ExprArgs& args, CValue& result, CExpression& expr)
 {
     // The optional fourth argument (a registry view) changes nothing.
-    return ReadValue(expr.Machine(), args[0].AsText(), args[1].AsText(), &args[2], result);
+    return ReadValue(expr.Machine(), ParseRegPath(args[0].AsText()), args[1].AsText(), &args[2], result);
 }
 
 int RegValExists(ExprArgs& args, CValue& result, CExpression& expr)

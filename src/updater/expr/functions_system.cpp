@@ -17,11 +17,8 @@ constexpr uint64_t kMiB = 1048576;
 // A (first, second) version pair, compared by its first element, then its second.
 int ComparePair(const Version& a1, const Version& a2, const Version& b1, const Version& b2)
 {
-    for (const auto& [x, y] : {std::pair{a1, b1}, std::pair{a2, b2}}) {
-        for (int i = 0; i < 4; ++i)
-            if (x.part[i] != y.part[i]) return x.part[i] < y.part[i] ? -1 : 1;
-    }
-    return 0;
+    int first = CompareVersions(a1, b1);
+    return first != 0 ? first : CompareVersions(a2, b2);
 }
 
 } // namespace

@@ -26,13 +26,6 @@ int Ordered(const T& a, const T& b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-int CompareVersions(const Version& a, const Version& b)
-{
-    for (int i = 0; i < 4; ++i)
-        if (a.part[i] != b.part[i]) return a.part[i] < b.part[i] ? -1 : 1;
-    return 0;
-}
-
 bool FromOrder(int op, int order)
 {
     switch (op) {

@@ -10,17 +10,13 @@ constexpr int kArchAmd64 = 9;
 constexpr int kArchX86 = 0;
 constexpr uint8_t kWorkstation = 1;
 
-int CodeFor(const OsVersion& v, bool workstation, int is64, int& isServer)
+int CodeFor(const OsVersion& v, bool workstation, int is64)
 {
     if (v.platformId != 2 || v.major <= 4) return OS_OLD;
     if (v.major == 5) {
         if (v.minor == 0) return OS_2000;
         if (v.minor == 1) return OS_XP;
-        if (v.minor == 2) {
-            if (workstation && is64 == 1) return OS_XP;
-            isServer = 1;
-            return OS_2003;
-        }
+        if (v.minor == 2) return workstation && is64 == 1 ? OS_XP : OS_2003;
         return OS_LATER;
     }
     if (v.major == 6) {
@@ -46,11 +42,10 @@ OsClassification ClassifyOs(IMachine& machine)
     OsVersion v;
     if (!machine.GetOsVersion(v)) return c;
     bool workstation = v.productType == kWorkstation;
-    c.isServer = workstation ? 0 : 1;
     c.build = v.build;
-    int server = 0;
-    c.osCode = CodeFor(v, workstation, c.is64, server);
-    if (c.osCode == OS_2003) c.isServer = server;
+    c.osCode = CodeFor(v, workstation, c.is64);
+    // Every 5.2 that is not XP x64 counts as the server, a 32-bit workstation included.
+    c.isServer = workstation && c.osCode != OS_2003 ? 0 : 1;
     return c;
 }
 

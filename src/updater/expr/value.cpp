@@ -2,9 +2,7 @@
 
 #include "updater/transfer/text_helpers.h"
 
-#include <cmath>
 #include <cwchar>
-#include <cwctype>
 
 namespace com_quorvane_value {
 
@@ -47,13 +45,6 @@ Leading ReadLeading(const std::wstring& text)
 }
 
 } // namespace
-
-int32_t ReadLeadingInt(const std::wstring& text)
-{
-    Leading l = ReadLeading(text);
-    if (l.negative) return l.magnitude > 2147483648ull ? INT32_MIN : static_cast<int32_t>(-static_cast<int64_t>(l.magnitude));
-    return l.magnitude > 2147483647ull ? INT32_MAX : static_cast<int32_t>(l.magnitude);
-}
 
 uint32_t ReadLeadingUInt(const std::wstring& text)
 {
@@ -162,6 +153,13 @@ CValue CValue::Real(double v)
     return c;
 }
 
+int CompareVersions(const Version& a, const Version& b)
+{
+    for (int i = 0; i < 4; ++i)
+        if (a.part[i] != b.part[i]) return a.part[i] < b.part[i] ? -1 : 1;
+    return 0;
+}
+
 Version CValue::ParseVersion(const std::wstring& text)
 {
     Version v;
@@ -169,7 +167,7 @@ Version CValue::ParseVersion(const std::wstring& text)
     for (int part = 0; part < 4 && start <= text.size(); ++part) {
         size_t dot = text.find(L'.', start);
         std::wstring piece = text.substr(start, dot == std::wstring::npos ? std::wstring::npos : dot - start);
-        v.part[part] = static_cast<uint16_t>(ReadLeadingInt(piece));
+        v.part[part] = static_cast<uint16_t>(zv::ReadDecimal(piece));
         if (dot == std::wstring::npos) break;
         start = dot + 1;
     }
@@ -182,7 +180,7 @@ int32_t CValue::AsInt() const
     case VK_INT: return m_num.i;
     case VK_UINT: return static_cast<int32_t>(m_num.u);
     case VK_INT64: return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(m_num.i64)));
-    case VK_TEXT: return ReadLeadingInt(m_text);
+    case VK_TEXT: return zv::ReadDecimal(m_text);
     case VK_VERSION: return m_version.part[0];
     default: return 0;
     }

@@ -25,6 +25,9 @@ struct Version {
     uint16_t part[4] = {0, 0, 0, 0};
 };
 
+// Part by part from the first, the first difference deciding: -1, 0 or 1.
+int CompareVersions(const Version& a, const Version& b);
+
 class CValue {
 public:
     CValue() = default;
@@ -90,8 +93,8 @@ using VariableTable = std::map<std::wstring, std::unique_ptr<CValue>>;
 const wchar_t* KindName(ValueKind kind);
 
 // Reading of leading digits the way the C library's long conversions do on Windows:
-// blanks and a sign are accepted, out-of-range values saturate (32-bit long).
-int32_t ReadLeadingInt(const std::wstring& text);
+// blanks and a sign are accepted, out-of-range values saturate. The signed 32-bit
+// reading is zv::ReadDecimal.
 uint32_t ReadLeadingUInt(const std::wstring& text);
 int64_t ReadLeadingInt64(const std::wstring& text);
 uint64_t ReadLeadingUInt64(const std::wstring& text);

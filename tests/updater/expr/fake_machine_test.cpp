@@ -49,6 +49,8 @@ TEST(FakeMachineProfile, ValuesReachTheMachine)
     ASSERT_TRUE(m.LoadProfile(L"os.version = 10.0.19045\r\n"
                               L"cpu.architecture = 0\r\n"
                               L"reg HKEY_USERS\\.DEFAULT\\X | B = binary:0aFF\r\n"
+                              L"reg HKEY_USERS\\.DEFAULT\\X | M = multi_sz:a|b\r\n"
+                              L"reg HKEY_USERS\\.DEFAULT\\X | E = multi_sz:\r\n"
                               L"env Path = C:\\bin\r\n"
                               L"disk c:\\ = 3\r\n",
                               error))
@@ -62,6 +64,12 @@ TEST(FakeMachineProfile, ValuesReachTheMachine)
     ASSERT_EQ(m.ReadRegValue(zvexpr::RegRoot::Users, L".default\\x", L"b", d), zvexpr::RegQuery::Ok);
     EXPECT_EQ(d.type, zvexpr::ZV_REG_BINARY);
     EXPECT_EQ(d.bytes, (std::vector<uint8_t>{0x0a, 0xff}));
+    // Each item with its terminator, then the empty string that ends the list.
+    ASSERT_EQ(m.ReadRegValue(zvexpr::RegRoot::Users, L".default\\x", L"m", d), zvexpr::RegQuery::Ok);
+    EXPECT_EQ(d.type, zvexpr::ZV_REG_MULTI_SZ);
+    EXPECT_EQ(d.bytes, (std::vector<uint8_t>{'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}));
+    ASSERT_EQ(m.ReadRegValue(zvexpr::RegRoot::Users, L".default\\x", L"e", d), zvexpr::RegQuery::Ok);
+    EXPECT_EQ(d.bytes, (std::vector<uint8_t>{0, 0}));
     std::wstring path;
     ASSERT_TRUE(m.GetEnvironment(L"PATH", path));
     EXPECT_EQ(path, L"C:\\bin");

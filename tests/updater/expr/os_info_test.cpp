@@ -55,9 +55,7 @@ TEST(OSInfo, EveryClassificationRow)
         EXPECT_EQ(zvexpr::OsText(c.osCode), r.text);
         EXPECT_EQ(zvexpr::PaddedOsCode(c.osCode), r.padded);
         EXPECT_EQ(zvexpr::BitnessText(c.is64), r.bitness);
-        if (c.osCode == zvexpr::OS_2003 || c.osCode == zvexpr::OS_XP) {
-            EXPECT_EQ(c.isServer, r.server);
-        }
+        EXPECT_EQ(c.isServer, r.server);
         EXPECT_EQ(RunZv(m, L"UOs()").Show(), "text " + zv::ToUtf8(r.padded));
         EXPECT_EQ(RunZv(m, L"SystemEnum()").Show(), r.systemEnum);
     }
@@ -92,10 +90,11 @@ TEST(OSInfo, ArchitectureDecidesTheBitnessFlag)
         m.architecture = r.arch;
         EXPECT_EQ(zvexpr::ClassifyOs(m).is64, r.flag) << r.arch;
     }
-    // 5.2 workstation on x86 is not XP x64: it classifies as 2003.
+    // 5.2 workstation on x86 is not XP x64: it classifies as 2003, with the server flag.
     zvexpr::FakeMachine x86;
     x86.SetOs(5, 2, 3790, 1, 0);
     EXPECT_EQ(zvexpr::ClassifyOs(x86).osCode, zvexpr::OS_2003);
+    EXPECT_EQ(zvexpr::ClassifyOs(x86).isServer, 1);
 }
 
 TEST(OSInfo, ProcessWideStateClassifiesOnceAndRetriesWhileUnclassified)

@@ -1,5 +1,7 @@
 #include "updater/expr/value.h"
 
+#include "updater/expr/expression.h"
+#include "updater/expr/operators.h"
 #include "updater/transfer/text_helpers.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +78,38 @@ TEST(CValue, CopiesAreDeepAndSelfAssignmentKeepsTheValue)
     CValue& alias = b;
     b = alias;
     EXPECT_EQ(b.TextListItems().size(), 2u);
+}
+
+TEST(CValue, VersionsComparePartByPartAsNumbers)
+{
+    struct Case {
+        const wchar_t* a;
+        const wchar_t* b;
+        int order;
+    } cases[] = {
+        {L"1.2.3.4", L"1.2.3.4", 0}, {L"1.2.3.4", L"1.2.3.5", -1}, {L"2", L"1.9.9.9", 1},
+        {L"1.10", L"1.9", 1},        {L"1.2", L"1.2.0.0", 0},      {L"0.0.0.1", L"", 1},
+    };
+    for (const auto& c : cases) {
+        Version a = CValue::ParseVersion(c.a), b = CValue::ParseVersion(c.b);
+        EXPECT_EQ(CompareVersions(a, b), c.order) << zv::ToUtf8(c.a) << " vs " << zv::ToUtf8(c.b);
+        EXPECT_EQ(CompareVersions(b, a), -c.order) << zv::ToUtf8(c.a) << " vs " << zv::ToUtf8(c.b);
+    }
+    // A version on the left of a comparison reads the right operand as a version too.
+    struct OpCase {
+        int op;
+        CValue right;
+        int32_t result;
+    } ops[] = {
+        {OP_LT, CValue::Text(L"1.10"), 1}, {OP_GT, CValue::Text(L"1.10"), 0}, {OP_EQ, CValue::Text(L"1.2.0.0"), 1},
+        {OP_LT, CValue::Int(2), 1},        {OP_GE, CValue::Int(1), 1},        {OP_NE, CValue::Int(1), 1},
+    };
+    for (const auto& o : ops) {
+        CValue left = CValue::VersionFromText(L"1.2");
+        ASSERT_EQ(zvexpr::ApplyOperator(o.op, left, o.right, 1000), ERR_OK);
+        EXPECT_EQ(left.Kind(), VK_INT);
+        EXPECT_EQ(left.AsInt(), o.result) << o.op << " " << zv::ToUtf8(o.right.AsText());
+    }
 }
 
 TEST(CValue, TextListBlockIsAlwaysTerminated)
