@@ -120,17 +120,16 @@ int Run(const zvtool::Args& args)
         if (!result) zvtool::Err(L"zvtool fetch: the signature did not arrive: " + sigUrl + L"\n");
     }
     if (sigUrl.empty() || result) {
+        ZvLib_CTransferStats stats;
         if (resumable) {
             ZvLib_CDownloadRequest request;
             request.payloadUrl = url;
             request.payloadPath = file;
             request.sigUrl = sigUrl;
             request.sigPath = sigFile;
-            ZvLib_CTransferStats stats;
             result = HttpGrabFileResumable(downloader, 1, request, cancelled, connectionError, cancelName, nullptr,
                                            nullptr, &stats, &status);
         } else {
-            ZvLib_CTransferStats stats;
             result = HttpGrabFile(&downloader, 1, url, file, L"", 1, cancelled, connectionError, nullptr, nullptr,
                                   &stats, &status);
         }
