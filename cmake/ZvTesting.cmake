@@ -30,6 +30,14 @@ macro(zv_setup_gtest)
   endif()
 endmacro()
 
+# Marks tests that run programs of the Windows build under Wine: they need the Wine
+# platform fixture and find the run's prefix through ZV_WINE_STATE. Appends, so the
+# tests' other fixtures and environment stay.
+function(zv_wine_tests)
+  set_property(TEST ${ARGN} APPEND PROPERTY FIXTURES_REQUIRED wine_platform)
+  set_property(TEST ${ARGN} APPEND PROPERTY ENVIRONMENT "ZV_WINE_STATE=${ZV_WINE_STATE_DIR}")
+endfunction()
+
 function(zv_add_gtest name)
   cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY;RUN_SERIAL" "TIMEOUT" "SOURCES;LIBS;FIXTURES;LOCKS" ${ARGN})
   if(T_WINDOWS_ONLY AND NOT WIN32)
@@ -46,12 +54,11 @@ function(zv_add_gtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} zv_test_support GTest::gmock GTest::gtest_main zv_warnings)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
-  if(WIN32)
-    set_tests_properties(${name} PROPERTIES
-      FIXTURES_REQUIRED "wine_platform;${T_FIXTURES}"
-      ENVIRONMENT "ZV_WINE_STATE=${ZV_WINE_STATE_DIR}")
-  elseif(T_FIXTURES)
+  if(T_FIXTURES)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
+  endif()
+  if(WIN32)
+    zv_wine_tests(${name})
   endif()
   if(T_LOCKS)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
