@@ -23,6 +23,7 @@ HEAD gets the same status and headers as GET, and no body.
 
 Bodies are content(N): byte i is (i * 131 + 7) mod 256.
 """
+import os
 import socket
 import struct
 import sys
@@ -190,7 +191,6 @@ def main():
     server.daemon_threads = True
     with open(sys.argv[1] + ".tmp", "w") as f:
         f.write(str(server.server_address[1]))
-    import os
     os.replace(sys.argv[1] + ".tmp", sys.argv[1])
     server.serve_forever()
 

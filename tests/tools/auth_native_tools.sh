@@ -74,6 +74,14 @@ if [ $rc -eq 1 ] && [ ! -e "$work/no-such-file.sig" ] && [ ! -e "$work/no-such-f
 else
   fail "signing a missing file fails and writes nothing (exit $rc)"
 fi
+cp "$data/hello.txt" "$work/mixed.txt"
+"$zvtool" sign --key "$work/k.pem" "$work/no-such-file" "$work/mixed.txt" >/dev/null 2>&1
+rc=$?
+if [ $rc -eq 1 ] && "$zvtool" verify --key "$work/k.pub" "$work/mixed.txt" >/dev/null; then
+  pass "a missing file among others fails the run; the others are still signed"
+else
+  fail "a missing file among others fails the run; the others are still signed (exit $rc)"
+fi
 cp "$work/random.bin.sig" "$work/keep.sig"
 "$zvtool" sign --key "$data/test_key.pub" "$work/random.bin" >/dev/null 2>&1
 rc=$?

@@ -4,13 +4,22 @@
 set -uo pipefail
 xml=$1
 shift
+tool=("$@")
 fail=0
 
-check() {
-  local name=$1 expected=$2
-  shift 2
+# expect_urls NAME FOLDER QUERY ARGS...: FOLDER holds the payload and the manifest.
+expect_urls() {
+  local name=$1 dir=$2 query=$3
+  shift 3
+  local expected="payload: $dir/kvch_setup.exe
+payload-signature: $dir/kvch_setup.exe.sig
+manifest: $dir/kvch_setup.man.xml
+manifest-signature: $dir/kvch_setup.man.xml.sig
+query: $query
+manifest-request: $dir/kvch_setup.man.xml?$query
+manifest-signature-request: $dir/kvch_setup.man.xml.sig?$query"
   local got
-  got=$("$@" 2>&1)
+  got=$("${tool[@]}" urls "$xml" "$@" 2>&1)
   if [ "$got" != "$expected" ]; then
     echo "FAIL $name"
     diff <(echo "$expected") <(echo "$got")
@@ -20,34 +29,34 @@ check() {
   fi
 }
 
-base='http://127.0.0.1:8080/updates/quorvane/peripherals/tandemix/1.00/0'
-check "xp 32, launcher defaults" "payload: $base/_xp/32/kvch_setup.exe
-payload-signature: $base/_xp/32/kvch_setup.exe.sig
-manifest: $base/_xp/32/kvch_setup.man.xml
-manifest-signature: $base/_xp/32/kvch_setup.man.xml.sig
-query: zv.uos=xp&zv.ubi=32&zv.ulv=2.40.40&zv.hp=tandemvesk&zv.hv=1.00&zv.hpo=0&zv.hl=enu&zv.hbr=quorvane&h.tandemix=0.00.00
-manifest-request: $base/_xp/32/kvch_setup.man.xml?zv.uos=xp&zv.ubi=32&zv.ulv=2.40.40&zv.hp=tandemvesk&zv.hv=1.00&zv.hpo=0&zv.hl=enu&zv.hbr=quorvane&h.tandemix=0.00.00
-manifest-signature-request: $base/_xp/32/kvch_setup.man.xml.sig?zv.uos=xp&zv.ubi=32&zv.ulv=2.40.40&zv.hp=tandemvesk&zv.hv=1.00&zv.hpo=0&zv.hl=enu&zv.hbr=quorvane&h.tandemix=0.00.00" \
-  "$@" urls "$xml" --os xp --bits 32
+expect_urls "xp 32, launcher defaults" \
+  'http://127.0.0.1:8080/updates/quorvane/peripherals/tandemix/1.00/0/_xp/32' \
+  'zv.uos=xp&zv.ubi=32&zv.ulv=2.40.40&zv.hp=tandemvesk&zv.hv=1.00&zv.hpo=0&zv.hl=enu&zv.hbr=quorvane&h.tandemix=0.00.00' \
+  --os xp --bits 32
+expect_urls "7 64, brand and installed version" \
+  'http://127.0.0.1:8080/updates/tessaron/peripherals/tandemix/1.00/0/_w7/64' \
+  'zv.uos=_w7&zv.ubi=64&zv.ulv=2.40.40&zv.hp=tandemvesk&zv.hv=1.00&zv.hpo=0&zv.hl=enu&zv.hbr=tessaron&h.tandemix=2.10.5' \
+  --brand Tessaron --installed tandemix=2.10.5 --os w7 --bits 64
 
-b2='http://127.0.0.1:8080/updates/tessaron/peripherals/tandemix/1.00/0'
-check "7 64, brand and installed version" "payload: $b2/_w7/64/kvch_setup.exe
-payload-signature: $b2/_w7/64/kvch_setup.exe.sig
-manifest: $b2/_w7/64/kvch_setup.man.xml
-manifest-signature: $b2/_w7/64/kvch_setup.man.xml.sig
-query: zv.uos=_w7&zv.ubi=64&zv.ulv=2.40.40&zv.hp=tandemvesk&zv.hv=1.00&zv.hpo=0&zv.hl=enu&zv.hbr=tessaron&h.tandemix=2.10.5
-manifest-request: $b2/_w7/64/kvch_setup.man.xml?zv.uos=_w7&zv.ubi=64&zv.ulv=2.40.40&zv.hp=tandemvesk&zv.hv=1.00&zv.hpo=0&zv.hl=enu&zv.hbr=tessaron&h.tandemix=2.10.5
-manifest-signature-request: $b2/_w7/64/kvch_setup.man.xml.sig?zv.uos=_w7&zv.ubi=64&zv.ulv=2.40.40&zv.hp=tandemvesk&zv.hv=1.00&zv.hpo=0&zv.hl=enu&zv.hbr=tessaron&h.tandemix=2.10.5" \
-  "$@" urls "$xml" --brand Tessaron --installed tandemix=2.10.5 --os w7 --bits 64
-
-# Errors: a clear line and a non-zero exit.
-for args in "urls" "urls $xml --os xp" "urls $xml --os beos --bits 32" "urls $xml --bits 16 --os xp" "urls $xml --frob" "urls /nonexistent/Product.xml"; do
+# Errors: a clear line and the exit code (2 for usage errors, 1 for an unreadable file).
+while read -r want args; do
   # shellcheck disable=SC2086
-  out=$("$@" $args 2>&1); rc=$?
-  if [ $rc -eq 0 ] || ! grep -q 'zvtool urls' <<<"$out"; then
-    echo "FAIL error case '$args' (rc=$rc): $out"; fail=1
+  out=$("${tool[@]}" $args 2>&1); rc=$?
+  if [ $rc -ne "$want" ] || ! grep -q 'zvtool urls' <<<"$out"; then
+    echo "FAIL error case '$args' (rc=$rc, want $want): $out"; fail=1
   else
     echo "ok   error case '$args'"
   fi
-done
+done <<EOF
+2 urls
+2 urls $xml --os xp
+2 urls $xml --os beos --bits 32
+2 urls $xml --bits 16 --os xp
+2 urls $xml --frob
+2 urls $xml --brand
+2 urls $xml --installed tandemix
+2 urls $xml --installed =2.10.5
+2 urls $xml $xml
+1 urls /nonexistent/Product.xml
+EOF
 exit $fail

@@ -39,17 +39,16 @@ int RunEval(const zvtool::Args& args)
     bool haveExpression = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
-        if (a == L"--var" || a == L"--machine") {
-            if (i + 1 >= args.size()) return zvtool::UsageError("eval", a + L" needs a value");
-            const std::wstring& v = args[++i];
-            if (a == L"--machine") {
-                machineFile = v;
-                continue;
-            }
-            size_t eq = v.find(L'=');
-            if (eq == std::wstring::npos || eq == 0) return zvtool::UsageError("eval", L"--var wants NAME=VALUE, got '" + v + L"'");
-            vars.emplace_back(v.substr(0, eq), v.substr(eq + 1));
-        } else if (a.size() > 2 && a.compare(0, 2, L"--") == 0) {
+        if (a == L"--machine") {
+            if (!zvtool::TakeValue(args, i, machineFile)) return zvtool::UsageError("eval", a + L" needs a value");
+        } else if (a == L"--var") {
+            std::wstring v, name, value;
+            if (!zvtool::TakeValue(args, i, v)) return zvtool::UsageError("eval", a + L" needs a value");
+            if (!zvtool::SplitNameValue(v, name, value))
+                return zvtool::UsageError("eval", L"--var wants NAME=VALUE, got '" + v + L"'");
+            vars.emplace_back(name, value);
+        } else if (a != L"--" && zvtool::IsOption(a)) {
+            // "--" alone is an expression.
             return zvtool::UsageError("eval", L"unknown option '" + a + L"'");
         } else if (haveExpression) {
             return zvtool::UsageError("eval", L"one expression only (quote it)");

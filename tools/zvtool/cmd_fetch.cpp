@@ -68,25 +68,20 @@ int Run(const zvtool::Args& args)
     std::vector<std::wstring> positional;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
-        auto value = [&](std::wstring& out) {
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
         if (a == L"--resumable") {
             resumable = true;
         } else if (a == L"--sig-url") {
-            if (!value(sigUrl)) return zvtool::UsageError(kName, L"--sig-url needs a URL");
+            if (!zvtool::TakeValue(args, i, sigUrl)) return zvtool::UsageError(kName, L"--sig-url needs a URL");
         } else if (a == L"--sig") {
-            if (!value(sigFile)) return zvtool::UsageError(kName, L"--sig needs a file");
+            if (!zvtool::TakeValue(args, i, sigFile)) return zvtool::UsageError(kName, L"--sig needs a file");
         } else if (a == L"--trace") {
             std::wstring level;
-            if (!value(level)) return zvtool::UsageError(kName, L"--trace needs a level 0..6");
+            if (!zvtool::TakeValue(args, i, level)) return zvtool::UsageError(kName, L"--trace needs a level 0..6");
             wchar_t* end = nullptr;
             long n = std::wcstol(level.c_str(), &end, 10);
             if (level.empty() || *end || n < 0 || n > 6) return zvtool::UsageError(kName, L"--trace takes 0..6");
             trace = static_cast<int>(n);
-        } else if (a.rfind(L"--", 0) == 0) {
+        } else if (zvtool::IsOption(a)) {
             return zvtool::UsageError(kName, L"unknown option " + a);
         } else {
             positional.push_back(a);
@@ -125,17 +120,16 @@ int Run(const zvtool::Args& args)
         if (!result) zvtool::Err(L"zvtool fetch: the signature did not arrive: " + sigUrl + L"\n");
     }
     if (sigUrl.empty() || result) {
+        ZvLib_CTransferStats stats;
         if (resumable) {
             ZvLib_CDownloadRequest request;
             request.payloadUrl = url;
             request.payloadPath = file;
             request.sigUrl = sigUrl;
             request.sigPath = sigFile;
-            ZvLib_CTransferStats stats;
             result = HttpGrabFileResumable(downloader, 1, request, cancelled, connectionError, cancelName, nullptr,
                                            nullptr, &stats, &status);
         } else {
-            ZvLib_CTransferStats stats;
             result = HttpGrabFile(&downloader, 1, url, file, L"", 1, cancelled, connectionError, nullptr, nullptr,
                                   &stats, &status);
         }

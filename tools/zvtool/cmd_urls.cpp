@@ -40,23 +40,19 @@ int RunUrls(const zvtool::Args& args)
     std::vector<std::pair<std::wstring, std::wstring>> installed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
-        auto value = [&](std::wstring& out) {
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
         if (a == L"--brand") {
-            if (!value(brand)) return zvtool::UsageError("urls", L"--brand needs a value");
+            if (!zvtool::TakeValue(args, i, brand)) return zvtool::UsageError("urls", L"--brand needs a value");
         } else if (a == L"--installed") {
-            std::wstring pair;
-            if (!value(pair) || pair.find(L'=') == std::wstring::npos || pair.front() == L'=')
+            std::wstring pair, name, version;
+            if (!zvtool::TakeValue(args, i, pair) || !zvtool::SplitNameValue(pair, name, version))
                 return zvtool::UsageError("urls", L"--installed takes NAME=VERSION");
-            installed.emplace_back(pair.substr(0, pair.find(L'=')), pair.substr(pair.find(L'=') + 1));
+            installed.emplace_back(name, version);
         } else if (a == L"--os") {
-            if (!value(osCode)) return zvtool::UsageError("urls", L"--os needs a code");
+            if (!zvtool::TakeValue(args, i, osCode)) return zvtool::UsageError("urls", L"--os needs a code");
         } else if (a == L"--bits") {
-            if (!value(bits) || (bits != L"32" && bits != L"64")) return zvtool::UsageError("urls", L"--bits takes 32 or 64");
-        } else if (a.rfind(L"--", 0) == 0) {
+            if (!zvtool::TakeValue(args, i, bits) || (bits != L"32" && bits != L"64"))
+                return zvtool::UsageError("urls", L"--bits takes 32 or 64");
+        } else if (zvtool::IsOption(a)) {
             return zvtool::UsageError("urls", L"unknown option " + a);
         } else if (productXml.empty()) {
             productXml = a;

@@ -24,6 +24,13 @@ void Err(const std::wstring& text);
 // A usage error: prints it with the command's usage line and returns exit code 2.
 int UsageError(const char* command, const std::wstring& message);
 
+// Options: "--name", or "--name VALUE" where the option at args[i] takes the next
+// argument. TakeValue moves i onto the value; false when the option is the last argument.
+bool IsOption(const std::wstring& arg);
+bool TakeValue(const Args& args, size_t& i, std::wstring& value);
+// "NAME=VALUE" with a non-empty name.
+bool SplitNameValue(const std::wstring& text, std::wstring& name, std::wstring& value);
+
 struct Registrar {
     explicit Registrar(const Command& c) { Register(c); }
 };

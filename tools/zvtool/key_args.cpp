@@ -5,12 +5,11 @@ namespace zvtool {
 int ParseKeyArgs(const char* command, const Args& args, KeyArgs& out)
 {
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == L"--key" && i + 1 < args.size())
-            out.key = args[++i];
-        else if (args[i].rfind(L"--", 0) == 0)
+        if (args[i] == L"--key" && TakeValue(args, i, out.key))
+            continue;
+        if (IsOption(args[i]))
             return UsageError(command, L"unexpected argument '" + args[i] + L"'");
-        else
-            out.files.push_back(args[i]);
+        out.files.push_back(args[i]);
     }
     return 0;
 }

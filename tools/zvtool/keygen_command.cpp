@@ -12,16 +12,16 @@ int Keygen(const zvtool::Args& args)
     std::wstring privatePath, publicPath;
     int bits = 2048;
     bool force = false;
+    std::wstring bitsText;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
-        bool hasValue = i + 1 < args.size();
-        if (a == L"--private" && hasValue) {
-            privatePath = args[++i];
-        } else if (a == L"--public" && hasValue) {
-            publicPath = args[++i];
-        } else if (a == L"--bits" && hasValue) {
-            const std::wstring& v = args[++i];
-            bits = v.empty() || v.size() > 5 || v.find_first_not_of(L"0123456789") != std::wstring::npos ? 0 : std::stoi(v);
+        if ((a == L"--private" && zvtool::TakeValue(args, i, privatePath)) ||
+            (a == L"--public" && zvtool::TakeValue(args, i, publicPath)))
+            continue;
+        if (a == L"--bits" && zvtool::TakeValue(args, i, bitsText)) {
+            bool digits = !bitsText.empty() && bitsText.size() <= 5 &&
+                          bitsText.find_first_not_of(L"0123456789") == std::wstring::npos;
+            bits = digits ? std::stoi(bitsText) : 0;
             if (bits < 1024 || bits > static_cast<int>(zv::kMaxRsaBits) || bits % 8 != 0)
                 return zvtool::UsageError("keygen", L"--bits takes a multiple of 8 from 1024 to 16384");
         } else if (a == L"--force") {

@@ -79,6 +79,27 @@ int UsageError(const char* command, const std::wstring& message)
     return 2;
 }
 
+bool IsOption(const std::wstring& arg)
+{
+    return arg.rfind(L"--", 0) == 0;
+}
+
+bool TakeValue(const Args& args, size_t& i, std::wstring& value)
+{
+    if (i + 1 >= args.size()) return false;
+    value = args[++i];
+    return true;
+}
+
+bool SplitNameValue(const std::wstring& text, std::wstring& name, std::wstring& value)
+{
+    size_t eq = text.find(L'=');
+    if (eq == std::wstring::npos || eq == 0) return false;
+    name = text.substr(0, eq);
+    value = text.substr(eq + 1);
+    return true;
+}
+
 } // namespace zvtool
 
 #ifdef _WIN32

@@ -169,11 +169,8 @@ struct Signer::Key {
     PKey pkey;
 };
 
-Signer::Signer() : m_key(new Key) {}
-Signer::~Signer()
-{
-    delete m_key;
-}
+Signer::Signer() : m_key(std::make_unique<Key>()) {}
+Signer::~Signer() = default;
 
 bool Signer::LoadKey(const std::string& pemPath, std::wstring& error)
 {

@@ -3,6 +3,7 @@
 // independent checker of what the product accepts with CryptoAPI.
 #include "updater/transfer/signature_text.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ public:
 
 private:
     struct Key;
-    Key* m_key;
+    std::unique_ptr<Key> m_key;
 };
 
 // Writes "path" + ".sig": the signature in upper-case hexadecimal and a line end,

@@ -11,18 +11,17 @@ int Sign(const zvtool::Args& args)
 {
     zvtool::KeyArgs parsed;
     if (int usage = zvtool::ParseKeyArgs("sign", args, parsed)) return usage;
-    const std::wstring& keyPath = parsed.key;
-    const std::vector<std::wstring>& files = parsed.files;
-    if (keyPath.empty() || files.empty()) return zvtool::UsageError("sign", L"--key and at least one FILE are required");
+    if (parsed.key.empty() || parsed.files.empty())
+        return zvtool::UsageError("sign", L"--key and at least one FILE are required");
 
     zvtool::Signer signer;
     std::wstring error;
-    if (!signer.LoadKey(zv::ToUtf8(keyPath), error)) {
+    if (!signer.LoadKey(zv::ToUtf8(parsed.key), error)) {
         zvtool::Err(L"zvtool sign: " + error + L"\n");
         return 1;
     }
     int failures = 0;
-    for (const auto& file : files) {
+    for (const auto& file : parsed.files) {
         std::vector<unsigned char> signature;
         if (!signer.SignFile(zv::ToUtf8(file), signature, error) ||
             !zvtool::WriteSignatureFile(zv::ToUtf8(file), signature, error)) {

@@ -17,19 +17,18 @@ int Verify(const zvtool::Args& args)
 {
     zvtool::KeyArgs parsed;
     if (int usage = zvtool::ParseKeyArgs("verify", args, parsed)) return usage;
-    const std::wstring& keyPath = parsed.key;
     const std::vector<std::wstring>& files = parsed.files;
-    if (keyPath.empty() || files.empty() || files.size() > 2)
+    if (parsed.key.empty() || files.empty() || files.size() > 2)
         return zvtool::UsageError("verify", L"--key, FILE and at most one SIGFILE are required");
     const std::wstring& file = files[0];
     std::wstring sigFile = files.size() == 2 ? files[1] : file + L".sig";
 
 #ifdef _WIN32
     PubKeyResource key;
-    key.keyFilePath = keyPath;
+    key.keyFilePath = parsed.key;
     zv::AuthStatus status = zv::CheckFileSignature(file, sigFile, &key);
 #else
-    zv::AuthStatus status = zvtool::VerifyFileWithOpenSsl(zv::ToUtf8(keyPath), zv::ToUtf8(file), zv::ToUtf8(sigFile));
+    zv::AuthStatus status = zvtool::VerifyFileWithOpenSsl(zv::ToUtf8(parsed.key), zv::ToUtf8(file), zv::ToUtf8(sigFile));
 #endif
     if (status == zv::AuthStatus::kVerified) {
         zvtool::Out(L"verified: " + file + L"\n");
