@@ -108,6 +108,9 @@ private:
     class Parser;
 
     bool Load(std::wstring&& text, const std::wstring& loadMessage);
+    bool LoadText(const wchar_t* text, size_t length);
+    // Leaves an empty document with message as the result; returns false.
+    bool Refuse(std::wstring message);
     void Parse();
     void AppendChild(uint32_t parent, uint32_t child);
     uint32_t NextMatching(uint32_t from, const wchar_t* name) const;

@@ -215,48 +215,46 @@ void CXmlDocument::SetCapacityLimit(size_t maxChars)
 
 bool CXmlDocument::SetText(const wchar_t* text)
 {
-    return SetText(text ? std::wstring(text) : std::wstring());
+    return text ? LoadText(text, std::wcslen(text)) : LoadText(L"", 0);
 }
 
 bool CXmlDocument::SetText(const std::wstring& text)
 {
-    if (text.size() > m_maxChars) {
-        Load(std::wstring(), L"");
-        m_result = zv::Format(kMessageChars, L"Document of %s characters is too large", std::to_wstring(text.size()).c_str());
-        return false;
-    }
+    return LoadText(text.data(), text.size());
+}
+
+bool CXmlDocument::Refuse(std::wstring message)
+{
+    Load(std::wstring(), L"");
+    m_result = std::move(message);
+    return false;
+}
+
+bool CXmlDocument::LoadText(const wchar_t* text, size_t length)
+{
+    if (length > m_maxChars)
+        return Refuse(zv::Format(kMessageChars, L"Document of %s characters is too large", std::to_wstring(length).c_str()));
     try {
-        return Load(std::wstring(text), L"");
+        return Load(std::wstring(text, length), L"");
     } catch (const std::bad_alloc&) {
-        Load(std::wstring(), L"");
-        m_result = L"Out of memory";
-        return false;
+        return Refuse(L"Out of memory");
     }
 }
 
 bool CXmlDocument::LoadUtf8(const char* bytes, size_t size)
 {
+    auto tooLarge = [size] { return L"Document of " + std::to_wstring(size) + L" bytes is too large"; };
     // Every character takes at least one byte and at most four.
-    if (size / 4 > m_maxChars) {
-        Load(std::wstring(), L"");
-        m_result = zv::Format(kMessageChars, L"Document of %s bytes is too large", std::to_wstring(size).c_str());
-        return false;
-    }
+    if (size / 4 > m_maxChars) return Refuse(tooLarge());
     try {
         std::wstring text;
-        if (!zv::xml::DecodeUtf8(bytes, size, text, m_maxChars)) {
-            Load(std::wstring(), L"");
-            m_result = zv::Format(kMessageChars, L"Document of %s bytes is too large", std::to_wstring(size).c_str());
-            return false;
-        }
+        if (!zv::xml::DecodeUtf8(bytes, size, text, m_maxChars)) return Refuse(tooLarge());
         // The byte count may exceed an int (up to four bytes a character): printed as text.
-        std::wstring message = zv::Format(kMessageChars, L"%s%s bytes to %d wide chars", L"",
-                                          std::to_wstring(size).c_str(), static_cast<int>(text.size()));
+        std::wstring message = zv::Format(kMessageChars, L"%s bytes to %d wide chars", std::to_wstring(size).c_str(),
+                                          static_cast<int>(text.size()));
         return Load(std::move(text), message);
     } catch (const std::bad_alloc&) {
-        Load(std::wstring(), L"");
-        m_result = L"Out of memory";
-        return false;
+        return Refuse(L"Out of memory");
     }
 }
 
@@ -265,15 +263,9 @@ bool CXmlDocument::LoadFile(const std::wstring& path)
     std::string bytes;
     std::wstring error;
     try {
-        if (!zv::xml::ReadWholeFile(path, m_maxChars * 4 + 3, bytes, error)) {
-            Load(std::wstring(), L"");
-            m_result = error;
-            return false;
-        }
+        if (!zv::xml::ReadWholeFile(path, m_maxChars * 4 + 3, bytes, error)) return Refuse(std::move(error));
     } catch (const std::bad_alloc&) {
-        Load(std::wstring(), L"");
-        m_result = L"Out of memory";
-        return false;
+        return Refuse(L"Out of memory");
     }
     return LoadUtf8(bytes.data(), bytes.size());
 }
