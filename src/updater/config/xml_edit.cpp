@@ -10,9 +10,7 @@ namespace {
 
 bool IsUsableElementName(const wchar_t* name)
 {
-    if (!name || !*name) return false;
-    wchar_t c = name[0];
-    if (!((c >= L'A' && c <= L'Z') || c == L'_' || c == L':' || c > 96)) return false;
+    if (!name || !zv::xml::IsNameStart(name[0])) return false;
     for (const wchar_t* p = name; *p; ++p)
         if (zv::xml::IsXmlSpace(*p) || *p == L'<' || *p == L'>' || *p == L'/' || *p == L'&' || *p == L'"' ||
             *p == L'\'' || *p == L'=')
