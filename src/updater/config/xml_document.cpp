@@ -192,10 +192,9 @@ void CXmlDocument::GetText(std::wstring& out) const
     case XML_NODE_NONE: {
         if (!m_pos.main) return;
         const ElemRec& r = m_elems[m_pos.main];
-        if (r.firstChild || (r.startTagLen == r.length && !(r.flags & kEndTagMissing))) return;
         size_t from = r.start + r.startTagLen;
         size_t to = r.start + r.length - r.endTagLen;
-        if (from >= to) return;
+        if (r.firstChild || from >= to) return;
         if (!std::wmemchr(t + from, L'<', to - from)) zv::xml::AppendDecoded(t + from, to - from, out);
         else ContentText(from, to, out);
         return;

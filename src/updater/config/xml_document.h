@@ -108,6 +108,9 @@ private:
     };
     class Parser;
 
+    // "<a/>": the start tag is the whole element.
+    static bool IsEmptyElementTag(const ElemRec& r) { return r.startTagLen == r.length && !(r.flags & kEndTagMissing); }
+
     bool Load(std::wstring&& text, const std::wstring& loadMessage);
     bool LoadText(const wchar_t* text, size_t length);
     // Leaves an empty document with message as the result; returns false.
