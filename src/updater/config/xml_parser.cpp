@@ -218,7 +218,7 @@ bool CXmlDocument::Refuse(std::wstring message)
 bool CXmlDocument::LoadText(const wchar_t* text, size_t length)
 {
     if (length > m_maxChars)
-        return Refuse(zv::Format(kMessageChars, L"Document of %s characters is too large", std::to_wstring(length).c_str()));
+        return Refuse(L"Document of " + std::to_wstring(length) + L" characters is too large");
     try {
         return Load(std::wstring(text, length), L"");
     } catch (const std::bad_alloc&) {
