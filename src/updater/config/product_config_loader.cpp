@@ -11,6 +11,13 @@ struct TextKey {
     std::wstring ZvLib_CConfigParamsLoader::*field;
 };
 
+// Kept as it was when the file does not name it.
+struct IntKey {
+    const wchar_t* key;
+    int ZvLib_CConfigParamsLoader::*field;
+};
+
+// Set to whenAbsent when the file does not name it.
 struct FlagKey {
     const wchar_t* key;
     int ZvLib_CConfigParamsLoader::*field;
@@ -80,10 +87,10 @@ int ZvLib_CConfigParamsLoader::LoadConfigXml(const std::wstring& xmlPath, const 
         {L"IDS_PAYLOAD_SEND_OS", &ZvLib_CConfigParamsLoader::sendOs, 1},
         {L"IDS_PAYLOAD_SEND_BITNESS_VIA_FILENAME", &ZvLib_CConfigParamsLoader::sendBitnessViaFilename, 0},
     };
-    static const FlagKey integers[] = {
-        {L"IDS_PAYLOAD2_WAIT_MILLIS", &ZvLib_CConfigParamsLoader::payload2WaitMillis, 0},
-        {L"IDS_PAYLOAD2_VER", &ZvLib_CConfigParamsLoader::payload2Ver, 0},
-        {L"IDS_PERMISSIONS_CACHE_TIME_MINS", &ZvLib_CConfigParamsLoader::permissionsCacheTimeMins, 0},
+    static const IntKey integers[] = {
+        {L"IDS_PAYLOAD2_WAIT_MILLIS", &ZvLib_CConfigParamsLoader::payload2WaitMillis},
+        {L"IDS_PAYLOAD2_VER", &ZvLib_CConfigParamsLoader::payload2Ver},
+        {L"IDS_PERMISSIONS_CACHE_TIME_MINS", &ZvLib_CConfigParamsLoader::permissionsCacheTimeMins},
     };
 
     std::wstring value;

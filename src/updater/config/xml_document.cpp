@@ -12,12 +12,21 @@ void CXmlDocument::ResetPosition()
     m_node = Node();
 }
 
+std::wstring_view CXmlDocument::ElementName(uint32_t elem) const
+{
+    const ElemRec& r = m_elems[elem];
+    return std::wstring_view(m_text.data() + r.start + 1, r.nameLen);
+}
+
+bool CXmlDocument::NameEquals(uint32_t elem, const wchar_t* name, size_t len) const
+{
+    const ElemRec& r = m_elems[elem];
+    return r.nameLen == len && zv::xml::SameChars(m_text.data() + r.start + 1, name, len);
+}
+
 bool CXmlDocument::NameIs(uint32_t elem, const wchar_t* name) const
 {
-    if (!name || !*name) return true;
-    const ElemRec& r = m_elems[elem];
-    size_t len = std::wcslen(name);
-    return r.nameLen == len && zv::xml::SameChars(m_text.data() + r.start + 1, name, len);
+    return !name || !*name || NameEquals(elem, name, std::wcslen(name));
 }
 
 uint32_t CXmlDocument::NextMatching(uint32_t from, const wchar_t* name) const
@@ -98,7 +107,7 @@ void CXmlDocument::GetName(std::wstring& out) const
     const wchar_t* t = m_text.data();
     switch (m_node.kind) {
     case XML_NODE_NONE:
-        if (m_pos.main) out.assign(t + m_elems[m_pos.main].start + 1, m_elems[m_pos.main].nameLen);
+        if (m_pos.main) out.assign(ElementName(m_pos.main));
         return;
     case XML_NODE_TEXT:
     case XML_NODE_WHITESPACE:
@@ -183,10 +192,9 @@ void CXmlDocument::GetText(std::wstring& out) const
     case XML_NODE_NONE: {
         if (!m_pos.main) return;
         const ElemRec& r = m_elems[m_pos.main];
-        if (r.firstChild || (r.startTagLen == r.length && !(r.flags & kEndTagMissing))) return;
         size_t from = r.start + r.startTagLen;
         size_t to = r.start + r.length - r.endTagLen;
-        if (from >= to) return;
+        if (r.firstChild || from >= to) return;
         if (!std::wmemchr(t + from, L'<', to - from)) zv::xml::AppendDecoded(t + from, to - from, out);
         else ContentText(from, to, out);
         return;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -107,10 +108,19 @@ private:
     };
     class Parser;
 
+    // "<a/>": the start tag is the whole element.
+    static bool IsEmptyElementTag(const ElemRec& r) { return r.startTagLen == r.length && !(r.flags & kEndTagMissing); }
+
     bool Load(std::wstring&& text, const std::wstring& loadMessage);
+    bool LoadText(const wchar_t* text, size_t length);
+    // Leaves an empty document with message as the result; returns false.
+    bool Refuse(std::wstring message);
     void Parse();
     void AppendChild(uint32_t parent, uint32_t child);
     uint32_t NextMatching(uint32_t from, const wchar_t* name) const;
+    std::wstring_view ElementName(uint32_t elem) const;
+    bool NameEquals(uint32_t elem, const wchar_t* name, size_t len) const;
+    // True for a null or empty name too.
     bool NameIs(uint32_t elem, const wchar_t* name) const;
     struct AttributeSpan {
         size_t nameAt = 0;

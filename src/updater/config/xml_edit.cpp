@@ -10,9 +10,7 @@ namespace {
 
 bool IsUsableElementName(const wchar_t* name)
 {
-    if (!name || !*name) return false;
-    wchar_t c = name[0];
-    if (!((c >= L'A' && c <= L'Z') || c == L'_' || c == L':' || c > 96)) return false;
+    if (!name || !zv::xml::IsNameStart(name[0])) return false;
     for (const wchar_t* p = name; *p; ++p)
         if (zv::xml::IsXmlSpace(*p) || *p == L'<' || *p == L'>' || *p == L'/' || *p == L'&' || *p == L'"' ||
             *p == L'\'' || *p == L'=')
@@ -31,7 +29,7 @@ bool CXmlDocument::Replace(size_t at, size_t removed, const std::wstring& added,
     m_attributesOf = 0;
     auto delta = static_cast<uint32_t>(added.size() - removed); // modular: adding it subtracts when negative
     for (size_t i = 1; i < m_elems.size(); ++i)
-        if (m_elems[i].start >= at + removed || (removed == 0 && m_elems[i].start >= at)) m_elems[i].start += delta;
+        if (m_elems[i].start >= at + removed) m_elems[i].start += delta;
     for (uint32_t e = growing;; e = m_elems[e].parent) {
         m_elems[e].length += delta;
         if (e == 0) break;
@@ -106,7 +104,7 @@ bool CXmlDocument::InsertNode(XmlNodeKind kind, const wchar_t* text)
     try {
         uint32_t parent = m_pos.parent;
         ElemRec& p = m_elems[parent];
-        if (parent && p.endTagLen == 0 && p.startTagLen == p.length && !(p.flags & kEndTagMissing)) {
+        if (parent && IsEmptyElementTag(p)) {
             // An empty-element parent gets content: "<a/>" becomes "<a></a>".
             std::wstring endTag = L"></" + m_text.substr(p.start + 1, p.nameLen) + L">";
             size_t slash = p.start + p.startTagLen - 2;
@@ -162,7 +160,7 @@ bool CXmlDocument::SetAttribute(const wchar_t* name, const wchar_t* value)
         } else {
             // Before the tag's ">" or "/>".
             at = r.start + r.startTagLen - 1;
-            if (r.startTagLen == r.length && !(r.flags & kEndTagMissing) && m_text[at - 1] == L'/') --at;
+            if (IsEmptyElementTag(r)) --at;
             attribute.insert(attribute.begin(), L' ');
             removed = 0;
         }

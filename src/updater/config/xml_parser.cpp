@@ -77,16 +77,7 @@ public:
 private:
     static int Int(size_t v) { return static_cast<int>(v); }
 
-    std::wstring Name(uint32_t e) const
-    {
-        const ElemRec& r = m_doc.m_elems[e];
-        return std::wstring(m_text + r.start + 1, r.nameLen);
-    }
-    std::wstring_view NameView(uint32_t e) const
-    {
-        const ElemRec& r = m_doc.m_elems[e];
-        return std::wstring_view(m_text + r.start + 1, r.nameLen);
-    }
+    std::wstring Name(uint32_t e) const { return std::wstring(m_doc.ElementName(e)); }
 
     void Problem(std::wstring message)
     {
@@ -107,13 +98,13 @@ private:
             elems[index].length = elems[index].startTagLen;
         } else {
             m_open.push_back(index);
-            if (m_tracking) ++m_openNames[NameView(index)];
+            if (m_tracking) ++m_openNames[m_doc.ElementName(index)];
         }
     }
 
     void Pop()
     {
-        if (m_tracking) --m_openNames[NameView(m_open.back())];
+        if (m_tracking) --m_openNames[m_doc.ElementName(m_open.back())];
         m_open.pop_back();
     }
 
@@ -130,21 +121,15 @@ private:
         Pop();
     }
 
-    bool NameMatches(uint32_t e, const wchar_t* name, size_t len) const
-    {
-        const ElemRec& r = m_doc.m_elems[e];
-        return r.nameLen == len && zv::xml::SameChars(m_text + r.start + 1, name, len);
-    }
-
     void CloseElement(size_t pos, const zv::xml::MarkupScan& scan)
     {
         auto& elems = m_doc.m_elems;
         const wchar_t* name = m_text + pos + 2;
         uint32_t top = m_open.back();
-        if (top == 0 || !NameMatches(top, name, scan.nameLen)) {
+        if (top == 0 || !m_doc.NameEquals(top, name, scan.nameLen)) {
             // Rare: count open names once, so that stray end tags cost no stack walk.
             if (!m_tracking) {
-                for (size_t i = 1; i < m_open.size(); ++i) ++m_openNames[NameView(m_open[i])];
+                for (size_t i = 1; i < m_open.size(); ++i) ++m_openNames[m_doc.ElementName(m_open[i])];
                 m_tracking = true;
             }
             auto found = m_openNames.find(std::wstring_view(name, scan.nameLen));
@@ -157,7 +142,7 @@ private:
                 m_message = zv::Format(kMessageChars, L"End tag '%s' at offset %d does not match start tag '%s' at offset %d",
                                        std::wstring(name, scan.nameLen).c_str(), Int(pos + 1), Name(top).c_str(),
                                        Int(elems[top].start));
-            while (!NameMatches(m_open.back(), name, scan.nameLen)) EndWithoutTag(m_open.back(), pos);
+            while (!m_doc.NameEquals(m_open.back(), name, scan.nameLen)) EndWithoutTag(m_open.back(), pos);
             top = m_open.back();
         }
         ElemRec& r = elems[top];
@@ -215,48 +200,46 @@ void CXmlDocument::SetCapacityLimit(size_t maxChars)
 
 bool CXmlDocument::SetText(const wchar_t* text)
 {
-    return SetText(text ? std::wstring(text) : std::wstring());
+    return text ? LoadText(text, std::wcslen(text)) : LoadText(L"", 0);
 }
 
 bool CXmlDocument::SetText(const std::wstring& text)
 {
-    if (text.size() > m_maxChars) {
-        Load(std::wstring(), L"");
-        m_result = zv::Format(kMessageChars, L"Document of %s characters is too large", std::to_wstring(text.size()).c_str());
-        return false;
-    }
+    return LoadText(text.data(), text.size());
+}
+
+bool CXmlDocument::Refuse(std::wstring message)
+{
+    Load(std::wstring(), L"");
+    m_result = std::move(message);
+    return false;
+}
+
+bool CXmlDocument::LoadText(const wchar_t* text, size_t length)
+{
+    if (length > m_maxChars)
+        return Refuse(L"Document of " + std::to_wstring(length) + L" characters is too large");
     try {
-        return Load(std::wstring(text), L"");
+        return Load(std::wstring(text, length), L"");
     } catch (const std::bad_alloc&) {
-        Load(std::wstring(), L"");
-        m_result = L"Out of memory";
-        return false;
+        return Refuse(L"Out of memory");
     }
 }
 
 bool CXmlDocument::LoadUtf8(const char* bytes, size_t size)
 {
+    auto tooLarge = [size] { return L"Document of " + std::to_wstring(size) + L" bytes is too large"; };
     // Every character takes at least one byte and at most four.
-    if (size / 4 > m_maxChars) {
-        Load(std::wstring(), L"");
-        m_result = zv::Format(kMessageChars, L"Document of %s bytes is too large", std::to_wstring(size).c_str());
-        return false;
-    }
+    if (size / 4 > m_maxChars) return Refuse(tooLarge());
     try {
         std::wstring text;
-        if (!zv::xml::DecodeUtf8(bytes, size, text, m_maxChars)) {
-            Load(std::wstring(), L"");
-            m_result = zv::Format(kMessageChars, L"Document of %s bytes is too large", std::to_wstring(size).c_str());
-            return false;
-        }
+        if (!zv::xml::DecodeUtf8(bytes, size, text, m_maxChars)) return Refuse(tooLarge());
         // The byte count may exceed an int (up to four bytes a character): printed as text.
-        std::wstring message = zv::Format(kMessageChars, L"%s%s bytes to %d wide chars", L"",
-                                          std::to_wstring(size).c_str(), static_cast<int>(text.size()));
+        std::wstring message = zv::Format(kMessageChars, L"%s bytes to %d wide chars", std::to_wstring(size).c_str(),
+                                          static_cast<int>(text.size()));
         return Load(std::move(text), message);
     } catch (const std::bad_alloc&) {
-        Load(std::wstring(), L"");
-        m_result = L"Out of memory";
-        return false;
+        return Refuse(L"Out of memory");
     }
 }
 
@@ -265,15 +248,9 @@ bool CXmlDocument::LoadFile(const std::wstring& path)
     std::string bytes;
     std::wstring error;
     try {
-        if (!zv::xml::ReadWholeFile(path, m_maxChars * 4 + 3, bytes, error)) {
-            Load(std::wstring(), L"");
-            m_result = error;
-            return false;
-        }
+        if (!zv::xml::ReadWholeFile(path, m_maxChars * 4 + 3, bytes, error)) return Refuse(std::move(error));
     } catch (const std::bad_alloc&) {
-        Load(std::wstring(), L"");
-        m_result = L"Out of memory";
-        return false;
+        return Refuse(L"Out of memory");
     }
     return LoadUtf8(bytes.data(), bytes.size());
 }

@@ -8,11 +8,6 @@ namespace zv::xml {
 
 namespace {
 
-bool IsNameStart(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') || c == L'_' || c == L':' || c > 96;
-}
-
 bool EndsName(wchar_t c)
 {
     return IsXmlSpace(c) || c == L'/' || c == L'>';

@@ -162,6 +162,8 @@ void AppendDecoded(const wchar_t* text, size_t length, std::wstring& out)
         const wchar_t* p = text + a;
         size_t rest = length - a;
         size_t used = 0;
+        // Spelled out: a loop over a table of the five entities made reading every
+        // attribute of a large document about a tenth slower.
         if (Matches(p, rest, L"&lt;", 4)) {
             out += L'<';
             used = 4;

@@ -12,6 +12,13 @@ inline bool IsXmlSpace(wchar_t c)
     return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
 }
 
+// What may follow "<" to start a tag: a letter (every character above "`" counts),
+// "_" or ":".
+inline bool IsNameStart(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') || c == L'_' || c == L':' || c > 96;
+}
+
 // Plain loops for the short spans of names and values, where a library call costs
 // more than the search.
 inline const wchar_t* FindChar(const wchar_t* p, const wchar_t* end, wchar_t c)

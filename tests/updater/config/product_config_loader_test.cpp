@@ -39,6 +39,11 @@ protected:
         zvtest::WriteFileBytes(path, "<Product><StringSet>" + strings + "</StringSet></Product>");
         return path;
     }
+    // A configuration file holding one String element.
+    std::wstring WriteOne(const char* key, const char* value)
+    {
+        return Write(std::string("<String id='") + key + "'>" + value + "</String>");
+    }
 
     zvtest::ScratchDir dir{L"product_config"};
     int count = 0;
@@ -111,10 +116,7 @@ TEST_F(ProductConfig, IntegersAreReadAsSignedLongs)
     };
     for (const auto& c : cases) {
         ZvLib_CConfigParamsLoader r;
-        ASSERT_EQ(r.LoadConfigXml(Write(std::string("<String id='IDS_PERMISSIONS_CACHE_TIME_MINS'>") + c.first +
-                                        "</String>"),
-                                  L"2.00"),
-                  1);
+        ASSERT_EQ(r.LoadConfigXml(WriteOne("IDS_PERMISSIONS_CACHE_TIME_MINS", c.first), L"2.00"), 1);
         EXPECT_EQ(r.permissionsCacheTimeMins, c.second) << c.first;
     }
 }
@@ -131,9 +133,7 @@ TEST_F(ProductConfig, IntervalInDaysIsStoredAsSeconds)
     };
     for (const auto& c : cases) {
         ZvLib_CConfigParamsLoader r;
-        ASSERT_EQ(r.LoadConfigXml(
-                      Write(std::string("<String id='IDS_AUTO_CHECK_MIN_INTERVAL_DAYS'>") + c.first + "</String>"), L"2.00"),
-                  1);
+        ASSERT_EQ(r.LoadConfigXml(WriteOne("IDS_AUTO_CHECK_MIN_INTERVAL_DAYS", c.first), L"2.00"), 1);
         EXPECT_EQ(r.autoCheckMinIntervalSecs, c.second) << c.first;
     }
 }
@@ -158,6 +158,22 @@ TEST_F(ProductConfig, FailedLoadChangesNothing)
         EXPECT_EQ(r.autoCheckMinIntervalSecs, 2592000.0);
         ASSERT_EQ(g_lines.size(), 3u);
         EXPECT_EQ(g_lines[2], L"[Error] ZV: ----- [ERROR] Unable to load Quor*UpdateProduct.xml file '" + path + L"'");
+    }
+}
+
+TEST_F(ProductConfig, FailedReloadKeepsWhatWasLoaded)
+{
+    ZvLib_CConfigParamsLoader r;
+    ASSERT_EQ(r.LoadConfigXml(WriteOne("IDS_PRODUCT_ABBR", "KVCH"), L"2.00"), 1);
+    std::wstring broken = dir.File(L"reload_broken.xml");
+    zvtest::WriteFileBytes(broken, "<Product><StringSet>");
+    for (const auto& path : {broken, dir.File(L"reload_missing.xml")}) {
+        EXPECT_EQ(r.LoadConfigXml(path, L"2.00"), 0) << path;
+        EXPECT_EQ(r.productAbbr, L"KVCH");
+        EXPECT_EQ(r.paramsInitted, 1);
+        std::wstring value;
+        EXPECT_EQ(r.LookupString(L"IDS_PRODUCT_ABBR", &value, L"StringSet"), 1) << path;
+        EXPECT_EQ(value, L"KVCH");
     }
 }
 

@@ -301,6 +301,34 @@ TEST(XmlDocument, InsertIntoEmptyElementsAndAtTheStart)
     EXPECT_EQ(Walk(doc), Walk(fresh));
 }
 
+struct SetAttributeCase {
+    const wchar_t* doc;
+    const wchar_t* name;
+    const wchar_t* value;
+    const wchar_t* edited;
+};
+
+TEST(XmlDocument, SetAttributeOnEveryKindOfStartTag)
+{
+    const SetAttributeCase cases[] = {
+        {L"<a/>", L"n", L"1", L"<a n=\"1\"/>"},
+        {L"<a />", L"n", L"1", L"<a  n=\"1\"/>"},
+        {L"<a x='1'/>", L"x", L"2", L"<a x=\"2\"/>"},
+        {L"<a></a>", L"n", L"1", L"<a n=\"1\"></a>"},
+        {L"<a>", L"n", L"1", L"<a n=\"1\">"}, // end tag missing
+        {L"<a x='1' y=\"2\">t</a>", L"x", L"a\"b", L"<a x=\"a&quot;b\" y=\"2\">t</a>"},
+    };
+    for (const auto& c : cases) {
+        CXmlDocument doc(c.doc);
+        ASSERT_TRUE(doc.FindElement()) << c.doc;
+        ASSERT_TRUE(doc.SetAttribute(c.name, c.value)) << c.doc;
+        EXPECT_EQ(doc.GetAttribute(c.name), c.value) << c.doc;
+        EXPECT_EQ(doc.GetDocumentText(), c.edited) << c.doc;
+        CXmlDocument fresh(c.edited);
+        EXPECT_EQ(Walk(doc), Walk(fresh)) << c.doc;
+    }
+}
+
 TEST(XmlDocument, CapacityLimitRefusesLargeDocuments)
 {
     CXmlDocument doc;

@@ -9,23 +9,26 @@ namespace {
 TEST(ConfigParams, ValuesAtConstruction)
 {
     ZvLib_CConfigParamsLoader r;
-    const std::pair<const char*, int> ints[] = {
-        {"sendUpdaterGuid", r.sendUpdaterGuid},
-        {"sendQueryString", r.sendQueryString},
-        {"sendBitnessViaFilename", r.sendBitnessViaFilename},
-        {"sendLang", r.sendLang},
-        {"sendOs", r.sendOs},
-        {"payload2Ver", r.payload2Ver},
-        {"payload2WaitMillis", r.payload2WaitMillis},
-        {"permissionsCacheTimeMins", r.permissionsCacheTimeMins},
-        {"allowBrowserCache", r.allowBrowserCache},
-        {"allowZvCache", r.allowZvCache},
-        {"stringsLoaded", r.stringsLoaded},
-        {"paramsInitted", r.paramsInitted},
-        {"requestGroupId", r.requestGroupId},
+    const struct {
+        const char* name;
+        int value;
+        int expected;
+    } ints[] = {
+        {"sendUpdaterGuid", r.sendUpdaterGuid, 1},
+        {"sendQueryString", r.sendQueryString, 1},
+        {"sendBitnessViaFilename", r.sendBitnessViaFilename, 0},
+        {"sendLang", r.sendLang, 0},
+        {"sendOs", r.sendOs, 1},
+        {"payload2Ver", r.payload2Ver, 0},
+        {"payload2WaitMillis", r.payload2WaitMillis, 0},
+        {"permissionsCacheTimeMins", r.permissionsCacheTimeMins, 60},
+        {"allowBrowserCache", r.allowBrowserCache, 0},
+        {"allowZvCache", r.allowZvCache, 1},
+        {"stringsLoaded", r.stringsLoaded, 0},
+        {"paramsInitted", r.paramsInitted, 0},
+        {"requestGroupId", r.requestGroupId, 0},
     };
-    const int expected[] = {1, 1, 0, 0, 1, 0, 0, 60, 0, 1, 0, 0, 0};
-    for (size_t i = 0; i < std::size(ints); ++i) EXPECT_EQ(ints[i].second, expected[i]) << ints[i].first;
+    for (const auto& i : ints) EXPECT_EQ(i.value, i.expected) << i.name;
     EXPECT_EQ(r.autoCheckMinIntervalSecs, 2592000.0);
     const std::wstring* texts[] = {&r.payload2Args,       &r.payloadArgs,       &r.payloadBuName,
                                    &r.payloadFilenameExtension, &r.payloadFilename, &r.payloadProductName,
