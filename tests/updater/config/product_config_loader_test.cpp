@@ -1,7 +1,7 @@
 #include "updater/core/config_params.h"
 
+#include "support/log_capture.h"
 #include "support/test_paths.h"
-#include "updater/transfer/log.h"
 
 #include <gtest/gtest.h>
 
@@ -11,26 +11,9 @@
 
 namespace {
 
-std::vector<std::wstring> g_lines;
-void Collect(const wchar_t* line)
-{
-    g_lines.push_back(line);
-}
-
 class ProductConfig : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        g_lines.clear();
-        ZvLog().SetEcho(&Collect);
-        ZvLog().Enable();
-        ZvLog().SetLevel(6);
-    }
-    void TearDown() override
-    {
-        ZvLog().SetEcho(nullptr);
-        ZvLog().SetLevel(0);
-    }
+    zvtest::LogLines log{6};
 
     // A configuration file of one set holding the given String elements.
     std::wstring Write(const std::string& strings)
@@ -76,9 +59,9 @@ TEST_F(ProductConfig, ReadsEveryKeyOfTheShippedFile)
     EXPECT_EQ(r.autoCheckMinIntervalSecs, 604800.0);
     EXPECT_EQ(r.stringsLoaded, 1);
     EXPECT_EQ(r.paramsInitted, 1);
-    ASSERT_GE(g_lines.size(), 2u);
-    EXPECT_EQ(g_lines[0], L"[Info2] ZV: ZvLib: ----> LoadConfigXml: Specified schema: '2.00'\n");
-    EXPECT_EQ(g_lines[1], L"[Info2] ZV: ZvLib: ----- XML Path: '" + path + L"' \n");
+    ASSERT_GE(log.All().size(), 2u);
+    EXPECT_EQ(log.All()[0], L"[Info2] ZV: ZvLib: ----> LoadConfigXml: Specified schema: '2.00'\n");
+    EXPECT_EQ(log.All()[1], L"[Info2] ZV: ZvLib: ----- XML Path: '" + path + L"' \n");
 }
 
 TEST_F(ProductConfig, AbsentKeysGiveTheLoadersDefaults)
@@ -148,7 +131,7 @@ TEST_F(ProductConfig, FailedLoadChangesNothing)
     }
     paths.push_back(dir.File(L"missing.xml"));
     for (const auto& path : paths) {
-        g_lines.clear();
+        log.Clear();
         ZvLib_CConfigParamsLoader r;
         r.sendQueryString = 5;
         EXPECT_EQ(r.LoadConfigXml(path, L"2.00"), 0) << path;
@@ -156,8 +139,8 @@ TEST_F(ProductConfig, FailedLoadChangesNothing)
         EXPECT_EQ(r.paramsInitted, 0);
         EXPECT_EQ(r.stringsLoaded, 0);
         EXPECT_EQ(r.autoCheckMinIntervalSecs, 2592000.0);
-        ASSERT_EQ(g_lines.size(), 3u);
-        EXPECT_EQ(g_lines[2], L"[Error] ZV: ----- [ERROR] Unable to load Quor*UpdateProduct.xml file '" + path + L"'");
+        ASSERT_EQ(log.All().size(), 3u);
+        EXPECT_EQ(log.All()[2], L"[Error] ZV: ----- [ERROR] Unable to load Quor*UpdateProduct.xml file '" + path + L"'");
     }
 }
 

@@ -1,12 +1,10 @@
 #include "http_fixture.h"
 
 #include "support/test_paths.h"
-#include "updater/transfer/log.h"
 #include "updater/transfer/text_helpers.h"
 
 #include <windows.h>
 
-#include <mutex>
 #include <sstream>
 
 namespace zvtest {
@@ -17,15 +15,6 @@ std::wstring Trim(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
     return zv::FromUtf8(text);
-}
-
-std::mutex g_linesLock;
-std::vector<std::wstring> g_lines;
-
-void Collect(const wchar_t* line)
-{
-    std::lock_guard<std::mutex> lock(g_linesLock);
-    g_lines.emplace_back(line);
 }
 
 } // namespace
@@ -66,40 +55,6 @@ std::wstring UniqueMarker(const std::wstring& prefix)
     static LONG counter = 0;
     return zv::Format(128, L"%s-%lu-%ld-%llu", prefix.c_str(), ::GetCurrentProcessId(), ::InterlockedIncrement(&counter),
                       static_cast<unsigned long long>(::GetTickCount64()));
-}
-
-LogLines::LogLines(int level)
-{
-    Clear();
-    ZvLog().Enable();
-    ZvLog().SetLevel(level);
-    ZvLog().SetEcho(Collect);
-}
-
-LogLines::~LogLines()
-{
-    ZvLog().SetEcho(nullptr);
-    ZvLog().SetLevel(0);
-}
-
-std::vector<std::wstring> LogLines::All() const
-{
-    std::lock_guard<std::mutex> lock(g_linesLock);
-    return g_lines;
-}
-
-std::vector<std::wstring> LogLines::With(const std::wstring& text) const
-{
-    std::vector<std::wstring> out;
-    for (const auto& l : All())
-        if (l.find(text) != std::wstring::npos) out.push_back(l);
-    return out;
-}
-
-void LogLines::Clear()
-{
-    std::lock_guard<std::mutex> lock(g_linesLock);
-    g_lines.clear();
 }
 
 } // namespace zvtest

@@ -20,17 +20,4 @@ std::vector<std::string> AccessLogLines(const std::string& marker);
 // A marker unique to this process and call, for URLs whose log lines a test reads.
 std::wstring UniqueMarker(const std::wstring& prefix);
 
-// Collects the library's log lines while alive.
-class LogLines {
-public:
-    explicit LogLines(int level = 6);
-    ~LogLines();
-    LogLines(const LogLines&) = delete;
-    LogLines& operator=(const LogLines&) = delete;
-    std::vector<std::wstring> All() const;
-    // Lines that contain text.
-    std::vector<std::wstring> With(const std::wstring& text) const;
-    void Clear();
-};
-
 } // namespace zvtest

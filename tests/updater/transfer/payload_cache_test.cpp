@@ -2,6 +2,7 @@
 #include "updater/transfer/payload_cache.h"
 
 #include "http_fixture.h"
+#include "support/log_capture.h"
 #include "support/test_paths.h"
 #include "updater/transfer/downloader.h"
 #include "updater/transfer/text_helpers.h"

@@ -3,9 +3,9 @@
 #include "updater/transfer/signature_auth.h"
 
 #include "framework/handle.h"
+#include "support/log_capture.h"
 #include "support/test_paths.h"
 #include "updater/transfer/crypt_handles.h"
-#include "updater/transfer/log.h"
 #include "updater/transfer/path_helpers.h"
 #include "updater/transfer/pubkey_blob.h"
 #include "updater/transfer/text_helpers.h"
@@ -224,27 +224,20 @@ TEST_F(SignatureAuth, PathsOutsideTheAnsiCodePage)
     EXPECT_EQ(AuthenticateFile(dataPath, dataPath + L".sig", &key), 1);
 }
 
-std::vector<std::wstring> g_lines;
-void Collect(const wchar_t* line)
-{
-    g_lines.push_back(line);
-}
-
 TEST(KeyFileBesideModule, PointsAtQuorkeyPubAndLogsIt)
 {
-    g_lines.clear();
-    ZvLog().SetEcho(&Collect);
-    ZvLog().Enable();
-    ZvLog().SetLevel(2);
     PubKeyResource key;
-    SetKeyFileBesideModule(key);
-    ZvLog().SetEcho(nullptr);
-    ZvLog().SetLevel(0);
+    std::vector<std::wstring> lines;
+    {
+        zvtest::LogLines log(2);
+        SetKeyFileBesideModule(key);
+        lines = log.All();
+    }
 
     EXPECT_EQ(key.keyFilePath, GetModuleDirectory() + L"\\quorkey.pub");
     EXPECT_TRUE(key.resourceName.empty());
-    ASSERT_EQ(g_lines.size(), 1u);
-    EXPECT_EQ(g_lines[0], L"[Info1] ZV: ZvLib: ****** Using public key file '" + key.keyFilePath +
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], L"[Info1] ZV: ZvLib: ****** Using public key file '" + key.keyFilePath +
                               L"' if resource option is not available\n");
 }
 

@@ -4,6 +4,7 @@
 
 #include "framework/handle.h"
 #include "http_fixture.h"
+#include "support/log_capture.h"
 #include "support/test_paths.h"
 #include "updater/transfer/payload_cache.h"
 #include "updater/transfer/text_helpers.h"
