@@ -2,6 +2,8 @@
 // RAII owners for operating-system handles: one small non-copyable type per kind.
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <utility>
 
 namespace zv::fw {
@@ -78,5 +80,44 @@ struct ModuleTraits {
     static void Close(Handle h) noexcept { ::FreeLibrary(h); }
 };
 using CModule = UniqueHandle<ModuleTraits>;
+
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+using CRegKeyHandle = UniqueHandle<RegKeyTraits>;
+
+// The screen's device context, as GetDC(nullptr) hands it out.
+struct ScreenDcTraits {
+    using Handle = HDC;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::ReleaseDC(nullptr, h); }
+};
+using CScreenDc = UniqueHandle<ScreenDcTraits>;
+
+// Memory the shell or COM allocates for the caller (item ID lists and the like).
+template <class T>
+struct CoTaskMemTraits {
+    using Handle = T*;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::CoTaskMemFree(const_cast<void*>(static_cast<const void*>(h))); }
+};
+template <class T>
+using CCoTaskMem = UniqueHandle<CoTaskMemTraits<T>>;
+
+// Buffers that FormatMessage and friends allocate with LocalAlloc.
+template <class T>
+struct LocalMemTraits {
+    using Handle = T*;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::LocalFree(const_cast<void*>(static_cast<const void*>(h))); }
+};
+template <class T>
+using CLocalMem = UniqueHandle<LocalMemTraits<T>>;
 
 } // namespace zv::fw

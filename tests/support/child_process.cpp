@@ -1,24 +1,19 @@
 #include "support/child_process.h"
 
+#include "updater/base/win32/path_helpers.h"
+
 #include <vector>
 
 namespace zv::test {
 
 std::wstring SiblingProgram(const std::wstring& fileName)
 {
-    wchar_t self[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring dir(self);
-    dir.resize(dir.find_last_of(L"\\/") + 1);
-    return dir + fileName;
+    return GetModuleDirectory() + L"\\" + fileName;
 }
 
 ChildProcess::~ChildProcess()
 {
-    if (m_process) {
-        if (::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) ::TerminateProcess(m_process, 1);
-        ::CloseHandle(m_process);
-    }
+    if (m_process && ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) ::TerminateProcess(m_process.Get(), 1);
 }
 
 bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments)
@@ -31,8 +26,8 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessW(program.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
-    ::CloseHandle(pi.hThread);
-    m_process = pi.hProcess;
+    zv::fw::CHandle thread(pi.hThread);
+    m_process.Reset(pi.hProcess);
     m_pid = pi.dwProcessId;
     return true;
 }
@@ -40,9 +35,9 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
 DWORD ChildProcess::Wait(DWORD timeoutMs)
 {
     if (!m_process) return STILL_ACTIVE;
-    if (::WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    if (::WaitForSingleObject(m_process.Get(), timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
     DWORD code = 0;
-    ::GetExitCodeProcess(m_process, &code);
+    ::GetExitCodeProcess(m_process.Get(), &code);
     return code;
 }
 

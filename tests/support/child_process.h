@@ -1,5 +1,7 @@
 #pragma once
 // Starts a helper program of the test run and waits for it.
+#include "framework/handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -22,7 +24,7 @@ public:
     DWORD Wait(DWORD timeoutMs = 30000);
 
 private:
-    HANDLE m_process = nullptr;
+    zv::fw::CHandle m_process;
     DWORD m_pid = 0;
 };
 

@@ -10,12 +10,12 @@ constexpr const char* kSyncPrefix = "\x01zvtest-sync-";
 
 DebugStreamCapture::DebugStreamCapture()
 {
-    m_bufferReady = ::CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
-    m_dataReady = ::CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
-    m_mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
-    m_stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_bufferReady.Reset(::CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY"));
+    m_dataReady.Reset(::CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
+    m_mapping.Reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER"));
+    m_stop.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!m_bufferReady || !m_dataReady || !m_mapping || !m_stop) return;
-    m_view = ::MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 4096);
+    m_view.Reset(::MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, 0, 0, 4096));
     if (!m_view) return;
     m_ready = true;
     m_thread = std::thread([this] { Run(); });
@@ -24,24 +24,21 @@ DebugStreamCapture::DebugStreamCapture()
 DebugStreamCapture::~DebugStreamCapture()
 {
     if (m_thread.joinable()) {
-        ::SetEvent(m_stop);
+        ::SetEvent(m_stop.Get());
         m_thread.join();
     }
-    if (m_view) ::UnmapViewOfFile(m_view);
-    for (HANDLE h : {m_mapping, m_bufferReady, m_dataReady, m_stop})
-        if (h) ::CloseHandle(h);
 }
 
 void DebugStreamCapture::Run()
 {
-    HANDLE waits[2] = {m_dataReady, m_stop};
-    ::SetEvent(m_bufferReady);
+    HANDLE waits[2] = {m_dataReady.Get(), m_stop.Get()};
+    ::SetEvent(m_bufferReady.Get());
     for (;;) {
         DWORD w = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (w != WAIT_OBJECT_0) break;
         DebugStreamEntry e;
-        std::memcpy(&e.pid, m_view, sizeof(DWORD));
-        const char* text = static_cast<const char*>(m_view) + sizeof(DWORD);
+        std::memcpy(&e.pid, m_view.Get(), sizeof(DWORD));
+        const char* text = static_cast<const char*>(m_view.Get()) + sizeof(DWORD);
         e.text.assign(text, strnlen(text, 4096 - sizeof(DWORD)));
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -51,7 +48,7 @@ void DebugStreamCapture::Run()
                 m_entries.push_back(std::move(e));
         }
         m_changed.notify_all();
-        ::SetEvent(m_bufferReady);
+        ::SetEvent(m_bufferReady.Get());
     }
 }
 

@@ -3,6 +3,8 @@
 // shared-memory protocol), so tests see exactly what a support engineer sees.
 // Only one reader can own the stream in a session: tests that use it take the
 // "debug_stream" resource lock.
+#include "framework/handle.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -39,11 +41,12 @@ public:
 private:
     void Run();
 
-    HANDLE m_mapping = nullptr;
-    HANDLE m_bufferReady = nullptr;
-    HANDLE m_dataReady = nullptr;
-    HANDLE m_stop = nullptr;
-    void* m_view = nullptr;
+    // Declared in acquisition order: the view goes before its mapping.
+    zv::fw::CHandle m_bufferReady;
+    zv::fw::CHandle m_dataReady;
+    zv::fw::CHandle m_mapping;
+    zv::fw::CHandle m_stop;
+    zv::fw::CMappedView m_view;
     bool m_ready = false;
     std::thread m_thread;
     std::mutex m_mutex;

@@ -1,24 +1,20 @@
 #include "updater/transfer/inet_query.h"
 
+#include "framework/handle.h"
 #include "updater/base/text_helpers.h"
 
 namespace zv::inet {
 
 std::wstring ErrorText(DWORD error)
 {
-    wchar_t* text = nullptr;
+    zv::fw::CLocalMem<wchar_t> text;
     DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                   (error >= INTERNET_ERROR_BASE && error <= INTERNET_ERROR_LAST ? FORMAT_MESSAGE_FROM_HMODULE
                                                                                  : FORMAT_MESSAGE_FROM_SYSTEM);
-    DWORD n = ::FormatMessageW(flags, ::GetModuleHandleW(L"wininet.dll"), error, 0, reinterpret_cast<wchar_t*>(&text),
+    DWORD n = ::FormatMessageW(flags, ::GetModuleHandleW(L"wininet.dll"), error, 0, reinterpret_cast<wchar_t*>(text.Put()),
                                0, nullptr);
     std::wstring result;
-    if (n && text) {
-        result.assign(text, n);
-        while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
-            result.pop_back();
-    }
-    if (text) ::LocalFree(text);
+    if (n && text) result = zv::TrimEnd(std::wstring(text.Get(), n), L"\n\r ");
     if (result.empty()) result = zv::Format(64, L"WinINet error %u", static_cast<unsigned>(error));
     else result = zv::Format(1024, L"%s (error %u)", result.c_str(), static_cast<unsigned>(error));
     return result;

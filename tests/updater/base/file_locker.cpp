@@ -1,5 +1,7 @@
 // Holds a file open without sharing for a while, for the retry tests.
 //   file_locker.exe PATH MILLISECONDS READY_EVENT
+#include "framework/handle.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -7,14 +9,10 @@
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 4) return 2;
-    HANDLE file = ::CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 3;
-    HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[3]);
-    if (ready) {
-        ::SetEvent(ready);
-        ::CloseHandle(ready);
-    }
+    zv::fw::CHandle file(
+        ::CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 3;
+    if (zv::fw::CHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[3])); ready) ::SetEvent(ready.Get());
     ::Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
-    ::CloseHandle(file);
     return 0;
 }

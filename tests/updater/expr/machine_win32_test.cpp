@@ -1,6 +1,8 @@
 // The Win32 machine under Wine: real registry, files, windows, installer and versions.
 #include "eval_helpers.h"
 
+#include "framework/handle.h"
+#include "framework/reg_key.h"
 #include "support/child_process.h"
 #include "support/test_paths.h"
 #include "updater/expr/machine.h"
@@ -59,23 +61,23 @@ class TestKey {
 public:
     TestKey() : m_path(L"Software\\ZvExprTest_" + std::to_wstring(GetCurrentProcessId()))
     {
-        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr),
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, m_key.Put(), nullptr),
                   ERROR_SUCCESS);
     }
     ~TestKey()
     {
-        RegCloseKey(m_key);
+        m_key.Reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
     }
     void Set(const wchar_t* name, DWORD type, const void* data, size_t bytes)
     {
-        EXPECT_EQ(RegSetValueExW(m_key, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes)), ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(m_key.Get(), name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes)), ERROR_SUCCESS);
     }
     std::wstring Full() const { return L"HKEY_CURRENT_USER\\" + m_path; }
 
 private:
     std::wstring m_path;
-    HKEY m_key = nullptr;
+    zv::fw::CRegKeyHandle m_key;
 };
 
 std::wstring Quoted(const std::wstring& s)
@@ -126,20 +128,21 @@ TEST(Win32Machine, RegistryReadsEveryType)
 TEST(Win32Machine, SetRegValWritesIntoTheExistingInstallKey)
 {
     const wchar_t* installKey = L"Software\\Quorvane\\Install";
-    HKEY h = nullptr;
+    zv::fw::CRegKeyHandle h;
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, installKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, &disposition), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, installKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, h.Put(), &disposition),
+              ERROR_SUCCESS);
     std::wstring name = L"ZvExprTest_" + std::to_wstring(GetCurrentProcessId());
     CheckAll({
         {(L"SetRegVal(\"" + name + L"\", \"yes\")").c_str(), "text "},
         {(L"RegVal(\"HKEY_CURRENT_USER\\Software\\Quorvane\\Install\", \"" + name + L"\", \"\")").c_str(), "text yes"},
     });
     DWORD type = 0, size = 0;
-    EXPECT_EQ(RegQueryValueExW(h, name.c_str(), nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(h.Get(), name.c_str(), nullptr, &type, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, 8u); // "yes" and its terminating zero
-    RegDeleteValueW(h, name.c_str());
-    RegCloseKey(h);
+    RegDeleteValueW(h.Get(), name.c_str());
+    h.Reset();
     if (disposition == REG_CREATED_NEW_KEY) RegDeleteKeyW(HKEY_CURRENT_USER, installKey);
 }
 
@@ -258,11 +261,11 @@ TEST(Win32Machine, EnvironmentFoldersAndLanguage)
 std::vector<std::string> ProbeAs(const wchar_t* wineVersion, const std::wstring& expressions)
 {
     const std::wstring key = L"Software\\Wine\\AppDefaults\\expr_probe.exe";
-    HKEY h = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS);
-    RegSetValueExW(h, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(wineVersion),
-                   static_cast<DWORD>((wcslen(wineVersion) + 1) * sizeof(wchar_t)));
-    RegCloseKey(h);
+    {
+        zv::fw::CRegKey h;
+        EXPECT_EQ(h.Create(HKEY_CURRENT_USER, key), ERROR_SUCCESS);
+        h.SetString(L"Version", wineVersion);
+    }
     zv::test::ScratchDir dir(L"expr_probe");
     std::wstring out = dir.File(L"out.txt");
     zv::test::ChildProcess child;

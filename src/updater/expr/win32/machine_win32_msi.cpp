@@ -1,6 +1,8 @@
 // Win32Machine: Windows Installer products and packages.
 #include "updater/expr/win32/machine_win32.h"
 
+#include "framework/handle.h"
+
 #include <windows.h>
 
 namespace zv::expr {
@@ -11,7 +13,6 @@ namespace {
 class MsiLibrary {
 public:
     using MSIHANDLE = unsigned long;
-    using CloseHandleFn = UINT(WINAPI*)(MSIHANDLE);
     using GetProductPropertyFn = UINT(WINAPI*)(MSIHANDLE, LPCWSTR, LPWSTR, LPDWORD);
     using OpenProductFn = UINT(WINAPI*)(LPCWSTR, MSIHANDLE*);
     using OpenPackageExFn = UINT(WINAPI*)(LPCWSTR, DWORD, MSIHANDLE*);
@@ -22,9 +23,9 @@ public:
         return library;
     }
 
-    bool Usable() const { return closeHandle && getProductProperty && openProduct && openPackageEx; }
+    bool Usable() const { return module && getProductProperty && openProduct && openPackageEx; }
 
-    CloseHandleFn closeHandle = nullptr;
+    HMODULE module = nullptr;
     GetProductPropertyFn getProductProperty = nullptr;
     OpenProductFn openProduct = nullptr;
     OpenPackageExFn openPackageEx = nullptr;
@@ -34,35 +35,34 @@ private:
     {
         HMODULE msi = LoadLibraryW(L"msi.dll");
         if (!msi) return;
-        closeHandle = Bind<CloseHandleFn>(msi, "MsiCloseHandle");
+        module = msi;
         getProductProperty = Bind<GetProductPropertyFn>(msi, "MsiGetProductPropertyW");
         openProduct = Bind<OpenProductFn>(msi, "MsiOpenProductW");
         openPackageEx = Bind<OpenPackageExFn>(msi, "MsiOpenPackageExW");
     }
 
-    template <typename Fn>
-    static Fn Bind(HMODULE module, const char* name)
-    {
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    }
-};
-
-// An open Windows Installer handle, closed on every path.
-class MsiHandle {
 public:
-    MsiHandle() = default;
-    ~MsiHandle()
+    template <typename Fn>
+    static Fn Bind(HMODULE from, const char* name)
     {
-        if (m_handle) MsiLibrary::Get().closeHandle(m_handle);
+        return from ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(from, name))) : nullptr;
     }
-    MsiHandle(const MsiHandle&) = delete;
-    MsiHandle& operator=(const MsiHandle&) = delete;
-    MsiLibrary::MSIHANDLE* Put() { return &m_handle; }
-    MsiLibrary::MSIHANDLE Get() const { return m_handle; }
-
-private:
-    MsiLibrary::MSIHANDLE m_handle = 0;
 };
+
+// An open Windows Installer handle, closed on every path. Only handles that the open
+// calls filled in exist, so msi.dll is loaded whenever one is closed.
+struct MsiHandleTraits {
+    using Handle = MsiLibrary::MSIHANDLE;
+    using CloseFn = UINT(WINAPI*)(Handle);
+    static Handle Invalid() noexcept { return 0; }
+    static bool IsValid(Handle h) noexcept { return h != 0; }
+    static void Close(Handle h) noexcept
+    {
+        static const CloseFn close = MsiLibrary::Bind<CloseFn>(MsiLibrary::Get().module, "MsiCloseHandle");
+        if (close) close(h);
+    }
+};
+using MsiHandle = zv::fw::UniqueHandle<MsiHandleTraits>;
 
 constexpr DWORD kMsiPropertyChars = 256;
 constexpr DWORD kOpenPackageIgnoreMachineState = 1;

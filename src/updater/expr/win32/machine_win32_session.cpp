@@ -1,6 +1,7 @@
 // Win32Machine: environment, shell folders, program folder and UI language.
 #include "updater/expr/win32/machine_win32.h"
 
+#include "framework/handle.h"
 #include "updater/base/win32/path_helpers.h"
 
 #include <windows.h>
@@ -54,16 +55,15 @@ bool Win32Machine::GetEnvironment(const std::wstring& name, std::wstring& value)
 
 bool Win32Machine::GetSpecialFolder(int csidl, std::wstring& path, std::wstring& errorStep, long& errorCode)
 {
-    LPITEMIDLIST list = nullptr;
-    HRESULT hr = SHGetSpecialFolderLocation(nullptr, csidl, &list);
+    zv::fw::CCoTaskMem<ITEMIDLIST> list;
+    HRESULT hr = SHGetSpecialFolderLocation(nullptr, csidl, list.Put());
     if (FAILED(hr) || !list) {
         errorStep = L"SHGetSpecialFolderLocation";
         errorCode = hr;
         return false;
     }
     wchar_t buffer[MAX_PATH + 1] = {};
-    BOOL ok = SHGetPathFromIDListW(list, buffer);
-    CoTaskMemFree(list);
+    BOOL ok = SHGetPathFromIDListW(list.Get(), buffer);
     if (!ok) {
         errorStep = L"SHGetPathFromIDList";
         errorCode = static_cast<long>(GetLastError());

@@ -1,11 +1,11 @@
 // Win32Machine: operating system and hardware.
 #include "updater/expr/win32/machine_win32.h"
 
+#include "framework/handle.h"
+
 #include <windows.h>
 
 #include <setupapi.h>
-
-#include <memory>
 
 namespace zv::expr {
 
@@ -21,9 +21,13 @@ Fn Kernel32Function(const char* name)
 // The USB hub device interface class.
 const GUID kUsbHubInterface = {0xf18a0e88, 0xc30c, 0x11d0, {0x88, 0x15, 0x00, 0xa0, 0xc9, 0x06, 0xbe, 0xd8}};
 
-struct DeviceInfoSetDeleter {
-    void operator()(void* set) const { SetupDiDestroyDeviceInfoList(static_cast<HDEVINFO>(set)); }
+struct DeviceInfoSetTraits {
+    using Handle = HDEVINFO;
+    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { SetupDiDestroyDeviceInfoList(h); }
 };
+using DeviceInfoSet = zv::fw::UniqueHandle<DeviceInfoSetTraits>;
 
 } // namespace
 
@@ -81,24 +85,22 @@ bool Win32Machine::GetPowerStatus(PowerStatus& out)
 
 bool Win32Machine::GetDisplayMode(DisplayMode& out)
 {
-    HDC screen = GetDC(nullptr);
+    zv::fw::CScreenDc screen(GetDC(nullptr));
     if (!screen) return false;
-    out.width = static_cast<uint32_t>(GetDeviceCaps(screen, HORZRES));
-    out.height = static_cast<uint32_t>(GetDeviceCaps(screen, VERTRES));
-    out.bitsPerPixel = static_cast<uint32_t>(GetDeviceCaps(screen, BITSPIXEL));
-    ReleaseDC(nullptr, screen);
+    out.width = static_cast<uint32_t>(GetDeviceCaps(screen.Get(), HORZRES));
+    out.height = static_cast<uint32_t>(GetDeviceCaps(screen.Get(), VERTRES));
+    out.bitsPerPixel = static_cast<uint32_t>(GetDeviceCaps(screen.Get(), BITSPIXEL));
     return true;
 }
 
 uint32_t Win32Machine::UsbHubCount()
 {
-    HDEVINFO set = SetupDiGetClassDevsW(&kUsbHubInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) return 0;
-    std::unique_ptr<void, DeviceInfoSetDeleter> owner(set);
+    DeviceInfoSet set(SetupDiGetClassDevsW(&kUsbHubInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    if (!set) return 0;
     uint32_t count = 0;
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
-    while (SetupDiEnumDeviceInterfaces(set, nullptr, &kUsbHubInterface, count, &data)) ++count;
+    while (SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &kUsbHubInterface, count, &data)) ++count;
     return count;
 }
 
