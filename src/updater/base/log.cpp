@@ -66,7 +66,7 @@ bool ZvLib_CLog::Passes(unsigned level) const
     return level != 0 && level <= g_level && g_enabled;
 }
 
-void ZvLib_CLog::Log(unsigned level, const wchar_t* format, ...)
+void ZvLib_CLog::LogFormatted(unsigned level, const wchar_t* format, ...)
 {
     if (!Passes(level) || !format) return;
     va_list args;
@@ -89,7 +89,7 @@ void ZvLib_CLog::LogText(unsigned level, const wchar_t* text)
     Emit(line.c_str());
 }
 
-void ZvLib_CLog::LogPlain(int verbose, unsigned /*level*/, const wchar_t* format, ...)
+void ZvLib_CLog::LogPlainFormatted(int verbose, unsigned /*level*/, const wchar_t* format, ...)
 {
     if (!verbose || !format) return;
     va_list args;

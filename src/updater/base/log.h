@@ -1,6 +1,8 @@
 #pragma once
 // The updater library's diagnostic log: one process-wide object whose lines go to the
 // debugger output stream, filtered by the "TraceLevel" of the shared configuration file.
+#include "updater/base/checked_format.h"
+
 #include <memory>
 #include <string>
 
@@ -39,11 +41,20 @@ public:
     // Reads the level once from the shared configuration file.
     void EnsureInitialised();
 
-    void Log(unsigned level, const wchar_t* format, ...);
+    // The format is checked against the arguments while compiling (checked_format.h).
+    template <class... Args>
+    void Log(unsigned level, zv::CheckedFormat<Args...> format, const Args&... args)
+    {
+        LogFormatted(level, format.Text(), args...);
+    }
     void LogText(unsigned level, const wchar_t* text);
     void LogText(unsigned level, const std::wstring& text) { LogText(level, text.c_str()); }
     // Untagged output, written whenever verbose is nonzero.
-    void LogPlain(int verbose, unsigned level, const wchar_t* format, ...);
+    template <class... Args>
+    void LogPlain(int verbose, unsigned level, zv::CheckedFormat<Args...> format, const Args&... args)
+    {
+        LogPlainFormatted(verbose, level, format.Text(), args...);
+    }
     int AppendToFile(const wchar_t* line);
 
     // Optional file sink: every logged line is also appended to path.
@@ -56,6 +67,8 @@ public:
     static const wchar_t* TagOf(unsigned level);
 
 private:
+    void LogFormatted(unsigned level, const wchar_t* format, ...);
+    void LogPlainFormatted(int verbose, unsigned level, const wchar_t* format, ...);
     bool Passes(unsigned level) const;
     void Emit(const wchar_t* line);
 
