@@ -25,6 +25,12 @@ std::wstring PortableFormat(const wchar_t* format)
         bool hasLength = false;
         while (*p && std::wcschr(L"hlLqjztI", *p)) {
             hasLength = true;
+            // The Windows "I64" length is "ll" for every C library ("I" is a flag in glibc).
+            if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
+                out += L"ll";
+                p += 3;
+                continue;
+            }
             out += *p++;
         }
         if (!*p) break;
@@ -52,7 +58,7 @@ std::wstring FormatV(size_t capacity, const wchar_t* format, va_list args)
     return buffer;
 }
 
-std::wstring Format(size_t capacity, const wchar_t* format, ...)
+std::wstring FormatUnchecked(size_t capacity, const wchar_t* format, ...)
 {
     va_list args;
     va_start(args, format);
@@ -155,50 +161,91 @@ bool QuoteIfNeeded(std::wstring& text)
 
 namespace zv {
 
+LeadingDecimal ReadLeadingDecimal(const std::wstring& text)
+{
+    LeadingDecimal r;
+    size_t i = 0;
+    while (i < text.size() && IsCSpace(text[i])) ++i;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) r.negative = text[i++] == L'-';
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        r.any = true;
+        uint64_t d = static_cast<uint64_t>(text[i] - L'0');
+        if (r.magnitude > (UINT64_MAX - d) / 10) {
+            r.overflow = true;
+            r.magnitude = UINT64_MAX;
+        } else if (!r.overflow) {
+            r.magnitude = r.magnitude * 10 + d;
+        }
+    }
+    if (!r.any) r.negative = false;
+    return r;
+}
+
 int ReadDecimal(const std::wstring& piece)
 {
-    size_t i = 0;
-    while (i < piece.size() && (piece[i] == L' ' || (piece[i] >= L'\t' && piece[i] <= L'\r'))) ++i;
-    bool negative = false;
-    if (i < piece.size() && (piece[i] == L'+' || piece[i] == L'-')) negative = piece[i++] == L'-';
-    long long value = 0;
-    for (; i < piece.size() && piece[i] >= L'0' && piece[i] <= L'9'; ++i) {
-        value = value * 10 + (piece[i] - L'0');
-        if (value > 1LL << 40) value = 1LL << 40; // far beyond any long; keeps the sum bounded
-    }
-    if (negative) value = -value;
+    LeadingDecimal d = ReadLeadingDecimal(piece);
     // The list holds ints: a long that does not fit saturates like wcstol on Windows.
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
+    if (d.negative) return d.magnitude > static_cast<uint64_t>(INT_MAX) + 1 ? INT_MIN : static_cast<int>(-static_cast<long long>(d.magnitude));
+    return d.magnitude > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(d.magnitude);
+}
+
+uint32_t ReadDecimalUInt32(const std::wstring& text)
+{
+    LeadingDecimal l = ReadLeadingDecimal(text);
+    if (l.magnitude > UINT32_MAX) return UINT32_MAX;
+    uint32_t m = static_cast<uint32_t>(l.magnitude);
+    return l.negative ? 0u - m : m;
+}
+
+int64_t ReadDecimalInt64(const std::wstring& text)
+{
+    LeadingDecimal l = ReadLeadingDecimal(text);
+    if (l.negative) return l.magnitude > 9223372036854775808ull ? INT64_MIN : static_cast<int64_t>(0ull - l.magnitude);
+    return l.magnitude > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(l.magnitude);
+}
+
+uint64_t ReadDecimalUInt64(const std::wstring& text)
+{
+    LeadingDecimal l = ReadLeadingDecimal(text);
+    if (l.overflow) return UINT64_MAX;
+    return l.negative ? 0ull - l.magnitude : l.magnitude;
+}
+
+void LowerAsciiInPlace(std::wstring& text)
+{
+    for (auto& c : text) c = ToLowerAscii(c);
+}
+
+std::wstring Trim(const std::wstring& text, const wchar_t* blanks)
+{
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::wstring::npos) return std::wstring();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::wstring TrimEnd(const std::wstring& text, const wchar_t* blanks)
+{
+    size_t last = text.find_last_not_of(blanks);
+    return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
 }
 
 } // namespace zv
 
-namespace {
-
-bool IsTrimmed(wchar_t c, wchar_t separator)
-{
-    return c != separator && (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n');
-}
-
-} // namespace
-
 void ParseIntList(const std::wstring& text, wchar_t separator, std::vector<int>& out)
 {
     out.clear();
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && IsTrimmed(text[first], separator)) ++first;
-    while (last > first && IsTrimmed(text[last - 1], separator)) --last;
-    if (first == last) return;
-    size_t start = first;
-    for (size_t i = first; i <= last; ++i) {
-        if (i == last || text[i] == separator) {
-            if (i == last && start == last && last > first) break; // separator at the very end
-            out.push_back(zv::ReadDecimal(text.substr(start, i - start)));
-            start = i + 1;
-        }
+    // The separator itself is never trimmed away.
+    std::wstring blanks;
+    for (const wchar_t* b = zv::kLineBlanks; *b; ++b)
+        if (*b != separator) blanks += *b;
+    std::wstring trimmed = zv::Trim(text, blanks.c_str());
+    if (trimmed.empty()) return;
+    size_t start = 0;
+    for (;;) {
+        size_t end = trimmed.find(separator, start);
+        out.push_back(zv::ReadDecimal(trimmed.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start)));
+        if (end == std::wstring::npos || end + 1 == trimmed.size()) break; // a separator at the very end adds nothing
+        start = end + 1;
     }
 }
 

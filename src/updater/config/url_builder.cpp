@@ -4,17 +4,6 @@
 #include "updater/expr/os_info.h"
 #include "updater/base/text_helpers.h"
 
-namespace {
-
-// Only A..Z: the server's paths are ASCII and other letters stay as configured.
-void LowerAscii(std::wstring& text)
-{
-    for (auto& c : text)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-}
-
-} // namespace
-
 std::wstring CUrlBuilder::BuildPayloadPath(const ZvLib_CConfigParamsLoader& config, const std::wstring& version,
                                            int lowerCase) const
 {
@@ -23,7 +12,8 @@ std::wstring CUrlBuilder::BuildPayloadPath(const ZvLib_CConfigParamsLoader& conf
                         config.payloadProductName + L"/" + version + L"/" + config.hostProductOption + L"/" +
                         OSInfo::PaddedOsCode() + L"/" + OSInfo::BitnessText() + L"/" + config.payloadFilename + L"." +
                         config.payloadFilenameExtension;
-    if (lowerCase) LowerAscii(path);
+    // Only A..Z: the server's paths are ASCII and other letters stay as configured.
+    if (lowerCase) zv::LowerAsciiInPlace(path);
     return path;
 }
 
@@ -67,6 +57,6 @@ void CUrlBuilder::BuildQueryString(ZvLib_CConfigParamsLoader& config) const
 void CUrlBuilder::PrepareRequest(ZvLib_CConfigParamsLoader& config) const
 {
     if (config.queryString.empty()) BuildQueryString(config);
-    LowerAscii(config.extraQueryString);
-    LowerAscii(config.queryString);
+    zv::LowerAsciiInPlace(config.extraQueryString);
+    zv::LowerAsciiInPlace(config.queryString);
 }

@@ -1,5 +1,7 @@
 #include "updater/config/xml_text.h"
 
+#include "updater/base/text_helpers.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -44,15 +46,6 @@ size_t ReadSequence(const unsigned char* s, size_t avail, uint32_t& cp, bool& co
     return i;
 }
 
-bool IsHex(wchar_t c, unsigned& v)
-{
-    if (c >= L'0' && c <= L'9') v = static_cast<unsigned>(c - L'0');
-    else if (c >= L'a' && c <= L'f') v = static_cast<unsigned>(c - L'a' + 10);
-    else if (c >= L'A' && c <= L'F') v = static_cast<unsigned>(c - L'A' + 10);
-    else return false;
-    return true;
-}
-
 // A numeric reference at text[0] == '&', text[1] == '#'. Returns the characters it
 // spans (0 when it is not one to decode) and appends its UTF-16 form.
 size_t DecodeCharRef(const wchar_t* text, size_t length, std::wstring& out)
@@ -66,11 +59,10 @@ size_t DecodeCharRef(const wchar_t* text, size_t length, std::wstring& out)
     size_t digitsStart = i;
     uint32_t code = 0;
     for (; i < length && i - 2 <= kMaxNumber; ++i) {
-        unsigned v = 0;
         if (text[i] == L';') break;
-        if (hex ? !IsHex(text[i], v) : !(text[i] >= L'0' && text[i] <= L'9')) return 0;
-        if (!hex) v = static_cast<unsigned>(text[i] - L'0');
-        code = code * (hex ? 16u : 10u) + v;
+        int v = hex ? zv::HexDigitValue(text[i]) : (text[i] >= L'0' && text[i] <= L'9' ? text[i] - L'0' : -1);
+        if (v < 0) return 0;
+        code = code * (hex ? 16u : 10u) + static_cast<unsigned>(v);
     }
     if (i >= length || text[i] != L';' || i == digitsStart || i - 2 > kMaxNumber) return 0;
     // Code 0, surrogates and values beyond Unicode are no characters: left as written.

@@ -2,6 +2,7 @@
 #include "updater/expr/functions.h"
 
 #include "updater/expr/os_info.h"
+#include "updater/base/text_helpers.h"
 #include "updater/expr/zv_expr.h"
 
 #include <cwctype>
@@ -61,9 +62,7 @@ int SetVar(ExprArgs& args, CValue& result, CExpression& expr)
 int Brand(ExprArgs&, CValue& result, CExpression&)
 {
     std::wstring brand = LoadedGroupBrand();
-    for (auto& c : brand)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        else if (c > 0x7F) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (auto& c : brand) c = c > 0x7F ? static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))) : zv::ToLowerAscii(c);
     result = CValue::Text(brand);
     return 1;
 }

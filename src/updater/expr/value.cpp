@@ -6,68 +6,6 @@
 
 namespace com_quorvane_value {
 
-namespace {
-
-bool IsBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f';
-}
-
-// Sign and magnitude of the leading decimal digits; the magnitude saturates.
-struct Leading {
-    bool negative = false;
-    bool any = false;
-    bool overflow = false;
-    uint64_t magnitude = 0;
-};
-
-Leading ReadLeading(const std::wstring& text)
-{
-    Leading r;
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        r.negative = text[i] == L'-';
-        ++i;
-    }
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        r.any = true;
-        uint64_t d = static_cast<uint64_t>(text[i] - L'0');
-        if (r.magnitude > (UINT64_MAX - d) / 10) {
-            r.overflow = true;
-            r.magnitude = UINT64_MAX;
-        } else if (!r.overflow) {
-            r.magnitude = r.magnitude * 10 + d;
-        }
-    }
-    if (!r.any) r.negative = false;
-    return r;
-}
-
-} // namespace
-
-uint32_t ReadLeadingUInt(const std::wstring& text)
-{
-    Leading l = ReadLeading(text);
-    if (l.magnitude > UINT32_MAX) return UINT32_MAX;
-    uint32_t m = static_cast<uint32_t>(l.magnitude);
-    return l.negative ? 0u - m : m;
-}
-
-int64_t ReadLeadingInt64(const std::wstring& text)
-{
-    Leading l = ReadLeading(text);
-    if (l.negative) return l.magnitude > 9223372036854775808ull ? INT64_MIN : static_cast<int64_t>(0ull - l.magnitude);
-    return l.magnitude > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(l.magnitude);
-}
-
-uint64_t ReadLeadingUInt64(const std::wstring& text)
-{
-    Leading l = ReadLeading(text);
-    if (l.overflow) return UINT64_MAX;
-    return l.negative ? 0ull - l.magnitude : l.magnitude;
-}
-
 CValue CValue::Int(int32_t v)
 {
     CValue c;
@@ -192,7 +130,7 @@ uint32_t CValue::AsUInt() const
     case VK_INT: return static_cast<uint32_t>(m_num.i);
     case VK_UINT: return m_num.u;
     case VK_INT64: return static_cast<uint32_t>(static_cast<uint64_t>(m_num.i64));
-    case VK_TEXT: return ReadLeadingUInt(m_text);
+    case VK_TEXT: return zv::ReadDecimalUInt32(m_text);
     case VK_VERSION: return m_version.part[0];
     default: return 0;
     }
@@ -204,7 +142,7 @@ int64_t CValue::AsInt64() const
     case VK_INT: return m_num.i;
     case VK_UINT: return m_num.u;
     case VK_INT64: return m_num.i64;
-    case VK_TEXT: return ReadLeadingInt64(m_text);
+    case VK_TEXT: return zv::ReadDecimalInt64(m_text);
     case VK_VERSION: return m_version.part[0];
     default: return 0;
     }
@@ -212,7 +150,7 @@ int64_t CValue::AsInt64() const
 
 uint64_t CValue::AsUInt64() const
 {
-    if (m_kind == VK_TEXT) return ReadLeadingUInt64(m_text);
+    if (m_kind == VK_TEXT) return zv::ReadDecimalUInt64(m_text);
     return static_cast<uint64_t>(AsInt64());
 }
 

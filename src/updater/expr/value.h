@@ -92,11 +92,4 @@ using VariableTable = std::map<std::wstring, std::unique_ptr<CValue>>;
 // The name of a kind as zvtool prints it ("int", "text", ...).
 const wchar_t* KindName(ValueKind kind);
 
-// Reading of leading digits the way the C library's long conversions do on Windows:
-// blanks and a sign are accepted, out-of-range values saturate. The signed 32-bit
-// reading is zv::ReadDecimal.
-uint32_t ReadLeadingUInt(const std::wstring& text);
-int64_t ReadLeadingInt64(const std::wstring& text);
-uint64_t ReadLeadingUInt64(const std::wstring& text);
-
 } // namespace com_quorvane_value

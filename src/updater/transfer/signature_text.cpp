@@ -1,16 +1,8 @@
 #include "updater/transfer/signature_text.h"
 
-namespace {
+#include "updater/base/text_helpers.h"
 
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
+using zv::HexDigitValue;
 
 int HexToBytes(std::string_view text, unsigned char* buffer, size_t count)
 {

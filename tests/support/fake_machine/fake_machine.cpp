@@ -1,19 +1,20 @@
 // FakeMachine: the in-memory machine (its profile reader is in fake_machine_profile.cpp).
 #include "support/fake_machine/fake_machine.h"
 
+#include "updater/base/text_helpers.h"
 #include "updater/expr/registry_path.h"
 
 #include <cwctype>
 
 namespace zv::expr {
 
-namespace {
-
-std::wstring Lower(std::wstring s)
+std::wstring FoldCase(std::wstring text)
 {
-    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return s;
+    for (auto& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return text;
 }
+
+namespace {
 
 std::wstring Upper(std::wstring s)
 {
@@ -21,10 +22,9 @@ std::wstring Upper(std::wstring s)
     return s;
 }
 
-std::wstring TrimSlashes(std::wstring s)
+std::wstring TrimSlashes(const std::wstring& s)
 {
-    while (!s.empty() && (s.back() == L'\\' || s.back() == L'/')) s.pop_back();
-    return s;
+    return zv::TrimEnd(s, L"\\/");
 }
 
 // What a fresh Wine prefix reports: 64-bit Windows 7 SP1.
@@ -74,7 +74,7 @@ void FakeMachine::SetOs(uint32_t major, uint32_t minor, uint32_t build, uint8_t 
 
 std::wstring FakeMachine::KeyName(RegRoot root, const std::wstring& subkey)
 {
-    return Lower(std::wstring(RegRootName(root)) + L"\\" + TrimSlashes(subkey));
+    return FoldCase(std::wstring(RegRootName(root)) + L"\\" + TrimSlashes(subkey));
 }
 
 void FakeMachine::AddRegKey(RegRoot root, const std::wstring& subkey)
@@ -88,7 +88,7 @@ void FakeMachine::AddRegKey(RegRoot root, const std::wstring& subkey)
 void FakeMachine::SetRegValue(RegRoot root, const std::wstring& subkey, const std::wstring& name, const RegData& data)
 {
     AddRegKey(root, subkey);
-    m_keys[KeyName(root, subkey)].values[Lower(name)] = data;
+    m_keys[KeyName(root, subkey)].values[FoldCase(name)] = data;
 }
 
 void FakeMachine::AddFile(const std::wstring& path, bool hasVersion, const uint16_t version[4])
@@ -97,14 +97,14 @@ void FakeMachine::AddFile(const std::wstring& path, bool hasVersion, const uint1
     f.hasVersion = hasVersion && version;
     if (f.hasVersion)
         for (int i = 0; i < 4; ++i) f.version[i] = version[i];
-    m_files[Lower(path)] = f;
+    m_files[FoldCase(path)] = f;
 }
 
 void FakeMachine::AddDirectory(const std::wstring& path)
 {
     File f;
     f.directory = true;
-    m_files[Lower(TrimSlashes(path))] = f;
+    m_files[FoldCase(TrimSlashes(path))] = f;
 }
 
 void FakeMachine::SetEnvironment(const std::wstring& name, const std::wstring& value)
@@ -167,7 +167,7 @@ RegQuery FakeMachine::ReadRegValue(RegRoot root, const std::wstring& subkey, con
     if (m_deniedKeys.count(key)) return RegQuery::Failed;
     auto k = m_keys.find(key);
     if (k == m_keys.end()) return RegQuery::Missing;
-    auto v = k->second.values.find(Lower(name));
+    auto v = k->second.values.find(FoldCase(name));
     if (v == k->second.values.end()) return RegQuery::Missing;
     out = v->second;
     return RegQuery::Ok;
@@ -188,20 +188,20 @@ bool FakeMachine::WriteRegString(RegRoot root, const std::wstring& subkey, const
 {
     std::wstring key = KeyName(root, subkey);
     if (!m_keys.count(key) || m_deniedKeys.count(key)) return false;
-    m_keys[key].values[Lower(name)] = RegData{ZV_REG_SZ, RegStringBytes(text)};
+    m_keys[key].values[FoldCase(name)] = RegData{ZV_REG_SZ, RegStringBytes(text)};
     return true;
 }
 
 FileKind FakeMachine::GetFileKind(const std::wstring& path)
 {
-    auto it = m_files.find(Lower(TrimSlashes(path)));
+    auto it = m_files.find(FoldCase(TrimSlashes(path)));
     if (it == m_files.end()) return FileKind::Missing;
     return it->second.directory ? FileKind::Directory : FileKind::File;
 }
 
 bool FakeMachine::GetFileVersion(const std::wstring& path, uint16_t parts[4])
 {
-    auto it = m_files.find(Lower(path));
+    auto it = m_files.find(FoldCase(path));
     if (it == m_files.end() || !it->second.hasVersion) return false;
     for (int i = 0; i < 4; ++i) parts[i] = it->second.version[i];
     return true;
@@ -209,7 +209,7 @@ bool FakeMachine::GetFileVersion(const std::wstring& path, uint16_t parts[4])
 
 bool FakeMachine::GetAvailableDiskBytes(const std::wstring& path, uint64_t& bytes)
 {
-    std::wstring p = Lower(path);
+    std::wstring p = FoldCase(path);
     size_t best = 0;
     bool found = false;
     for (const auto& [prefix, freeBytes] : m_disks) {
@@ -231,7 +231,7 @@ bool FakeMachine::GetSystemFolder(std::wstring& out)
 
 bool FakeMachine::OpenInstalledProduct(const std::wstring& productCode, std::wstring& productVersion)
 {
-    auto it = m_products.find(Lower(productCode));
+    auto it = m_products.find(FoldCase(productCode));
     if (it == m_products.end()) return false;
     productVersion = it->second;
     return true;
@@ -239,7 +239,7 @@ bool FakeMachine::OpenInstalledProduct(const std::wstring& productCode, std::wst
 
 bool FakeMachine::ReadPackageProduct(const std::wstring& packagePath, std::wstring& productCode, std::wstring& productVersion)
 {
-    auto it = m_packages.find(Lower(packagePath));
+    auto it = m_packages.find(FoldCase(packagePath));
     if (it == m_packages.end()) return false;
     productCode = it->second.code;
     productVersion = it->second.version;
@@ -250,7 +250,7 @@ uint64_t FakeMachine::FindTopLevelWindow(const std::wstring* className, const st
 {
     for (const auto& w : m_windows) {
         // Window classes compare case-insensitively, titles exactly, as FindWindow does.
-        if (className && Lower(*className) != Lower(w.className)) continue;
+        if (className && FoldCase(*className) != FoldCase(w.className)) continue;
         if (title && *title != w.title) continue;
         return w.handle;
     }
@@ -270,7 +270,7 @@ void FakeMachine::SendWindowMessage(uint64_t window, uint32_t message, uint64_t 
 uint32_t FakeMachine::RegisterWindowMessageName(const std::wstring& name)
 {
     // Registered messages live in 0xC000..0xFFFF; one number per name, case-insensitively.
-    auto [it, added] = m_registeredMessages.emplace(Lower(name), 0xC000u + static_cast<uint32_t>(m_registeredMessages.size()));
+    auto [it, added] = m_registeredMessages.emplace(FoldCase(name), 0xC000u + static_cast<uint32_t>(m_registeredMessages.size()));
     (void)added;
     return it->second;
 }

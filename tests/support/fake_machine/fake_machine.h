@@ -43,6 +43,9 @@
 
 namespace zv::expr {
 
+// The machine's names (registry, files, products, windows) compare without case, as on Windows.
+std::wstring FoldCase(std::wstring text);
+
 class FakeMachine : public IMachine {
 public:
     FakeMachine();

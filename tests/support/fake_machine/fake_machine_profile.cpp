@@ -13,19 +13,7 @@ namespace zv::expr {
 
 namespace {
 
-std::wstring Trim(const std::wstring& s)
-{
-    size_t b = s.find_first_not_of(L" \t\r\n");
-    if (b == std::wstring::npos) return std::wstring();
-    size_t e = s.find_last_not_of(L" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
-std::wstring LowerText(std::wstring s)
-{
-    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return s;
-}
+using zv::Trim;
 
 // A decimal or 0x-hexadecimal number; false when anything else is in the text.
 bool ReadNumber(const std::wstring& text, uint64_t& out)
@@ -40,12 +28,8 @@ bool ReadNumber(const std::wstring& text, uint64_t& out)
     }
     uint64_t v = 0;
     for (; i < t.size(); ++i) {
-        int d;
-        wchar_t c = t[i];
-        if (c >= L'0' && c <= L'9') d = c - L'0';
-        else if (base == 16 && c >= L'a' && c <= L'f') d = c - L'a' + 10;
-        else if (base == 16 && c >= L'A' && c <= L'F') d = c - L'A' + 10;
-        else return false;
+        int d = zv::HexDigitValue(t[i]);
+        if (d < 0 || d >= base) return false;
         if (v > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base)) return false;
         v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     }
@@ -62,7 +46,7 @@ bool ParseRegData(const std::wstring& spec, RegData& data)
 {
     size_t colon = spec.find(L':');
     if (colon == std::wstring::npos) return false;
-    std::wstring type = LowerText(Trim(spec.substr(0, colon)));
+    std::wstring type = FoldCase(Trim(spec.substr(0, colon)));
     std::wstring body = spec.substr(colon + 1);
     uint64_t n = 0;
     data.bytes.clear();
@@ -244,14 +228,14 @@ bool FakeMachine::ApplyLine(const std::wstring& line, std::wstring& error)
         AddDirectory(arg);
     } else if (key == L"disk") {
         if (arg.empty() || !ReadSmall(value, UINT64_MAX >> 20, n)) return bad(L"expected disk PATH = MIB");
-        m_disks[LowerText(arg)] = n << 20;
+        m_disks[FoldCase(arg)] = n << 20;
     } else if (key == L"msi.product") {
         if (arg.empty()) return bad(L"expected msi.product {CODE} = VERSION");
-        m_products[LowerText(arg)] = value;
+        m_products[FoldCase(arg)] = value;
     } else if (key == L"msi.package") {
         size_t sp = value.find(L' ');
         if (arg.empty() || sp == std::wstring::npos) return bad(L"expected msi.package PATH = {CODE} VERSION");
-        m_packages[LowerText(arg)] = Package{value.substr(0, sp), Trim(value.substr(sp))};
+        m_packages[FoldCase(arg)] = Package{value.substr(0, sp), Trim(value.substr(sp))};
     } else if (key == L"window") {
         size_t bar = value.find(L'|');
         if (!ReadNumber(arg, n) || bar == std::wstring::npos) return bad(L"expected window HANDLE = CLASS | TITLE");

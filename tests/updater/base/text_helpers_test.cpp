@@ -80,6 +80,14 @@ TEST(Format, TakesWideStringsForPercentS)
     EXPECT_EQ(zv::Format(100, L"100%% %5s|%-3d|", L"ab", 7), L"100%    ab|7  |");
 }
 
+TEST(Format, ReadsTheWindowsLengthsOnEveryPlatform)
+{
+    // "%I64d" reads 64 bits; "%ul" is "%u" followed by the letter l.
+    EXPECT_EQ(zv::Format(100, L"QPC %I64d|%ul|%lld", static_cast<long long>(1) << 40, 0xFFFFFFFFu, -5LL),
+              L"QPC 1099511627776|4294967295l|-5");
+    EXPECT_EQ(zv::Format(100, L"%6.1lf|%*d|%04x", 2.3, 3, 7, 0xabu), L"   2.3|  7|00ab");
+}
+
 TEST(Format, CutsToCapacity)
 {
     std::wstring big(5000, L'q');

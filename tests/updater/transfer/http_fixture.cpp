@@ -9,22 +9,12 @@
 
 namespace zv::test {
 
-namespace {
-
-std::wstring Trim(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    return zv::FromUtf8(text);
-}
-
-} // namespace
-
 std::wstring HttpUrl(Server server, const std::wstring& path)
 {
     const wchar_t* file = server == Server::nginx ? L"http-state/nginx.port"
                           : server == Server::fault ? L"http-state/fault.port"
                                                     : L"http-state/closed.port";
-    std::wstring port = Trim(ReadFileBytes(BuildPath(file)));
+    std::wstring port = zv::TrimEnd(zv::FromUtf8(ReadFileBytes(BuildPath(file))));
     return L"http://127.0.0.1:" + port + path;
 }
 
