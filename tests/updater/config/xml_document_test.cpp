@@ -471,8 +471,9 @@ TEST(XmlDocument, CopiesAreIndependent)
     EXPECT_EQ(copy.GetText(), L"1");
 }
 
-// Broken documents of every kind load, report and can be walked without reading or
-// writing out of bounds (the sanitizers watch).
+// Every truncation of a document with each kind of markup loads, reports and can be
+// walked without reading or writing out of bounds (the sanitizers watch). Arbitrary
+// bytes and edits on them are the XML fuzzer's.
 TEST(XmlDocument, TruncationsAndGarbageAreNavigable)
 {
     const std::string sample =
@@ -483,26 +484,6 @@ TEST(XmlDocument, TruncationsAndGarbageAreNavigable)
         doc.LoadUtf8(sample.data(), n);
         EXPECT_FALSE(doc.GetResultText().empty());
         Walk(doc);
-    }
-    uint32_t seed = 12345;
-    const char alphabet[] = "<>/?!-[]CDATA'\"=& ;#x1a\xC3\xA9\xF0\x9F";
-    for (int round = 0; round < 3000; ++round) {
-        std::string bytes;
-        size_t len = (seed >> 8) % 64;
-        for (size_t k = 0; k < len; ++k) {
-            seed = seed * 1103515245u + 12345u;
-            bytes += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
-        }
-        CXmlDocument doc;
-        doc.LoadUtf8(bytes.data(), bytes.size());
-        Walk(doc);
-        doc.ResetPosition();
-        if (doc.FindElement()) {
-            doc.SetAttribute(L"z", L"1");
-            doc.EnterElement();
-            doc.InsertNode(XML_NODE_TEXT, L"t");
-            Walk(doc);
-        }
     }
 }
 
