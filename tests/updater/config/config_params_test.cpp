@@ -1,44 +1,51 @@
 #include "updater/config/config_params.h"
 
+#include "support/fake_machine/fake_machine.h"
 #include "support/test_paths.h"
+#include "updater/config/url_builder.h"
+#include "updater/expr/os_info.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(ConfigParams, ValuesAtConstruction)
+TEST(ConfigParams, DefaultRecordIsRefusedUntilLoaded)
 {
     ZvLib_CConfigParamsLoader r;
-    const struct {
-        const char* name;
-        int value;
-        int expected;
-    } ints[] = {
-        {"sendUpdaterGuid", r.sendUpdaterGuid, 1},
-        {"sendQueryString", r.sendQueryString, 1},
-        {"sendBitnessViaFilename", r.sendBitnessViaFilename, 0},
-        {"sendLang", r.sendLang, 0},
-        {"sendOs", r.sendOs, 1},
-        {"payload2Ver", r.payload2Ver, 0},
-        {"payload2WaitMillis", r.payload2WaitMillis, 0},
-        {"permissionsCacheTimeMins", r.permissionsCacheTimeMins, 60},
-        {"allowBrowserCache", r.allowBrowserCache, 0},
-        {"allowZvCache", r.allowZvCache, 1},
-        {"stringsLoaded", r.stringsLoaded, 0},
-        {"paramsInitted", r.paramsInitted, 0},
-        {"requestGroupId", r.requestGroupId, 0},
-    };
-    for (const auto& i : ints) EXPECT_EQ(i.value, i.expected) << i.name;
-    EXPECT_EQ(r.autoCheckMinIntervalSecs, 2592000.0);
-    const std::wstring* texts[] = {&r.payload2Args,       &r.payloadArgs,       &r.payloadBuName,
-                                   &r.payloadFilenameExtension, &r.payloadFilename, &r.payloadProductName,
-                                   &r.productBrand,       &r.productNameKey,    &r.productAbbr,
-                                   &r.payloadServerHost,  &r.payload2Server,    &r.hostProductOption,
-                                   &r.productName,        &r.productVersion,    &r.language,
-                                   &r.extraQueryString,   &r.queryString};
-    for (const auto* t : texts) EXPECT_TRUE(t->empty());
-    EXPECT_TRUE(r.installedProducts.empty());
-    EXPECT_TRUE(r.stringSetDocument.GetDocumentText().empty());
+    EXPECT_FALSE(r.IsComplete());
+    EXPECT_EQ(r.paramsInitted, 0);
+    std::wstring value = L"x";
+    EXPECT_EQ(r.LookupString(L"IDS_PRODUCT_ABBR", &value, L"StringSet"), 0);
+    EXPECT_EQ(value, L"");
+    // What the host sets makes it complete, but only the product file makes it usable.
+    r.productName = L"KVCH";
+    r.productVersion = L"2.1";
+    r.language = L"eng";
+    EXPECT_TRUE(r.IsComplete());
+    EXPECT_EQ(r.paramsInitted, 0);
+    ASSERT_EQ(r.LoadConfigXml(zv::test::SourcePath(L"tests/data/config/Product.TandemVesk.xml"), L"2.00"), 1);
+    EXPECT_EQ(r.paramsInitted, 1);
+    EXPECT_EQ(r.LookupString(L"IDS_PRODUCT_ABBR", &value, L"StringSet"), 1);
+    EXPECT_EQ(value, L"KVCH");
+}
+
+TEST(ConfigParams, DefaultRecordPutsNothingOfItsOwnIntoTheRequest)
+{
+    zv::expr::FakeMachine machine; // Windows 7 SP1, 64-bit
+    zv::expr::ScopedProcessMachine useMachine{machine};
+    OSInfo::Reset();
+    ZvLib_CConfigParamsLoader r;
+    ZvLib_CConfigParamsLoader copy = r;
+    CUrlBuilder builder;
+    builder.PrepareRequest(r);
+    // No host values, no installed products, no extra query, the brand unknown.
+    EXPECT_EQ(r.queryString, L"zv.uos=_w7&zv.ubi=64&zv.ulv=2.40.40&zv.hp=&zv.hv=&zv.hpo=&zv.hl=&zv.hbr=unk&");
+    EXPECT_EQ(r.extraQueryString, L"");
+    // Every path segment the product file would give is empty.
+    EXPECT_EQ(builder.BuildPayloadPath(r, L"", 1), L"//////_w7/64/.");
+    builder.PrepareRequest(copy);
+    EXPECT_EQ(copy.queryString, r.queryString);
+    OSInfo::Reset();
 }
 
 TEST(ConfigParams, CompleteWhenNameVersionAndLanguageAreSet)

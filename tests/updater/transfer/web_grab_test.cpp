@@ -16,9 +16,18 @@
 #include <wininet.h>
 
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 namespace {
+
+// How the downloader's lines show a thread id: "(%d)(0x%x)", decimal then hexadecimal.
+std::wstring ThreadTag(unsigned long id)
+{
+    std::wostringstream hex;
+    hex << std::hex << id;
+    return L"(" + std::to_wstring(id) + L")(0x" + hex.str() + L")";
+}
 
 using zv::test::FaultContent;
 using zv::test::HttpUrl;
@@ -276,14 +285,11 @@ TEST_F(WebGrab, CheckUrlLogsEntryAndVerdict)
     uint32_t size = 0;
     int connectionError = 0;
     ASSERT_EQ(CheckUrl(url, L"", size, connectionError), 1);
-    unsigned long tid = DownloaderThreadId();
+    std::wstring tid = ThreadTag(DownloaderThreadId());
     auto lines = log.All();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], zv::Format(1024, L"[Info1] ZV: ---> Downloader (%d)(0x%x): Checking url: '%s'",
-                                   static_cast<int>(tid), static_cast<unsigned>(tid), url.c_str()));
-    EXPECT_EQ(lines[1], zv::Format(1024, L"[Info1] ZV: ---< Downloader (%d)(0x%x):  HTTP status code: 200, size "
-                                         L"(bytes): 17, File-exists result:1",
-                                   static_cast<int>(tid), static_cast<unsigned>(tid)));
+    EXPECT_EQ(lines[0], L"[Info1] ZV: ---> Downloader " + tid + L": Checking url: '" + url + L"'");
+    EXPECT_EQ(lines[1], L"[Info1] ZV: ---< Downloader " + tid + L":  HTTP status code: 200, size (bytes): 17, File-exists result:1");
 }
 
 // ---- Whole-file download -----------------------------------------------------------
@@ -370,16 +376,12 @@ TEST_F(WebGrab, HttpGrabFileLogsRequestAndOutcome)
     std::wstring url = HttpUrl(Server::nginx, L"/small.txt");
     int cancelled = 0, connectionError = 0;
     ASSERT_EQ(HttpGrabFile(nullptr, 0, url, target, L"", 1, cancelled, connectionError, nullptr, nullptr, nullptr), 1);
-    unsigned long tid = DownloaderThreadId();
-    int t = static_cast<int>(tid);
-    unsigned x = static_cast<unsigned>(tid);
+    std::wstring tid = ThreadTag(DownloaderThreadId());
     auto lines = log.All();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], zv::Format(1024, L"[Info1] ZV: ---> Downloader (%d)(0x%x):   Getting url: '%s'\n", t, x, url.c_str()));
-    EXPECT_EQ(lines[1], zv::Format(1024, L"[Info1] ZV: ---- Downloader (%d)(0x%x):   To local file: '%s'\n", t, x,
-                                   target.c_str()));
-    EXPECT_EQ(lines[2], zv::Format(1024, L"[Info1] ZV: ---< Downloader (%d)(0x%x):  HTTP status code: 200, size (bytes): "
-                                         L"17, download result:1", t, x));
+    EXPECT_EQ(lines[0], L"[Info1] ZV: ---> Downloader " + tid + L":   Getting url: '" + url + L"'\n");
+    EXPECT_EQ(lines[1], L"[Info1] ZV: ---- Downloader " + tid + L":   To local file: '" + target + L"'\n");
+    EXPECT_EQ(lines[2], L"[Info1] ZV: ---< Downloader " + tid + L":  HTTP status code: 200, size (bytes): 17, download result:1");
 }
 
 TEST_F(WebGrab, HttpGrabFileCancelHonouredOnlyWithNotifyFlag)
