@@ -37,7 +37,7 @@ bash "$root/tests/harness/wine-env.sh" start "$work/wine" >/dev/null
 bash "$root/tests/harness/nginx.sh" start "$work/nginx" "$work/www" >/dev/null
 port=$(cat "$work/nginx/port")
 export ZV_WINE_STATE="$work/wine"
-winpath() { echo "Z:$1" | tr / '\\'; }
+. "$root/tests/harness/lib.sh"
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }

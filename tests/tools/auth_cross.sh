@@ -6,6 +6,7 @@
 #   auth_cross.sh WORK_DIR NATIVE_ZVTOOL WINDOWS_ZVTOOL CRYPTOAPI_SIGN RUN_WINE
 # Exits 77 (skipped) when the native zvtool has not been built.
 set -uo pipefail
+. "$(dirname "$0")/../harness/lib.sh"
 work=${1:?work dir}
 native=${2:?native zvtool}
 winzv=${3:?windows zvtool}
@@ -15,17 +16,15 @@ if [ ! -x "$native" ]; then
   echo "SKIPPED: no native zvtool at $native (build the native preset first; tools/test.sh does)"
   exit 77
 fi
-rm -rf "$work" && mkdir -p "$work" && work=$(cd "$work" && pwd)
-trap 'rm -rf "$work"' EXIT
-failures=0
+fresh_work_dir "$work"
 expect() { # NAME WANT_EXIT CMD...
   local name=$1 want=$2 out rc
   shift 2
   out=$("$@" 2>&1)
   rc=$?
-  if [ $rc -eq "$want" ]; then echo "ok   $name"; else echo "FAIL $name: exit $rc (want $want): $out"; failures=$((failures + 1)); fi
+  if [ $rc -eq "$want" ]; then pass "$name"; else fail "$name: exit $rc (want $want): $out"; fi
 }
-win() { bash "$runwine" "$@"; }
+win() { run_wine "$runwine" "$@"; }
 
 make_files() { # DIR: files of awkward sizes around the hash block and the read chunk
   mkdir -p "$1"
@@ -65,8 +64,4 @@ expect "native refuses CryptoAPI signature of a changed file" 1 "$native" verify
 expect "native refuses the other key" 1 "$native" verify --key "$work/n/key.pub" "$work/w/block.bin"
 expect "product refuses the other key" 1 win "$winzv" verify --key "$work/n/key.pub" "$work/w/block.bin"
 
-if [ "$failures" -ne 0 ]; then
-  echo "auth_cross: $failures check(s) failed"
-  exit 1
-fi
-echo "auth_cross: all checks passed"
+finish auth_cross

@@ -5,14 +5,11 @@
 #
 #   auth_native_tools.sh DATA_DIR WORK_DIR ZVTOOL
 set -uo pipefail
+. "$(dirname "$0")/../harness/lib.sh"
 data=$(cd "${1:?data dir}" && pwd)
 work=${2:?work dir}
 zvtool=${3:?zvtool}
-rm -rf "$work" && mkdir -p "$work" && work=$(cd "$work" && pwd)
-trap 'rm -rf "$work"' EXIT
-failures=0
-pass() { echo "ok   $1"; }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+fresh_work_dir "$work"
 
 # 1. Re-signing the fixtures gives the committed signature files exactly.
 for f in hello.txt empty.bin payload.bin; do
@@ -99,8 +96,4 @@ for args in "sign" "sign --key $work/k.pem" "verify --key $work/k.pub" "verify $
 done
 [ ! -e "$work/x.pem" ] && [ ! -e "$work/x.pub" ] && pass "no key written on a usage error" || fail "key written on a usage error"
 
-if [ "$failures" -ne 0 ]; then
-  echo "auth_native_tools: $failures check(s) failed"
-  exit 1
-fi
-echo "auth_native_tools: all checks passed"
+finish auth_native_tools

@@ -5,15 +5,14 @@
 #
 #   auth_verify_cases.sh DATA_DIR WORK_DIR ZVTOOL [WRAPPER...]
 set -uo pipefail
+. "$(dirname "$0")/../harness/lib.sh"
 data=$(cd "${1:?data dir}" && pwd)
 work=${2:?work dir}
 shift 2
 tool=("$@")
 [ ${#tool[@]} -gt 0 ] || { echo "usage: $0 DATA_DIR WORK_DIR ZVTOOL [WRAPPER...]" >&2; exit 2; }
 
-rm -rf "$work" && mkdir -p "$work" && work=$(cd "$work" && pwd)
-trap 'rm -rf "$work"' EXIT
-failures=0
+fresh_work_dir "$work"
 
 # check NAME EXPECTED_EXIT EXPECTED_TEXT KEY FILE [SIGFILE]
 check() {
@@ -25,10 +24,9 @@ check() {
   out=$("${tool[@]}" verify --key "$key" "$@" 2>&1)
   rc=$?
   if [ "$rc" -eq "$want" ] && [[ "$out" == *"$text"* ]] && [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ]; then
-    echo "ok   $name"
+    pass "$name"
   else
-    echo "FAIL $name: exit $rc (want $want), output: $out (want one line with '$text')"
-    failures=$((failures + 1))
+    fail "$name: exit $rc (want $want), output: $out (want one line with '$text')"
   fi
 }
 
@@ -131,8 +129,4 @@ check "paths with spaces" 0 "$ok" "$key" "$work/name with spaces.txt"
 check "missing signature file" 1 "signature file cannot be read" "$key" "$data/hello.txt" "$work/no-such.sig"
 check "missing data file" 1 "data file cannot be read" "$key" "$work/no-such.txt" "$data/hello.txt.sig"
 
-if [ "$failures" -ne 0 ]; then
-  echo "auth_verify_cases: $failures case(s) failed"
-  exit 1
-fi
-echo "auth_verify_cases: all cases passed"
+finish auth_verify_cases

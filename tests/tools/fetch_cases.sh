@@ -4,19 +4,17 @@
 # Ctrl+C during a slow one, a missing file, a dead port and usage errors.
 #   fetch_cases.sh HTTP_STATE_DIR WORK_DIR ZVTOOL_EXE RUN_WINE
 set -uo pipefail
+. "$(dirname "$0")/../harness/lib.sh"
 state=${1:?}; work=${2:?}; zvtool=${3:?}; run_wine=${4:?}
 rm -rf "$work"; mkdir -p "$work"
 nginx="http://127.0.0.1:$(cat "$state/nginx.port")"
 closed="http://127.0.0.1:$(cat "$state/closed.port")"
 www="$state/www"
-winpath() { echo "Z:$1" | tr / '\\'; }
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # fetch NAME EXPECTED_EXIT ARGS... -> $out holds stdout, $err stderr
 fetch() {
   local name=$1 expected=$2; shift 2
-  out=$(bash "$run_wine" "$zvtool" fetch "$@" 2>"$work/$name.err"); local rc=$?
+  out=$(run_wine "$run_wine" "$zvtool" fetch "$@" 2>"$work/$name.err"); local rc=$?
   err=$(cat "$work/$name.err")
   echo "$name: exit $rc: $(echo "$out" | tail -n1)"
   [ "$rc" -eq "$expected" ] || fail "$name: exit $rc, expected $expected"
@@ -93,4 +91,4 @@ fetch bad-trace 2 "$nginx/small.txt" x --trace 9
 fetch half-sig 2 "$nginx/small.txt" x --sig-url "$nginx/payload.bin.sig"
 fetch unknown-option 2 "$nginx/small.txt" x --fast
 
-[ "$failures" -eq 0 ] && echo "fetch cases: all passed" || { echo "fetch cases: $failures failed"; exit 1; }
+finish "fetch cases"

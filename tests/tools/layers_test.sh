@@ -2,14 +2,12 @@
 # The layer check passes on the tree and fails on includes that point up the order.
 # Usage: layers_test.sh SOURCE_DIR
 set -u
+. "$(dirname "$0")/../harness/lib.sh"
 root=$1
 check="python3 $root/tools/check-layers.py"
-fail() { echo "FAIL: $*"; exit 1; }
-
 out=$($check "$root/src") || fail "the tree breaks the layer order: $out"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+temp_work_dir
 
 # Each case: a file and its one include line; expected exit code and reason.
 expect() {
@@ -19,8 +17,13 @@ expect() {
     printf '%s\n' "$line" > "$work/src/$file"
     out=$($check "$work/src")
     local got=$?
-    [ "$got" = "$code" ] || fail "$file with '$line': exit $got, expected $code ($out)"
-    [ -z "$reason" ] || echo "$out" | grep -q "$reason" || fail "$file with '$line': no '$reason' in: $out"
+    if [ "$got" != "$code" ]; then
+        fail "$file with '$line': exit $got, expected $code ($out)"
+    elif [ -n "$reason" ] && ! echo "$out" | grep -q "$reason"; then
+        fail "$file with '$line': no '$reason' in: $out"
+    else
+        pass "$file with '$line'"
+    fi
 }
 expect updater/base/log.cpp '#include "updater/config/xml_document.h"' 1 "base may not include the higher layer updater/config"
 expect updater/config/loader.cpp '#include "updater/core/facade.h"' 1 "config may not include the higher layer updater/core"
@@ -32,4 +35,4 @@ expect updater/expr/win32/machine.cpp '#include <windows.h>' 0 ""
 expect updater/base/win32/log.cpp '#include "framework/handle.h"' 0 ""
 expect updater/core/facade.cpp '#include "updater/transfer/web_grab.h"' 0 ""
 expect skin/window.cpp '#include "launcher/worker.h"' 0 ""
-echo "layers: ok"
+finish layers

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# zvtool eval end to end: ZVTOOL... is the program to run (with its emulator under Wine).
-# Usage: zvtool_eval_test.sh SOURCE_DIR ZVTOOL...
+# zvtool eval's command line: the expression from the arguments or standard input,
+# --var, --machine, and the exit codes. What the engine computes is the engine tests'.
+# ZVTOOL... is the program to run (with its emulator under Wine).
+# Usage: zvtool_eval.sh SOURCE_DIR ZVTOOL...
 set -uo pipefail
+. "$(dirname "$0")/../harness/lib.sh"
 src=$1
 shift
-fail=0
 
 check() { # expected-output expected-exit args...
   local want=$1 wantrc=$2
@@ -13,10 +15,9 @@ check() { # expected-output expected-exit args...
   got=$("$@" 2>/dev/null)
   rc=$?
   if [ "$got" != "$want" ] || [ "$rc" != "$wantrc" ]; then
-    printf 'FAIL: %s\n  want [%s] exit %s\n  got  [%s] exit %s\n' "${*: -1}" "$want" "$wantrc" "$got" "$rc"
-    fail=1
+    fail "$(printf '%s\n  want [%s] exit %s\n  got  [%s] exit %s' "${*: -1}" "$want" "$wantrc" "$got" "$rc")"
   else
-    printf 'ok: %s -> %s\n' "${*: -1}" "$got"
+    pass "${*: -1} -> $got"
   fi
 }
 
@@ -35,7 +36,7 @@ check 'int 64' 0 "${tool[@]}" eval 'bitness'
 
 # The expression from standard input.
 got=$(printf '"say ""hi"""\n' | "${tool[@]}" eval - 2>/dev/null)
-[ "$got" = 'text say "hi"' ] || { echo "FAIL: stdin gave [$got]"; fail=1; }
+[ "$got" = 'text say "hi"' ] || fail "stdin gave [$got]"
 
 # A machine profile decides what the functions see.
 prof="$src/tests/data/expr/machines"
@@ -46,9 +47,9 @@ check 'text _xp' 0 "${tool[@]}" eval --machine "$profpath" 'os'
 
 # Usage errors exit 2.
 "${tool[@]}" eval >/dev/null 2>&1; rc=$?
-[ "$rc" = 2 ] || { echo "FAIL: missing expression exit $rc"; fail=1; }
+[ "$rc" = 2 ] || fail "missing expression exit $rc"
 "${tool[@]}" eval --bogus 1 >/dev/null 2>&1; rc=$?
-[ "$rc" = 2 ] || { echo "FAIL: unknown option exit $rc"; fail=1; }
+[ "$rc" = 2 ] || fail "unknown option exit $rc"
 "${tool[@]}" eval --machine /nonexistent.profile 1 >/dev/null 2>&1; rc=$?
-[ "$rc" = 2 ] || { echo "FAIL: missing profile exit $rc"; fail=1; }
-exit $fail
+[ "$rc" = 2 ] || fail "missing profile exit $rc"
+finish "zvtool eval"

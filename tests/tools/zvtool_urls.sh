@@ -2,10 +2,10 @@
 # zvtool urls prints exactly the addresses the updater requests.
 #   zvtool_urls.sh PRODUCT_XML RUNNER... (the zvtool command, possibly behind run-wine.sh)
 set -uo pipefail
+. "$(dirname "$0")/../harness/lib.sh"
 xml=$1
 shift
 tool=("$@")
-fail=0
 
 # expect_urls NAME FOLDER QUERY ARGS...: FOLDER holds the payload and the manifest.
 expect_urls() {
@@ -21,11 +21,10 @@ manifest-signature-request: $dir/kvch_setup.man.xml.sig?$query"
   local got
   got=$("${tool[@]}" urls "$xml" "$@" 2>&1)
   if [ "$got" != "$expected" ]; then
-    echo "FAIL $name"
+    fail "$name"
     diff <(echo "$expected") <(echo "$got")
-    fail=1
   else
-    echo "ok   $name"
+    pass "$name"
   fi
 }
 
@@ -43,9 +42,9 @@ while read -r want args; do
   # shellcheck disable=SC2086
   out=$("${tool[@]}" $args 2>&1); rc=$?
   if [ $rc -ne "$want" ] || ! grep -q 'zvtool urls' <<<"$out"; then
-    echo "FAIL error case '$args' (rc=$rc, want $want): $out"; fail=1
+    fail "error case '$args' (rc=$rc, want $want): $out"
   else
-    echo "ok   error case '$args'"
+    pass "error case '$args'"
   fi
 done <<EOF
 2 urls
@@ -59,4 +58,4 @@ done <<EOF
 2 urls $xml $xml
 1 urls /nonexistent/Product.xml
 EOF
-exit $fail
+finish "zvtool urls"
