@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need. Safe to run again.
+# Installs the Debian packages the builds, tests, benchmarks and tools use. Safe to run again.
 set -euo pipefail
 
+# Each package with what uses it; nothing else.
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
-  mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  googletest libgtest-dev libbenchmark-dev libpugixml-dev
-  wine wine64 xvfb x11-utils imagemagick xcompmgr
-  nginx-light openssl libssl-dev curl python3 msitools wixl
-  fonts-liberation procps psmisc
+  cmake ninja-build g++                                    # native build and tests
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64     # windows build
+  clang libclang-rt-14-dev                                 # fuzz preset
+  googletest                                               # tests (built from /usr/src/googletest)
+  libbenchmark-dev libpugixml-dev                          # bench preset (pugixml: reference of bench-xml)
+  wine wine64 xvfb fonts-liberation                        # Windows tests: prefix, display, font replacement
+  nginx-light python3 curl                                 # HTTP test servers, layer check, bench-fetch reference
+  openssl libssl-dev                                       # native zvtool's signatures and their cross-checks
+  wixl                                                     # the Windows Installer packages of the expr tests
 )
 
 missing=()
