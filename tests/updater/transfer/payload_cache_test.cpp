@@ -1,6 +1,7 @@
 // The download cache, its decisions and its state table, against nginx on loopback.
 #include "updater/transfer/payload_cache.h"
 
+#include "framework/handle.h"
 #include "http_fixture.h"
 #include "support/log_capture.h"
 #include "support/test_paths.h"
@@ -345,7 +346,7 @@ TEST_F(Cache, CancelledDownloadResumesOnNextAttempt)
     EXPECT_EQ(second.result, 1);
     EXPECT_TRUE(ReadFileBytes(P()) == payload);
     ASSERT_EQ(second.requests.size(), 2u);
-    EXPECT_EQ(RangeOf(second.requests[1]), zv::ToUtf8(zv::Format(64, L"bytes=%u-%u", partial.size(), size - 1)));
+    EXPECT_EQ(RangeOf(second.requests[1]), zv::ToUtf8(zv::Format(64, L"bytes=%u-%u", static_cast<unsigned>(partial.size()), size - 1)));
 }
 
 TEST_F(Cache, FailedSizeQueryLeavesCacheUntouched)
