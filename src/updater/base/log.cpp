@@ -13,9 +13,10 @@ namespace {
 unsigned g_level = 0;
 int g_enabled = 0;
 
-} // namespace
-
+// The one instance.
 ZvLib_CLog g_zvLog;
+
+} // namespace
 
 ZvLib_CLog& ZvLog()
 {
