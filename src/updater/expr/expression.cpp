@@ -37,6 +37,12 @@ const ExprFunctionEntry kBaseFunctions[] = {
 
 // CopyVariables brings a name the table does not hold yet only when its value is not
 // an empty text.
+const CValue& ImpliedPi()
+{
+    static const CValue pi = CValue::Real(3.14);
+    return pi;
+}
+
 bool CopiedAsNewName(const CValue& value)
 {
     return value.Kind() != com_quorvane_value::VK_TEXT || !value.TextPayload().empty();
@@ -67,6 +73,11 @@ CExpression::CExpression(zv::expr::IMachine& machine, const std::wstring& text) 
     InitVariables();
 }
 
+CExpression::CExpression(NestedTag, zv::expr::IMachine& machine, std::wstring text)
+    : m_text(std::move(text)), m_impliedPi(true), m_machine(&machine)
+{
+}
+
 CExpression::~CExpression()
 {
     for (const auto& [name, value] : m_variables)
@@ -75,7 +86,7 @@ CExpression::~CExpression()
 
 void CExpression::InitVariables()
 {
-    SetVariable(L"pi", CValue::Real(3.14));
+    SetVariable(L"pi", ImpliedPi());
 }
 
 void CExpression::SetDiagnosticStream(FILE* stream)
@@ -85,19 +96,25 @@ void CExpression::SetDiagnosticStream(FILE* stream)
 
 void CExpression::CopyVariables(const VariableTable& source)
 {
+    Materialize();
+    // Both tables are in name order: one walk through each instead of a search per name.
+    auto it = m_variables.begin();
     for (const auto& [name, value] : source) {
         if (!value) continue;
-        auto it = m_variables.find(name);
-        if (it != m_variables.end() && it->second) {
+        int order = 1;
+        while (it != m_variables.end() && (order = it->first.compare(name)) < 0) ++it;
+        if (it != m_variables.end() && order == 0 && it->second) {
             *it->second = *value;
         } else if (CopiedAsNewName(*value)) {
-            m_variables[name] = std::make_unique<CValue>(*value);
+            if (it != m_variables.end() && order == 0) it->second = std::make_unique<CValue>(*value);
+            else m_variables.emplace_hint(it, name, std::make_unique<CValue>(*value));
         }
     }
 }
 
 void CExpression::SetVariable(const std::wstring& name, const CValue& value)
 {
+    Materialize();
     auto& slot = m_variables[name];
     if (slot) *slot = value;
     else slot = std::make_unique<CValue>(value);
@@ -105,20 +122,32 @@ void CExpression::SetVariable(const std::wstring& name, const CValue& value)
 
 bool CExpression::Evaluate(CValue& result)
 {
+    bool topLevel = m_budget == &m_ownBudget;
+    if (topLevel) m_ownBudget = Budget();
+    bool ok = Run(result);
+    if (topLevel && m_ownBudget.spent)
+        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: *** Expression needs more than %d nested evaluations or %d characters in them\n",
+                    kMaxNestedEvaluations, static_cast<int>(kMaxNestedChars));
+    return ok;
+}
+
+bool CExpression::Run(CValue& result)
+{
     m_error = ERR_OK;
-    m_depthExceeded = false;
+    m_limitExceeded = false;
     if (m_text.empty()) {
         m_error = ERR_EMPTY;
         result.Clear();
         return false;
     }
     if (m_depth > kMaxDepth) {
-        FailDeep();
+        FailLimit(ERR_SYNTAX);
         return false;
     }
     m_work = m_text;
     m_pos = 0;
     m_tokens.clear();
+    m_tokens.reserve(4); // a variable's value is mostly one token and the end
     m_next = 0;
     m_parseDepth = 0;
     m_resolveIdentifiers = true;
@@ -126,7 +155,7 @@ bool CExpression::Evaluate(CValue& result)
     for (;;) {
         CValue value;
         int kind = NextToken(value);
-        if (AddToken(kind, value)) break;
+        if (AddToken(kind, std::move(value))) break;
     }
     if (m_error != ERR_OK) return false;
 
@@ -136,10 +165,26 @@ bool CExpression::Evaluate(CValue& result)
     return m_error == ERR_OK;
 }
 
-void CExpression::FailDeep()
+void CExpression::FailLimit(int code)
 {
-    m_error = ERR_SYNTAX;
-    m_depthExceeded = true;
+    m_error = code;
+    m_limitExceeded = true;
+}
+
+bool CExpression::NestIn(CExpression& parent, const std::wstring& text)
+{
+    Budget& b = *parent.m_budget;
+    if (b.spent || b.evaluations >= kMaxNestedEvaluations || text.size() > kMaxNestedChars - b.chars) {
+        b.spent = true;
+        parent.FailLimit(ERR_SYNTAX);
+        return false;
+    }
+    ++b.evaluations;
+    b.chars += text.size();
+    m_budget = &b;
+    m_depth = parent.CurrentDepth() + 1;
+    m_inherited = parent.m_inherited ? parent.m_inherited : &parent.m_variables;
+    return true;
 }
 
 const ExprFunctionEntry* CExpression::BaseFunctions()
@@ -149,8 +194,10 @@ const ExprFunctionEntry* CExpression::BaseFunctions()
 
 const ExprFunctionEntry* CExpression::FindFunction(const ExprFunctionEntry* table, const std::wstring& name)
 {
+    // The first character rules out most entries without measuring the name.
+    wchar_t first = name.empty() ? L'\0' : name[0];
     for (const ExprFunctionEntry* e = table; e->name; ++e)
-        if (name == e->name) return e;
+        if (e->name[0] == first && name == e->name) return e;
     return nullptr;
 }
 
@@ -166,17 +213,34 @@ bool CExpression::CallFunction(const std::wstring& name, ExprArgs& args, CValue&
     return e && e->function(args, result, *this) != 0;
 }
 
+void CExpression::Materialize()
+{
+    if (!m_inherited) return;
+    const VariableTable* source = m_inherited;
+    m_inherited = nullptr;
+    if (m_impliedPi) {
+        m_impliedPi = false;
+        m_variables[L"pi"] = std::make_unique<CValue>(ImpliedPi());
+    }
+    CopyVariables(*source);
+}
+
 bool CExpression::FindVariable(const std::wstring& name, const CValue*& out) const
 {
     auto own = m_variables.find(name);
+    bool impliedPi = m_impliedPi && name == L"pi";
     if (!m_inherited) {
-        if (own == m_variables.end()) return false;
+        if (own == m_variables.end()) {
+            if (!impliedPi) return false;
+            out = &ImpliedPi();
+            return true;
+        }
         out = own->second.get();
         return true;
     }
     // What CopyVariables(*m_inherited) would have left in the own table: known names
     // take the parent's value, new ones come as CopiedAsNewName says.
-    bool ownHasValue = own != m_variables.end() && own->second;
+    bool ownHasValue = impliedPi || (own != m_variables.end() && own->second);
     auto parent = m_inherited->find(name);
     if (parent != m_inherited->end() && parent->second) {
         const CValue& v = *parent->second;
@@ -184,6 +248,10 @@ bool CExpression::FindVariable(const std::wstring& name, const CValue*& out) con
             out = &v;
             return true;
         }
+    }
+    if (impliedPi) {
+        out = &ImpliedPi();
+        return true;
     }
     if (own == m_variables.end()) return false;
     out = own->second.get();
@@ -202,18 +270,16 @@ bool CExpression::GetVariableValue(const std::wstring& name, CValue& result)
         return true;
     }
     // A variable's text is itself an expression: "0" is the integer 0, "_w7" stays text.
-    std::wstring text = stored->AsText();
-    CExpression nested(*m_machine, text);
-    nested.SetNestingDepth(CurrentDepth() + 1);
-    nested.m_inherited = m_inherited ? m_inherited : &m_variables;
+    CExpression nested(NestedTag{}, *m_machine, stored->AsText());
+    if (!nested.NestIn(*this, nested.GetExpression())) return false;
     CValue value;
     if (nested.Evaluate(value)) {
         result = std::move(value);
-    } else if (nested.DepthExceeded()) {
-        FailDeep();
+    } else if (nested.LimitExceeded()) {
+        FailLimit(nested.GetErrorCode());
         return false;
     } else {
-        result = CValue::Text(std::move(text));
+        result = CValue::Text(nested.GetExpression());
     }
     return true;
 }

@@ -52,13 +52,13 @@ bool CExpression::IsIdentChar(wchar_t c)
     return IsIdentStart(c) || (c >= L'0' && c <= L'9');
 }
 
-bool CExpression::AddToken(int kind, const CValue& value)
+bool CExpression::AddToken(int kind, CValue&& value)
 {
     if (kind == TK_UNKNOWN || m_error != ERR_OK) {
         if (m_error == ERR_OK) m_error = ERR_TOKEN;
         return true;
     }
-    m_tokens.push_back(ExprToken{kind, value});
+    m_tokens.push_back(ExprToken{kind, std::move(value)});
     return kind == TK_END;
 }
 
