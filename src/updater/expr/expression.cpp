@@ -124,7 +124,9 @@ bool CExpression::Evaluate(CValue& result)
 {
     bool topLevel = m_budget == &m_ownBudget;
     if (topLevel) m_ownBudget = Budget();
+    m_running = true;
     bool ok = Run(result);
+    m_running = false;
     if (topLevel && m_ownBudget.spent)
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: *** Expression needs more than %d nested evaluations or %d characters in them\n",
                     kMaxNestedEvaluations, static_cast<int>(kMaxNestedChars));
@@ -171,19 +173,49 @@ void CExpression::FailLimit(int code)
     m_limitExceeded = true;
 }
 
-bool CExpression::NestIn(CExpression& parent, const std::wstring& text)
+bool CExpression::ChargeNested(const std::wstring& text)
 {
-    Budget& b = *parent.m_budget;
+    // Called outside an evaluation (EvaluateSubExpression by a caller), it starts one.
+    if (m_budget == &m_ownBudget && !m_running) m_ownBudget = Budget();
+    Budget& b = *m_budget;
     if (b.spent || b.evaluations >= kMaxNestedEvaluations || text.size() > kMaxNestedChars - b.chars) {
         b.spent = true;
-        parent.FailLimit(ERR_SYNTAX);
+        FailLimit(ERR_SYNTAX);
         return false;
     }
     ++b.evaluations;
     b.chars += text.size();
-    m_budget = &b;
+    return true;
+}
+
+void CExpression::NestIn(const CExpression& parent)
+{
+    m_budget = parent.m_budget;
     m_depth = parent.CurrentDepth() + 1;
     m_inherited = parent.m_inherited ? parent.m_inherited : &parent.m_variables;
+}
+
+bool CExpression::PlainNestedValue(const std::wstring& text, CValue& out) const
+{
+    // Only where the nested evaluation would not run out of depth.
+    if (text.empty() || CurrentDepth() + 1 >= kMaxDepth) return false;
+    wchar_t c = text[0];
+    if (c >= L'0' && c <= L'9') {
+        for (wchar_t d : text)
+            if (d < L'0' || d > L'9') return false;
+        out = CValue::Int(zv::ReadDecimal(text));
+        return true;
+    }
+    if (!IsIdentStart(c)) return false;
+    for (wchar_t d : text)
+        if (!IsIdentChar(d)) return false;
+    // A name the nested evaluator knows is evaluated in turn. It knows pi and what a
+    // copy of this table would bring.
+    if (text == L"pi") return false;
+    const VariableTable& view = m_inherited ? *m_inherited : m_variables;
+    auto it = view.find(text);
+    if (it != view.end() && it->second && CopiedAsNewName(*it->second)) return false;
+    out = CValue::Text(text);
     return true;
 }
 
@@ -270,8 +302,11 @@ bool CExpression::GetVariableValue(const std::wstring& name, CValue& result)
         return true;
     }
     // A variable's text is itself an expression: "0" is the integer 0, "_w7" stays text.
-    CExpression nested(NestedTag{}, *m_machine, stored->AsText());
-    if (!nested.NestIn(*this, nested.GetExpression())) return false;
+    std::wstring text = stored->AsText();
+    if (!ChargeNested(text)) return false;
+    if (PlainNestedValue(text, result)) return true;
+    CExpression nested(NestedTag{}, *m_machine, std::move(text));
+    nested.NestIn(*this);
     CValue value;
     if (nested.Evaluate(value)) {
         result = std::move(value);

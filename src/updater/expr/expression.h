@@ -131,10 +131,17 @@ public:
     // Where the description of an unexpected token is written (standard output by default).
     static void SetDiagnosticStream(FILE* stream);
 
-    // Makes this a nested evaluator of parent, which charges text to the budget of its
-    // top-level evaluation, and lets it read the parent's variables as if it had copied
-    // them (CopyVariables); false, with parent failed, when that budget is spent.
-    bool NestIn(CExpression& parent, const std::wstring& text);
+    // Charges the nested evaluation of text to the budget of the top-level evaluation;
+    // false, with this evaluation failed, when that budget is spent.
+    bool ChargeNested(const std::wstring& text);
+    // Makes this a nested evaluator of parent: one level deeper, on the same budget,
+    // reading the parent's variables as if it had copied them (CopyVariables).
+    void NestIn(const CExpression& parent);
+    // The value a nested evaluation of text would give, found without one, for what
+    // most variables hold: a decimal number, or a name the nested evaluator would not
+    // know (the evaluation fails there, so the text stands). False when it takes a
+    // nested evaluation.
+    bool PlainNestedValue(const std::wstring& text, CValue& out) const;
     int CurrentDepth() const { return m_depth + m_parseDepth; }
     // True after a failure from a limit (depth, budget, text size): it fails the
     // evaluations that contain this one too, instead of yielding the text unevaluated.
@@ -221,5 +228,6 @@ private:
         bool spent = false;
     };
     Budget m_ownBudget;
+    bool m_running = false;
     Budget* m_budget = &m_ownBudget; // the top-level evaluation's
 };

@@ -108,10 +108,12 @@ ZVExpr::ZVExpr(NestedTag tag, zv::expr::IMachine& machine, std::wstring text) : 
 
 CValue ZVExpr::EvaluateSubExpression(const std::wstring& text)
 {
+    if (!ChargeNested(text)) return CValue::Text(text);
+    CValue value;
+    if (PlainNestedValue(text, value)) return value;
     // Reads this evaluator's variables as a copy of them would.
     ZVExpr nested(NestedTag{}, Machine(), text);
-    if (!nested.NestIn(*this, text)) return CValue::Text(text);
-    CValue value;
+    nested.NestIn(*this);
     if (nested.Evaluate(value)) return value;
     if (nested.LimitExceeded()) FailLimit(nested.GetErrorCode());
     return CValue::Text(text);
