@@ -37,6 +37,18 @@ const ExprFunctionEntry kBaseFunctions[] = {
 
 // CopyVariables brings a name the table does not hold yet only when its value is not
 // an empty text.
+// The order of the table (std::wstring's), in a loop that suits short names better
+// than a library call per name.
+int CompareNames(const std::wstring& a, const std::wstring& b)
+{
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    const wchar_t* x = a.data();
+    const wchar_t* y = b.data();
+    for (size_t i = 0; i < n; ++i)
+        if (x[i] != y[i]) return std::char_traits<wchar_t>::lt(x[i], y[i]) ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 const CValue& ImpliedPi()
 {
     static const CValue pi = CValue::Real(3.14);
@@ -102,7 +114,7 @@ void CExpression::CopyVariables(const VariableTable& source)
     for (const auto& [name, value] : source) {
         if (!value) continue;
         int order = 1;
-        while (it != m_variables.end() && (order = it->first.compare(name)) < 0) ++it;
+        while (it != m_variables.end() && (order = CompareNames(it->first, name)) < 0) ++it;
         if (it != m_variables.end() && order == 0 && it->second) {
             *it->second = *value;
         } else if (CopiedAsNewName(*value)) {
@@ -148,16 +160,17 @@ bool CExpression::Run(CValue& result)
     }
     m_work = m_text;
     m_pos = 0;
-    m_tokens.clear();
-    m_tokens.reserve(4); // a variable's value is mostly one token and the end
+    m_tokenCount = 0;
     m_next = 0;
     m_parseDepth = 0;
     m_resolveIdentifiers = true;
     m_skipCalls = false;
     for (;;) {
-        CValue value;
+        // Read straight into the next slot.
+        if (m_tokenCount == m_tokens.size()) m_tokens.emplace_back();
+        CValue& value = m_tokens[m_tokenCount].value;
         int kind = NextToken(value);
-        if (AddToken(kind, std::move(value))) break;
+        if (AddToken(kind, value)) break;
     }
     if (m_error != ERR_OK) return false;
 

@@ -160,8 +160,9 @@ protected:
     virtual void InitVariables();
     // Lets a derived class take over a primary; returns whether it did.
     virtual bool ParsePrimaryHook(CValue& result);
-    // Appends a token (taking the value); returns true when tokenizing must stop.
-    virtual bool AddToken(int kind, CValue&& value);
+    // Appends a token (taking the value, which may already be the slot of the next
+    // token); returns true when tokenizing must stop.
+    virtual bool AddToken(int kind, CValue& value);
     virtual bool GetVariableValue(const std::wstring& name, CValue& result);
     virtual bool CallFunction(const std::wstring& name, ExprArgs& args, CValue& result);
     virtual const wchar_t* GetFunctionSignature(const std::wstring& name);
@@ -172,7 +173,11 @@ protected:
     virtual int ReadString(CValue& value);
 
     // Scanner state for the readers.
-    wchar_t Peek(size_t ahead = 0) const;
+    wchar_t Peek(size_t ahead = 0) const
+    {
+        size_t at = m_pos + ahead;
+        return at < m_work.size() ? m_work[at] : L'\0';
+    }
     void Advance(size_t count = 1) { m_pos += count; }
     bool HasMore() const { return m_pos < m_work.size(); }
     void SkipBlanks();
@@ -210,7 +215,10 @@ private:
     VariableTable m_variables;
     int m_error = ERR_OK;
     size_t m_next = 0;
+    // The token list is m_tokens[0, m_tokenCount); slots behind it keep their storage
+    // for the next evaluation.
     std::vector<ExprToken> m_tokens;
+    size_t m_tokenCount = 0;
     bool m_resolveIdentifiers = true;
     bool m_skipCalls = false;
 

@@ -29,7 +29,7 @@ bool KindMatches(wchar_t letter, const CValue& v)
 
 const ExprToken& CExpression::Current() const
 {
-    return m_next < m_tokens.size() ? m_tokens[m_next] : kEndToken;
+    return m_next < m_tokenCount ? m_tokens[m_next] : kEndToken;
 }
 
 bool CExpression::EnterLevel()
@@ -189,6 +189,7 @@ void CExpression::ParseFunctionCall(const std::wstring& name, CValue& out)
     ++m_next; // "("
     std::wstring_view sig = signature;
     ExprArgs args;
+    args.reserve(sig.size());
     bool checking = true;
     if (Current().kind == TK_CLOSE) {
         if (!sig.empty() && sig != L"*") {

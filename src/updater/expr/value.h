@@ -33,7 +33,17 @@ public:
     CValue() = default;
     virtual ~CValue() = default;
     CValue(const CValue&) = default;
-    CValue& operator=(const CValue&) = default;
+    CValue& operator=(const CValue& other)
+    {
+        // Copying into a table of values that mostly stay alike: the storage of an
+        // empty text or blob on both sides need not be touched.
+        m_kind = other.m_kind;
+        m_num = other.m_num;
+        m_version = other.m_version;
+        if (!m_text.empty() || !other.m_text.empty()) m_text = other.m_text;
+        if (!m_blob.empty() || !other.m_blob.empty()) m_blob = other.m_blob;
+        return *this;
+    }
     CValue(CValue&&) = default;
     CValue& operator=(CValue&&) = default;
 
@@ -53,6 +63,16 @@ public:
     ValueKind Kind() const { return m_kind; }
     bool IsEmpty() const { return m_kind == VK_EMPTY; }
     void Clear() { *this = CValue(); }
+    // Makes this an empty text and returns it to be filled in place, reusing its storage.
+    std::wstring& MakeText()
+    {
+        m_kind = VK_TEXT;
+        m_num = {};
+        m_version = Version();
+        m_blob.clear();
+        m_text.clear();
+        return m_text;
+    }
 
     // Conversions used by the operators and the built-in functions.
     int32_t AsInt() const;

@@ -163,7 +163,7 @@ std::wstring ZVExpr::ExpandVariableMacro(const std::wstring& name)
 int ZVExpr::ReadString(CValue& value)
 {
     Advance(); // opening quote
-    std::wstring text;
+    std::wstring& text = value.MakeText(); // filled in place
     while (HasMore()) {
         wchar_t c = Peek();
         if (c == L'"') {
@@ -173,7 +173,6 @@ int ZVExpr::ReadString(CValue& value)
                 Advance();
                 continue;
             }
-            value = CValue::Text(std::move(text));
             return TK_VALUE;
         }
         if (c != L'<' && c != L'%') {

@@ -55,6 +55,12 @@ TEST(CValue, RealAndTextForms)
         const wchar_t* text;
     } cases[] = {
         {CValue::Int(-12), L"-12"},
+        {CValue::Int(0), L"0"},
+        {CValue::Int(INT32_MIN), L"-2147483648"},
+        {CValue::Int(INT32_MAX), L"2147483647"},
+        {CValue::UInt(0), L"0"},
+        {CValue::Int64(INT64_MIN), L"-9223372036854775808"},
+        {CValue::Int64(INT64_MAX), L"9223372036854775807"},
         {CValue::UInt(4000000000u), L"4000000000"},
         {CValue::Int64(-9000000000ll), L"-9000000000"},
         {CValue::Real(3.14), L"3.140000"},
