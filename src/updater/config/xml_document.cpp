@@ -300,9 +300,11 @@ const CXmlDocument::AttributeSpan* CXmlDocument::FindAttribute(const std::vector
                                                                const wchar_t* name) const
 {
     size_t len = std::wcslen(name);
+    if (spans.empty()) return nullptr;
+    // The spans lie in one tag.
+    const wchar_t* t = Chars(spans.front().nameAt, spans.back().end);
     for (const auto& span : spans)
-        if (span.nameLen == len && zv::xml::SameChars(Chars(span.nameAt, span.nameAt + len) + span.nameAt, name, len))
-            return &span;
+        if (span.nameLen == len && zv::xml::SameChars(t + span.nameAt, name, len)) return &span;
     return nullptr;
 }
 

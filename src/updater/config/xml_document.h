@@ -156,20 +156,27 @@ private:
     size_t TextSize() const { return m_text.size() - m_gapLen; }
     size_t Start(uint32_t elem) const
     {
-        uint32_t s = m_elems[elem].start;
-        return s < m_gapAt ? s : s - m_gapLen;
+        size_t s = m_elems[elem].start;
+        return s >= m_gapAt ? s - m_gapLen : s;
     }
     // A base for reading text offsets [from, to): base[i] is the character at offset i.
     // Moves the gap out of the range when it lies inside.
-    const wchar_t* Chars(size_t from, size_t to) const;
+    const wchar_t* Chars(size_t from, size_t to) const
+    {
+        if (to <= m_gapAt) return m_text.data();
+        return from >= m_gapAt ? m_text.data() + m_gapLen : CharsAcrossGap(from, to);
+    }
+    const wchar_t* CharsAcrossGap(size_t from, size_t to) const;
     void MoveGap(size_t to) const;
     // Makes the gap hold at least count characters.
     bool WidenGap(size_t count);
     // Adds delta to the buffer offsets of records starting in [from, to) of the buffer.
     void ShiftRecords(size_t from, size_t to, size_t delta) const;
 
+    // Where the gap is when there is none: every offset lies before it.
+    static constexpr size_t kNoGap = SIZE_MAX;
     mutable std::wstring m_text; // the buffer: text with the gap at m_gapAt
-    mutable size_t m_gapAt = 0;
+    mutable size_t m_gapAt = kNoGap;
     mutable size_t m_gapLen = 0;
     // Records from the parse are in text order by index; inserted ones are listed here
     // in text order.

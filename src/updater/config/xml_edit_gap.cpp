@@ -7,10 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
-const wchar_t* CXmlDocument::Chars(size_t from, size_t to) const
+const wchar_t* CXmlDocument::CharsAcrossGap(size_t from, size_t to) const
 {
-    if (to <= m_gapAt) return m_text.data();
-    if (from >= m_gapAt) return m_text.data() + m_gapLen;
     // The gap lies inside the range: move it to the nearer end.
     MoveGap(to - m_gapAt <= m_gapAt - from ? to : from);
     return to <= m_gapAt ? m_text.data() : m_text.data() + m_gapLen;
@@ -37,6 +35,10 @@ void CXmlDocument::ShiftRecords(size_t from, size_t to, size_t delta) const
 
 void CXmlDocument::MoveGap(size_t to) const
 {
+    if (!m_gapLen) {
+        m_gapAt = to; // an empty gap moves for free
+        return;
+    }
     wchar_t* b = m_text.data();
     if (to < m_gapAt) {
         // [to, gapAt) goes behind the gap.
@@ -80,6 +82,7 @@ const std::wstring& CXmlDocument::GetDocumentText() const
         MoveGap(TextSize());
         m_text.resize(m_gapAt);
         m_gapLen = 0;
+        m_gapAt = kNoGap;
     }
     return m_text;
 }

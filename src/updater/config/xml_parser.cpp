@@ -267,7 +267,8 @@ bool CXmlDocument::LoadFile(const std::wstring& path)
 bool CXmlDocument::Load(std::wstring&& text, const std::wstring& loadMessage)
 {
     m_text = std::move(text);
-    m_gapAt = m_gapLen = 0;
+    m_gapAt = kNoGap;
+    m_gapLen = 0;
     m_inserted.clear();
     m_work = WorkCounts();
     m_attributesOf = 0;

@@ -116,7 +116,8 @@ void CExpression::CopyVariables(const VariableTable& source)
         int order = 1;
         while (it != m_variables.end() && (order = CompareNames(it->first, name)) < 0) ++it;
         if (it != m_variables.end() && order == 0 && it->second) {
-            *it->second = *value;
+            // The updater copies the same table before every evaluation: mostly alike.
+            if (!it->second->SameAs(*value)) *it->second = *value;
         } else if (CopiedAsNewName(*value)) {
             if (it != m_variables.end() && order == 0) it->second = std::make_unique<CValue>(*value);
             else m_variables.emplace_hint(it, name, std::make_unique<CValue>(*value));

@@ -267,7 +267,7 @@ std::wstring CValue::AsText() const
     case VK_TEXT: return m_text;
     case VK_TEXTLIST: return std::wstring(m_text.c_str());
     case VK_VERSION:
-        return zv::Format(64, L"%u.%u.%u.%u", m_version.part[0], m_version.part[1], m_version.part[2], m_version.part[3]);
+        return DottedVersionText(m_version.part, 4);
     case VK_REAL:
         // Infinities and NaN print as the C library spells them.
         return zv::Format(400, L"%lf", m_num.r);
@@ -305,6 +305,16 @@ std::vector<std::wstring> CValue::TextListItems() const
         pos = end + 1;
     }
     return items;
+}
+
+std::wstring DottedVersionText(const uint16_t* parts, size_t count)
+{
+    std::wstring out;
+    for (size_t i = 0; i < count; ++i) {
+        if (i) out += L'.';
+        out += DecimalText(parts[i], false);
+    }
+    return out;
 }
 
 const wchar_t* KindName(ValueKind kind)

@@ -2,6 +2,7 @@
 // The tagged value of the expression language: the result of every evaluation, the
 // payload of literal tokens and the content of the variable tables.
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -63,6 +64,12 @@ public:
     ValueKind Kind() const { return m_kind; }
     bool IsEmpty() const { return m_kind == VK_EMPTY; }
     void Clear() { *this = CValue(); }
+    // The same kind and payload, bit for bit.
+    bool SameAs(const CValue& other) const
+    {
+        return m_kind == other.m_kind && std::memcmp(&m_num, &other.m_num, sizeof m_num) == 0 &&
+               CompareVersions(m_version, other.m_version) == 0 && m_text == other.m_text && m_blob == other.m_blob;
+    }
     // Makes this an empty text and returns it to be filled in place, reusing its storage.
     std::wstring& MakeText()
     {
@@ -108,6 +115,9 @@ private:
 
 // Name to owned value; a null value is a name that is known but holds nothing.
 using VariableTable = std::map<std::wstring, std::unique_ptr<CValue>>;
+
+// Parts joined by ".", each in decimal: "2.40.40.1".
+std::wstring DottedVersionText(const uint16_t* parts, size_t count);
 
 // The name of a kind as zvtool prints it ("int", "text", ...).
 const wchar_t* KindName(ValueKind kind);

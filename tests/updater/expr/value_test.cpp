@@ -67,6 +67,7 @@ TEST(CValue, RealAndTextForms)
         {CValue::Text(L"abc"), L"abc"},
         {CValue::TextList({L"first", L"second"}), L"first"},
         {CValue::VersionFromText(L"1.2"), L"1.2.0.0"},
+        {CValue::MakeVersion(com_quorvane_value::Version{{65535, 0, 10, 7}}), L"65535.0.10.7"},
         {CValue::VersionFromText(L"1.2.3.4.5"), L"1.2.3.4"},
         {CValue(), L""},
     };
