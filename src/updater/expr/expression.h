@@ -98,7 +98,7 @@ public:
     // the characters they may read together; past either it fails with ERR_SYNTAX.
     // Variables that refer to each other twice over would otherwise take time growing
     // exponentially with the length of the chain.
-    static constexpr int kMaxNestedEvaluations = 10000;
+    static constexpr int kMaxNestedEvaluations = 4096;
     static constexpr size_t kMaxNestedChars = 4 * kMaxTextChars;
 
     CExpression();

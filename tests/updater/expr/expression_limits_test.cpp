@@ -24,14 +24,15 @@ TEST(ExpressionLimits, ADoublingChainOfVariablesRunsOnABudget)
     zv::expr::FakeMachine m;
     // Within the budget the value is exact.
     EXPECT_EQ(RunZv(m, DoublingChain(8)).Show(), "int 256");
-    EXPECT_EQ(RunZv(m, DoublingChain(12)).Show(), "int 4096");
+    EXPECT_EQ(RunZv(m, DoublingChain(11)).Show(), "int 2048");
+    EXPECT_EQ(RunZv(m, DoublingChain(12)).Show(), "ERR_SYNTAX");
     // Twenty levels would take 2 million nested evaluations: the budget stops it.
     std::wstring chain = DoublingChain(20);
     LogLines log(1);
     ZVExpr e(m);
     Outcome o = Eval(e, chain);
     EXPECT_EQ(o.Show(), "ERR_SYNTAX");
-    EXPECT_EQ(log.Count(L"ZvLib: ---- ERROR: *** Expression needs more than 10000 nested evaluations"), 1);
+    EXPECT_EQ(log.Count(L"ZvLib: ---- ERROR: *** Expression needs more than 4096 nested evaluations"), 1);
     // The budget belongs to one evaluation: the next one of the same evaluator starts afresh.
     EXPECT_EQ(Eval(e, L"v8").Show(), "int 256");
 }
