@@ -16,7 +16,8 @@ namespace {
 using com_quorvane_value::CValue;
 using com_quorvane_value::VariableTable;
 
-const wchar_t* const kRequirements[] = {
+// Held as texts, as the manifest's items hold them.
+const std::wstring kRequirements[] = {
     L"(os == \"_w7\") && (bitness == 64)",
     L"VerCompare(2, 6, 1, 6, 1, 10, 0)",
     L"RegValExists(\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Tandemix\", \"Version\") == 0",
@@ -99,7 +100,7 @@ int main(int argc, char** argv)
     double wall = perSecond(reporter.times), cpu = perSecond(reporter.cpuTimes);
     std::printf("\nevaluation / table copy: %.2f (CPU time %.2f)\n", zv::bench::RatioReporter::Ratio(reporter.times, eval, copy),
                 zv::bench::RatioReporter::Ratio(reporter.cpuTimes, eval, copy));
-    std::printf("evaluations per second: %.0f (goal >= 100000: %s; CPU time %.0f)\n", wall, wall >= 100000 ? "met" : "NOT met",
-                cpu);
+    std::printf("evaluations per second: %.0f (goal >= 1000000: %s; CPU time %.0f)\n", wall,
+                wall >= 1000000 ? "met" : "NOT met", cpu);
     return 0;
 }

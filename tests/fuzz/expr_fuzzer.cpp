@@ -1,6 +1,7 @@
 // libFuzzer target: ZVExpr (and the base CExpression) over the in-memory machine, with
 // a seeded variable table as the updater has one, including variables that refer to
-// themselves. Any crash, sanitizer report, hang or runaway memory is a finding.
+// themselves and macros that fan out. Any crash, sanitizer report, hang or runaway
+// memory is a finding.
 #include "support/fake_machine/fake_machine.h"
 #include "updater/expr/seed_variables.h"
 #include "updater/expr/zv_expr.h"
@@ -39,6 +40,13 @@ struct World {
         zv::expr::SetTableVariable(vars, L"self", com_quorvane_value::CValue::Text(L"self + 1"));
         zv::expr::SetTableVariable(vars, L"ping", com_quorvane_value::CValue::Text(L"\"<pong>\""));
         zv::expr::SetTableVariable(vars, L"pong", com_quorvane_value::CValue::Text(L"ping"));
+        // Macros that fan out tenfold per level: "<f5>" would make ten million characters.
+        zv::expr::SetTableVariable(vars, L"f0", com_quorvane_value::CValue::Text(L"\"" + std::wstring(100, L'x') + L"\""));
+        for (int i = 1; i <= 5; ++i) {
+            std::wstring text = L"\"";
+            for (int k = 0; k < 10; ++k) text += L"<f" + std::to_wstring(i - 1) + L">";
+            zv::expr::SetTableVariable(vars, L"f" + std::to_wstring(i), com_quorvane_value::CValue::Text(text + L"\""));
+        }
         // Descriptions of unexpected tokens would flood the output.
         CExpression::SetDiagnosticStream(std::fopen("/dev/null", "w"));
     }

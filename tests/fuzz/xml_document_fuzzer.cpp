@@ -58,6 +58,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     doc.InsertNode(XML_NODE_CDATA_SECTION, L"]]>");
     doc.LeaveElement();
     doc.SetAttribute(L"k", L"1");
+    // A run of edits front to back, as localisation does, with reads between them:
+    // a text node into each child of the root and an attribute on it.
+    doc.ResetPosition();
+    doc.FindElement();
+    doc.EnterElement();
+    for (int n = 0; n < 256 && doc.FindElement(); ++n) {
+        (void)doc.GetAttribute(L"s");
+        if (doc.EnterElement()) {
+            doc.InsertNode(n % 2 ? XML_NODE_TEXT : XML_NODE_ELEMENT, n % 2 ? L"t&" : L"e");
+            doc.LeaveElement();
+        }
+        doc.SetAttribute(L"z", L"1");
+    }
     CXmlDocument fresh(doc.GetDocumentText());
     if (!fresh.IsWellFormed()) std::abort();
     if (Walk(doc) != Walk(fresh)) std::abort();

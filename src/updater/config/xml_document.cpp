@@ -14,14 +14,16 @@ void CXmlDocument::ResetPosition()
 
 std::wstring_view CXmlDocument::ElementName(uint32_t elem) const
 {
-    const ElemRec& r = m_elems[elem];
-    return std::wstring_view(m_text.data() + r.start + 1, r.nameLen);
+    size_t from = Start(elem) + 1;
+    size_t len = m_elems[elem].nameLen;
+    return std::wstring_view(Chars(from, from + len) + from, len);
 }
 
 bool CXmlDocument::NameEquals(uint32_t elem, const wchar_t* name, size_t len) const
 {
-    const ElemRec& r = m_elems[elem];
-    return r.nameLen == len && zv::xml::SameChars(m_text.data() + r.start + 1, name, len);
+    if (m_elems[elem].nameLen != len) return false;
+    size_t from = Start(elem) + 1;
+    return zv::xml::SameChars(Chars(from, from + len) + from, name, len);
 }
 
 bool CXmlDocument::NameIs(uint32_t elem, const wchar_t* name) const
@@ -104,7 +106,7 @@ std::wstring CXmlDocument::GetName() const
 void CXmlDocument::GetName(std::wstring& out) const
 {
     out.clear();
-    const wchar_t* t = m_text.data();
+    const wchar_t* t = Chars(m_node.offset, m_node.offset + m_node.length);
     switch (m_node.kind) {
     case XML_NODE_NONE:
         if (m_pos.main) out.assign(ElementName(m_pos.main));
@@ -149,7 +151,7 @@ std::wstring CXmlDocument::GetText() const
 // whitespace-only text, comments, processing instructions and tags skipped.
 void CXmlDocument::ContentText(size_t from, size_t to, std::wstring& out) const
 {
-    const wchar_t* t = m_text.data();
+    const wchar_t* t = Chars(from, to);
     zv::xml::MarkupScan scan;
     size_t pos = from;
     while (pos < to) {
@@ -185,20 +187,25 @@ void CXmlDocument::ContentText(size_t from, size_t to, std::wstring& out) const
 void CXmlDocument::GetText(std::wstring& out) const
 {
     out.clear();
-    const wchar_t* t = m_text.data();
     size_t at = m_node.offset;
     size_t len = m_node.length;
     switch (m_node.kind) {
     case XML_NODE_NONE: {
         if (!m_pos.main) return;
         const ElemRec& r = m_elems[m_pos.main];
-        size_t from = r.start + r.startTagLen;
-        size_t to = r.start + r.length - r.endTagLen;
+        size_t from = Start(m_pos.main) + r.startTagLen;
+        size_t to = Start(m_pos.main) + r.length - r.endTagLen;
         if (r.firstChild || from >= to) return;
+        const wchar_t* t = Chars(from, to);
         if (!std::wmemchr(t + from, L'<', to - from)) zv::xml::AppendDecoded(t + from, to - from, out);
         else ContentText(from, to, out);
         return;
     }
+    default:
+        break;
+    }
+    const wchar_t* t = Chars(at, at + len);
+    switch (m_node.kind) {
     case XML_NODE_TEXT:
     case XML_NODE_WHITESPACE:
         zv::xml::AppendDecoded(t + at, len, out);
@@ -225,8 +232,9 @@ const std::vector<CXmlDocument::AttributeSpan>* CXmlDocument::CurrentAttributes(
     if (m_node.kind == XML_NODE_PROCESSING_INSTRUCTION) {
         // "<?" and the target come before the attributes.
         size_t start = m_node.offset;
+        const wchar_t* t = Chars(start, start + m_node.length);
         size_t i = start + 2;
-        while (i < start + m_node.length && !zv::xml::IsXmlSpace(m_text[i]) && m_text[i] != L'?') ++i;
+        while (i < start + m_node.length && !zv::xml::IsXmlSpace(t[i]) && t[i] != L'?') ++i;
         ScanAttributes(start, m_node.length, i - start, m_attributes);
         m_attributesOf = 0;
         return &m_attributes;
@@ -234,7 +242,7 @@ const std::vector<CXmlDocument::AttributeSpan>* CXmlDocument::CurrentAttributes(
     if (m_node.kind != XML_NODE_NONE || !m_pos.main) return nullptr;
     if (m_attributesOf != m_pos.main) {
         const ElemRec& r = m_elems[m_pos.main];
-        ScanAttributes(r.start, r.startTagLen, 1 + r.nameLen, m_attributes);
+        ScanAttributes(Start(m_pos.main), r.startTagLen, 1 + r.nameLen, m_attributes);
         m_attributesOf = m_pos.main;
     }
     return &m_attributes;
@@ -244,7 +252,7 @@ void CXmlDocument::ScanAttributes(size_t tagStart, size_t tagLength, size_t name
                                   std::vector<AttributeSpan>& out) const
 {
     out.clear();
-    const wchar_t* t = m_text.data();
+    const wchar_t* t = Chars(tagStart, tagStart + tagLength);
     // The closing ">" is never part of an attribute.
     size_t limit = tagStart + tagLength - 1;
     size_t i = tagStart + nameSkip;
@@ -292,8 +300,11 @@ const CXmlDocument::AttributeSpan* CXmlDocument::FindAttribute(const std::vector
                                                                const wchar_t* name) const
 {
     size_t len = std::wcslen(name);
+    if (spans.empty()) return nullptr;
+    // The spans lie in one tag.
+    const wchar_t* t = Chars(spans.front().nameAt, spans.back().end);
     for (const auto& span : spans)
-        if (span.nameLen == len && zv::xml::SameChars(m_text.data() + span.nameAt, name, len)) return &span;
+        if (span.nameLen == len && zv::xml::SameChars(t + span.nameAt, name, len)) return &span;
     return nullptr;
 }
 
@@ -310,7 +321,8 @@ void CXmlDocument::GetAttribute(const wchar_t* name, std::wstring& out) const
     if (!name || !*name) return;
     const auto* spans = CurrentAttributes();
     const AttributeSpan* span = spans ? FindAttribute(*spans, name) : nullptr;
-    if (span) zv::xml::AppendDecoded(m_text.data() + span->valueAt, span->valueLen, out);
+    if (span)
+        zv::xml::AppendDecoded(Chars(span->valueAt, span->valueAt + span->valueLen) + span->valueAt, span->valueLen, out);
 }
 
 std::wstring CXmlDocument::GetAttributeName(int n) const
@@ -325,7 +337,8 @@ bool CXmlDocument::GetAttributeName(int n, std::wstring& out) const
     out.clear();
     const auto* spans = n >= 0 ? CurrentAttributes() : nullptr;
     if (!spans || static_cast<size_t>(n) >= spans->size()) return false;
-    out.assign(m_text.data() + (*spans)[n].nameAt, (*spans)[n].nameLen);
+    const AttributeSpan& span = (*spans)[n];
+    out.assign(Chars(span.nameAt, span.nameAt + span.nameLen) + span.nameAt, span.nameLen);
     return true;
 }
 
@@ -333,8 +346,8 @@ std::wstring CXmlDocument::GetInnerMarkup() const
 {
     if (m_node.kind != XML_NODE_NONE || !m_pos.main) return std::wstring();
     const ElemRec& r = m_elems[m_pos.main];
-    size_t from = r.start + r.startTagLen;
-    size_t to = r.start + r.length - r.endTagLen;
+    size_t from = Start(m_pos.main) + r.startTagLen;
+    size_t to = Start(m_pos.main) + r.length - r.endTagLen;
     if (from >= to) return std::wstring();
-    return m_text.substr(from, to - from);
+    return std::wstring(Chars(from, to) + from, to - from);
 }

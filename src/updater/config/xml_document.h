@@ -45,11 +45,21 @@ public:
 
     bool IsWellFormed() const;
     const std::wstring& GetResultText() const { return m_result; }
-    const std::wstring& GetDocumentText() const { return m_text; }
+    // The whole text, edits included (closes the edit gap: linear in the text after it).
+    const std::wstring& GetDocumentText() const;
     // Largest document, in characters, that loads; at most kMaxChars.
     void SetCapacityLimit(size_t maxChars);
     // Memory held by the element index, in bytes.
     size_t IndexBytes() const { return m_elems.capacity() * sizeof(ElemRec); }
+
+    // Work done since the last load, for tests and benchmarks: parse messages formatted,
+    // and characters and index records moved to make room for edits.
+    struct WorkCounts {
+        size_t formattedMessages = 0;
+        size_t movedChars = 0;
+        size_t movedRecords = 0;
+    };
+    const WorkCounts& Work() const { return m_work; }
 
     // Cursor.
     void ResetPosition();
@@ -85,7 +95,7 @@ private:
         kEndTagMissing = 4,
     };
     struct ElemRec {
-        uint32_t start = 0;       // offset of "<"
+        uint32_t start = 0;       // offset of "<" in the buffer (Start gives the text offset)
         uint32_t length = 0;      // start tag to end of end tag
         uint32_t startTagLen = 0; // equals length for an empty-element tag
         uint32_t endTagLen = 0;   // 0 for an empty-element tag or a missing end tag
@@ -140,8 +150,40 @@ private:
     bool Replace(size_t at, size_t removed, const std::wstring& added, uint32_t growing);
     void LinkInOrder(uint32_t parent, uint32_t child);
 
-    std::wstring m_text;
-    std::vector<ElemRec> m_elems;
+    // Edits go through a gap in the buffer: text after the gap, and the records that
+    // start there, keep their buffer offsets while the gap takes insertions, so a run of
+    // edits moves each character and record about once instead of once per edit.
+    size_t TextSize() const { return m_text.size() - m_gapLen; }
+    size_t Start(uint32_t elem) const
+    {
+        size_t s = m_elems[elem].start;
+        return s >= m_gapAt ? s - m_gapLen : s;
+    }
+    // A base for reading text offsets [from, to): base[i] is the character at offset i.
+    // Moves the gap out of the range when it lies inside.
+    const wchar_t* Chars(size_t from, size_t to) const
+    {
+        if (to <= m_gapAt) return m_text.data();
+        return from >= m_gapAt ? m_text.data() + m_gapLen : CharsAcrossGap(from, to);
+    }
+    const wchar_t* CharsAcrossGap(size_t from, size_t to) const;
+    void MoveGap(size_t to) const;
+    // Makes the gap hold at least count characters.
+    bool WidenGap(size_t count);
+    // Adds delta to the buffer offsets of records starting in [from, to) of the buffer.
+    void ShiftRecords(size_t from, size_t to, size_t delta) const;
+
+    // Where the gap is when there is none: every offset lies before it.
+    static constexpr size_t kNoGap = SIZE_MAX;
+    mutable std::wstring m_text; // the buffer: text with the gap at m_gapAt
+    mutable size_t m_gapAt = kNoGap;
+    mutable size_t m_gapLen = 0;
+    // Records from the parse are in text order by index; inserted ones are listed here
+    // in text order.
+    uint32_t m_parsedCount = 1;
+    std::vector<uint32_t> m_inserted;
+    mutable WorkCounts m_work;
+    mutable std::vector<ElemRec> m_elems;
     std::wstring m_result;
     size_t m_maxChars = kMaxChars;
     bool m_illFormed = false;

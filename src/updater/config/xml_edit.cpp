@@ -4,6 +4,7 @@
 
 #include "updater/config/xml_text.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -21,15 +22,22 @@ bool IsUsableElementName(const wchar_t* name)
 } // namespace
 
 // Replaces [at, at + removed) with added. The element growing and its ancestors
-// contain the change and change length; elements starting behind it move.
+// contain the change and change length; elements starting behind it move (through the
+// gap, without touching their records).
 bool CXmlDocument::Replace(size_t at, size_t removed, const std::wstring& added, uint32_t growing)
 {
-    if (m_text.size() - removed + added.size() > m_maxChars) return false;
-    m_text.replace(at, removed, added);
+    if (TextSize() - removed + added.size() > m_maxChars) return false;
+    MoveGap(at);
+    m_gapLen += removed;
+    if (!WidenGap(added.size())) {
+        m_gapLen -= removed;
+        return false;
+    }
+    std::copy(added.begin(), added.end(), m_text.begin() + static_cast<std::ptrdiff_t>(m_gapAt));
+    m_gapAt += added.size();
+    m_gapLen -= added.size();
     m_attributesOf = 0;
     auto delta = static_cast<uint32_t>(added.size() - removed); // modular: adding it subtracts when negative
-    for (size_t i = 1; i < m_elems.size(); ++i)
-        if (m_elems[i].start >= at + removed) m_elems[i].start += delta;
     for (uint32_t e = growing;; e = m_elems[e].parent) {
         m_elems[e].length += delta;
         if (e == 0) break;
@@ -40,11 +48,15 @@ bool CXmlDocument::Replace(size_t at, size_t removed, const std::wstring& added,
 
 void CXmlDocument::LinkInOrder(uint32_t parent, uint32_t child)
 {
-    // After the last child that starts before it.
+    // After the last child that starts before it. The new node follows the current
+    // one, so the search starts there when it is a child of the same parent.
     uint32_t before = 0;
-    for (uint32_t e = m_elems[parent].firstChild; e && m_elems[e].start < m_elems[child].start; e = m_elems[e].next)
-        before = e;
     uint32_t first = m_elems[parent].firstChild;
+    size_t at = Start(child);
+    uint32_t from = first;
+    if (m_pos.main && m_pos.main != child && m_elems[m_pos.main].parent == parent && Start(m_pos.main) < at)
+        from = m_pos.main;
+    for (uint32_t e = from; e && Start(e) < at; e = m_elems[e].next) before = e;
     ElemRec& c = m_elems[child];
     c.parent = parent;
     if (!first) {
@@ -106,8 +118,8 @@ bool CXmlDocument::InsertNode(XmlNodeKind kind, const wchar_t* text)
         ElemRec& p = m_elems[parent];
         if (parent && IsEmptyElementTag(p)) {
             // An empty-element parent gets content: "<a/>" becomes "<a></a>".
-            std::wstring endTag = L"></" + m_text.substr(p.start + 1, p.nameLen) + L">";
-            size_t slash = p.start + p.startTagLen - 2;
+            std::wstring endTag = L"></" + std::wstring(ElementName(parent)) + L">";
+            size_t slash = Start(parent) + p.startTagLen - 2;
             if (!Replace(slash, 2, endTag, parent)) return false;
             ElemRec& q = m_elems[parent];
             q.startTagLen -= 1;
@@ -115,15 +127,22 @@ bool CXmlDocument::InsertNode(XmlNodeKind kind, const wchar_t* text)
         }
         size_t at;
         if (m_node.kind != XML_NODE_NONE) at = m_node.offset + m_node.length;
-        else if (m_pos.main) at = m_elems[m_pos.main].start + m_elems[m_pos.main].length;
-        else if (parent) at = m_elems[parent].start + m_elems[parent].startTagLen;
+        else if (m_pos.main) at = Start(m_pos.main) + m_elems[m_pos.main].length;
+        else if (parent) at = Start(parent) + m_elems[parent].startTagLen;
         else at = 0;
-        if (kind == XML_NODE_ELEMENT) m_elems.reserve(m_elems.size() + 1);
+        if (kind == XML_NODE_ELEMENT) {
+            m_elems.reserve(m_elems.size() + 1);
+            m_inserted.reserve(m_inserted.size() + 1);
+        }
         if (!Replace(at, 0, markup, parent)) return false;
         if (kind == XML_NODE_ELEMENT) {
             auto index = static_cast<uint32_t>(m_elems.size());
             ElemRec& r = m_elems.emplace_back();
-            r.start = static_cast<uint32_t>(at);
+            r.start = static_cast<uint32_t>(at); // before the gap: its buffer offset is its text offset
+            // In text order; a run of insertions front to back appends.
+            auto place = std::upper_bound(m_inserted.begin(), m_inserted.end(), r.start,
+                                          [this](uint32_t v, uint32_t e) { return v < m_elems[e].start; });
+            m_inserted.insert(place, index);
             r.length = r.startTagLen = static_cast<uint32_t>(markup.size());
             r.nameLen = static_cast<uint32_t>(markup.size() - 3);
             LinkInOrder(parent, index);
@@ -151,7 +170,7 @@ bool CXmlDocument::SetAttribute(const wchar_t* name, const wchar_t* value)
         std::wstring attribute = std::wstring(name) + L"=\"" + zv::xml::Escape(value ? value : L"", true) + L"\"";
         ElemRec& r = m_elems[m_pos.main];
         std::vector<AttributeSpan> spans;
-        ScanAttributes(r.start, r.startTagLen, 1 + r.nameLen, spans);
+        ScanAttributes(Start(m_pos.main), r.startTagLen, 1 + r.nameLen, spans);
         const AttributeSpan* span = FindAttribute(spans, name);
         size_t at, removed;
         if (span) {
@@ -159,15 +178,15 @@ bool CXmlDocument::SetAttribute(const wchar_t* name, const wchar_t* value)
             removed = span->end - span->nameAt;
         } else {
             // Before the tag's ">" or "/>".
-            at = r.start + r.startTagLen - 1;
+            at = Start(m_pos.main) + r.startTagLen - 1;
             if (IsEmptyElementTag(r)) --at;
             attribute.insert(attribute.begin(), L' ');
             removed = 0;
         }
-        size_t before = m_text.size();
+        size_t before = TextSize();
         uint32_t main = m_pos.main;
         if (!Replace(at, removed, attribute, main)) return false;
-        m_elems[main].startTagLen += static_cast<uint32_t>(m_text.size() - before);
+        m_elems[main].startTagLen += static_cast<uint32_t>(TextSize() - before);
         return true;
     } catch (const std::bad_alloc&) {
         return false;

@@ -46,10 +46,10 @@ public:
                 CloseElement(pos, scan);
                 break;
             case zv::xml::Markup::Incorrect:
-                Problem(zv::Format(kMessageChars, L"Incorrect %s at offset %d", scan.what, Int(scan.problemAt)));
+                if (Problem()) Keep(zv::Format(kMessageChars, L"Incorrect %s at offset %d", scan.what, Int(scan.problemAt)));
                 break;
             case zv::xml::Markup::Unterminated:
-                Problem(zv::Format(kMessageChars, L"%s at offset %d unterminated", scan.what, Int(scan.problemAt)));
+                if (Problem()) Keep(zv::Format(kMessageChars, L"%s at offset %d unterminated", scan.what, Int(scan.problemAt)));
                 break;
             default:
                 break;
@@ -59,8 +59,7 @@ public:
         while (m_open.size() > 1) {
             uint32_t e = m_open.back();
             if (m_message.empty())
-                m_message =
-                    zv::Format(kMessageChars, L"Element '%s' at offset %d not ended", Name(e).c_str(), Int(elems[e].start));
+                Keep(zv::Format(kMessageChars, L"Element '%s' at offset %d not ended", Name(e).c_str(), Int(elems[e].start)));
             EndWithoutTag(e, m_size);
         }
         m_doc.m_illFormed = m_illFormed;
@@ -79,10 +78,19 @@ private:
 
     std::wstring Name(uint32_t e) const { return std::wstring(m_doc.ElementName(e)); }
 
-    void Problem(std::wstring message)
+    // Marks the document ill-formed; true when this is its first problem, whose message
+    // is then to be kept. Only that one is formatted: a text of many faults costs no
+    // formatting per fault.
+    bool Problem()
     {
         m_illFormed = true;
-        if (m_message.empty()) m_message = std::move(message);
+        return m_message.empty();
+    }
+
+    void Keep(std::wstring message)
+    {
+        m_message = std::move(message);
+        ++m_doc.m_work.formattedMessages;
     }
 
     void OpenElement(size_t pos, const zv::xml::MarkupScan& scan)
@@ -134,14 +142,15 @@ private:
             }
             auto found = m_openNames.find(std::wstring_view(name, scan.nameLen));
             if (found == m_openNames.end() || found->second == 0) {
-                Problem(zv::Format(kMessageChars, L"No start tag for end tag '%s' at offset %d",
-                                   std::wstring(name, scan.nameLen).c_str(), Int(pos)));
+                if (Problem())
+                    Keep(zv::Format(kMessageChars, L"No start tag for end tag '%s' at offset %d",
+                                    std::wstring(name, scan.nameLen).c_str(), Int(pos)));
                 return;
             }
             if (m_message.empty())
-                m_message = zv::Format(kMessageChars, L"End tag '%s' at offset %d does not match start tag '%s' at offset %d",
-                                       std::wstring(name, scan.nameLen).c_str(), Int(pos + 1), Name(top).c_str(),
-                                       Int(elems[top].start));
+                Keep(zv::Format(kMessageChars, L"End tag '%s' at offset %d does not match start tag '%s' at offset %d",
+                                std::wstring(name, scan.nameLen).c_str(), Int(pos + 1), Name(top).c_str(),
+                                Int(elems[top].start)));
             while (!m_doc.NameEquals(m_open.back(), name, scan.nameLen)) EndWithoutTag(m_open.back(), pos);
             top = m_open.back();
         }
@@ -258,12 +267,17 @@ bool CXmlDocument::LoadFile(const std::wstring& path)
 bool CXmlDocument::Load(std::wstring&& text, const std::wstring& loadMessage)
 {
     m_text = std::move(text);
+    m_gapAt = kNoGap;
+    m_gapLen = 0;
+    m_inserted.clear();
+    m_work = WorkCounts();
     m_attributesOf = 0;
     m_saved.clear();
     m_pos = Position();
     m_node = Node();
     Parser parser(*this);
     parser.Run();
+    m_parsedCount = static_cast<uint32_t>(m_elems.size());
     m_result = loadMessage;
     if (!parser.Message().empty()) {
         if (!m_result.empty()) m_result += L", ";

@@ -37,6 +37,24 @@ const ExprFunctionEntry kBaseFunctions[] = {
 
 // CopyVariables brings a name the table does not hold yet only when its value is not
 // an empty text.
+// The order of the table (std::wstring's), in a loop that suits short names better
+// than a library call per name.
+int CompareNames(const std::wstring& a, const std::wstring& b)
+{
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    const wchar_t* x = a.data();
+    const wchar_t* y = b.data();
+    for (size_t i = 0; i < n; ++i)
+        if (x[i] != y[i]) return std::char_traits<wchar_t>::lt(x[i], y[i]) ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+const CValue& ImpliedPi()
+{
+    static const CValue pi = CValue::Real(3.14);
+    return pi;
+}
+
 bool CopiedAsNewName(const CValue& value)
 {
     return value.Kind() != com_quorvane_value::VK_TEXT || !value.TextPayload().empty();
@@ -67,6 +85,11 @@ CExpression::CExpression(zv::expr::IMachine& machine, const std::wstring& text) 
     InitVariables();
 }
 
+CExpression::CExpression(NestedTag, zv::expr::IMachine& machine, std::wstring text)
+    : m_text(std::move(text)), m_impliedPi(true), m_machine(&machine)
+{
+}
+
 CExpression::~CExpression()
 {
     for (const auto& [name, value] : m_variables)
@@ -75,7 +98,7 @@ CExpression::~CExpression()
 
 void CExpression::InitVariables()
 {
-    SetVariable(L"pi", CValue::Real(3.14));
+    SetVariable(L"pi", ImpliedPi());
 }
 
 void CExpression::SetDiagnosticStream(FILE* stream)
@@ -85,19 +108,26 @@ void CExpression::SetDiagnosticStream(FILE* stream)
 
 void CExpression::CopyVariables(const VariableTable& source)
 {
+    Materialize();
+    // Both tables are in name order: one walk through each instead of a search per name.
+    auto it = m_variables.begin();
     for (const auto& [name, value] : source) {
         if (!value) continue;
-        auto it = m_variables.find(name);
-        if (it != m_variables.end() && it->second) {
-            *it->second = *value;
+        int order = 1;
+        while (it != m_variables.end() && (order = CompareNames(it->first, name)) < 0) ++it;
+        if (it != m_variables.end() && order == 0 && it->second) {
+            // The updater copies the same table before every evaluation: mostly alike.
+            if (!it->second->SameAs(*value)) *it->second = *value;
         } else if (CopiedAsNewName(*value)) {
-            m_variables[name] = std::make_unique<CValue>(*value);
+            if (it != m_variables.end() && order == 0) it->second = std::make_unique<CValue>(*value);
+            else m_variables.emplace_hint(it, name, std::make_unique<CValue>(*value));
         }
     }
 }
 
 void CExpression::SetVariable(const std::wstring& name, const CValue& value)
 {
+    Materialize();
     auto& slot = m_variables[name];
     if (slot) *slot = value;
     else slot = std::make_unique<CValue>(value);
@@ -105,26 +135,41 @@ void CExpression::SetVariable(const std::wstring& name, const CValue& value)
 
 bool CExpression::Evaluate(CValue& result)
 {
+    bool topLevel = m_budget == &m_ownBudget;
+    if (topLevel) m_ownBudget = Budget();
+    m_running = true;
+    bool ok = Run(result);
+    m_running = false;
+    if (topLevel && m_ownBudget.spent)
+        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: *** Expression needs more than %d nested evaluations or %d characters in them\n",
+                    kMaxNestedEvaluations, static_cast<int>(kMaxNestedChars));
+    return ok;
+}
+
+bool CExpression::Run(CValue& result)
+{
     m_error = ERR_OK;
-    m_depthExceeded = false;
+    m_limitExceeded = false;
     if (m_text.empty()) {
         m_error = ERR_EMPTY;
         result.Clear();
         return false;
     }
     if (m_depth > kMaxDepth) {
-        FailDeep();
+        FailLimit(ERR_SYNTAX);
         return false;
     }
     m_work = m_text;
     m_pos = 0;
-    m_tokens.clear();
+    m_tokenCount = 0;
     m_next = 0;
     m_parseDepth = 0;
     m_resolveIdentifiers = true;
     m_skipCalls = false;
     for (;;) {
-        CValue value;
+        // Read straight into the next slot.
+        if (m_tokenCount == m_tokens.size()) m_tokens.emplace_back();
+        CValue& value = m_tokens[m_tokenCount].value;
         int kind = NextToken(value);
         if (AddToken(kind, value)) break;
     }
@@ -136,10 +181,56 @@ bool CExpression::Evaluate(CValue& result)
     return m_error == ERR_OK;
 }
 
-void CExpression::FailDeep()
+void CExpression::FailLimit(int code)
 {
-    m_error = ERR_SYNTAX;
-    m_depthExceeded = true;
+    m_error = code;
+    m_limitExceeded = true;
+}
+
+bool CExpression::ChargeNested(const std::wstring& text)
+{
+    // Called outside an evaluation (EvaluateSubExpression by a caller), it starts one.
+    if (m_budget == &m_ownBudget && !m_running) m_ownBudget = Budget();
+    Budget& b = *m_budget;
+    if (b.spent || b.evaluations >= kMaxNestedEvaluations || text.size() > kMaxNestedChars - b.chars) {
+        b.spent = true;
+        FailLimit(ERR_SYNTAX);
+        return false;
+    }
+    ++b.evaluations;
+    b.chars += text.size();
+    return true;
+}
+
+void CExpression::NestIn(const CExpression& parent)
+{
+    m_budget = parent.m_budget;
+    m_depth = parent.CurrentDepth() + 1;
+    m_inherited = parent.m_inherited ? parent.m_inherited : &parent.m_variables;
+}
+
+bool CExpression::PlainNestedValue(const std::wstring& text, CValue& out) const
+{
+    // Only where the nested evaluation would not run out of depth.
+    if (text.empty() || CurrentDepth() + 1 >= kMaxDepth) return false;
+    wchar_t c = text[0];
+    if (c >= L'0' && c <= L'9') {
+        for (wchar_t d : text)
+            if (d < L'0' || d > L'9') return false;
+        out = CValue::Int(zv::ReadDecimal(text));
+        return true;
+    }
+    if (!IsIdentStart(c)) return false;
+    for (wchar_t d : text)
+        if (!IsIdentChar(d)) return false;
+    // A name the nested evaluator knows is evaluated in turn. It knows pi and what a
+    // copy of this table would bring.
+    if (text == L"pi") return false;
+    const VariableTable& view = m_inherited ? *m_inherited : m_variables;
+    auto it = view.find(text);
+    if (it != view.end() && it->second && CopiedAsNewName(*it->second)) return false;
+    out = CValue::Text(text);
+    return true;
 }
 
 const ExprFunctionEntry* CExpression::BaseFunctions()
@@ -149,8 +240,10 @@ const ExprFunctionEntry* CExpression::BaseFunctions()
 
 const ExprFunctionEntry* CExpression::FindFunction(const ExprFunctionEntry* table, const std::wstring& name)
 {
+    // The first character rules out most entries without measuring the name.
+    wchar_t first = name.empty() ? L'\0' : name[0];
     for (const ExprFunctionEntry* e = table; e->name; ++e)
-        if (name == e->name) return e;
+        if (e->name[0] == first && name == e->name) return e;
     return nullptr;
 }
 
@@ -166,17 +259,34 @@ bool CExpression::CallFunction(const std::wstring& name, ExprArgs& args, CValue&
     return e && e->function(args, result, *this) != 0;
 }
 
+void CExpression::Materialize()
+{
+    if (!m_inherited) return;
+    const VariableTable* source = m_inherited;
+    m_inherited = nullptr;
+    if (m_impliedPi) {
+        m_impliedPi = false;
+        m_variables[L"pi"] = std::make_unique<CValue>(ImpliedPi());
+    }
+    CopyVariables(*source);
+}
+
 bool CExpression::FindVariable(const std::wstring& name, const CValue*& out) const
 {
     auto own = m_variables.find(name);
+    bool impliedPi = m_impliedPi && name == L"pi";
     if (!m_inherited) {
-        if (own == m_variables.end()) return false;
+        if (own == m_variables.end()) {
+            if (!impliedPi) return false;
+            out = &ImpliedPi();
+            return true;
+        }
         out = own->second.get();
         return true;
     }
     // What CopyVariables(*m_inherited) would have left in the own table: known names
     // take the parent's value, new ones come as CopiedAsNewName says.
-    bool ownHasValue = own != m_variables.end() && own->second;
+    bool ownHasValue = impliedPi || (own != m_variables.end() && own->second);
     auto parent = m_inherited->find(name);
     if (parent != m_inherited->end() && parent->second) {
         const CValue& v = *parent->second;
@@ -184,6 +294,10 @@ bool CExpression::FindVariable(const std::wstring& name, const CValue*& out) con
             out = &v;
             return true;
         }
+    }
+    if (impliedPi) {
+        out = &ImpliedPi();
+        return true;
     }
     if (own == m_variables.end()) return false;
     out = own->second.get();
@@ -203,17 +317,18 @@ bool CExpression::GetVariableValue(const std::wstring& name, CValue& result)
     }
     // A variable's text is itself an expression: "0" is the integer 0, "_w7" stays text.
     std::wstring text = stored->AsText();
-    CExpression nested(*m_machine, text);
-    nested.SetNestingDepth(CurrentDepth() + 1);
-    nested.m_inherited = m_inherited ? m_inherited : &m_variables;
+    if (!ChargeNested(text)) return false;
+    if (PlainNestedValue(text, result)) return true;
+    CExpression nested(NestedTag{}, *m_machine, std::move(text));
+    nested.NestIn(*this);
     CValue value;
     if (nested.Evaluate(value)) {
         result = std::move(value);
-    } else if (nested.DepthExceeded()) {
-        FailDeep();
+    } else if (nested.LimitExceeded()) {
+        FailLimit(nested.GetErrorCode());
         return false;
     } else {
-        result = CValue::Text(std::move(text));
+        result = CValue::Text(nested.GetExpression());
     }
     return true;
 }

@@ -91,8 +91,15 @@ public:
     // Nesting of parentheses, unary operators and variable or macro evaluations
     // together; deeper input fails with ERR_SYNTAX instead of exhausting the stack.
     static constexpr int kMaxDepth = 96;
-    // Longest text an operator may produce; longer results fail with ERR_NOMEM.
+    // Longest text an operator or the macros of one literal may produce; longer results
+    // fail with ERR_NOMEM.
     static constexpr size_t kMaxTextChars = 1u << 20;
+    // Nested evaluations (variable values, macros) one top-level evaluation may run, and
+    // the characters they may read together; past either it fails with ERR_SYNTAX.
+    // Variables that refer to each other twice over would otherwise take time growing
+    // exponentially with the length of the chain.
+    static constexpr int kMaxNestedEvaluations = 4096;
+    static constexpr size_t kMaxNestedChars = 4 * kMaxTextChars;
 
     CExpression();
     explicit CExpression(const std::wstring& text);
@@ -106,8 +113,14 @@ public:
 
     void CopyVariables(const VariableTable& source);
     void SetVariable(const std::wstring& name, const CValue& value);
+    // The table this evaluator owns (a nested evaluator's reads its parent's until it
+    // writes; the const form shows only what it owns).
     const VariableTable& Variables() const { return m_variables; }
-    VariableTable& Variables() { return m_variables; }
+    VariableTable& Variables()
+    {
+        Materialize();
+        return m_variables;
+    }
 
     // True with result filled, or false with the error code kept (ERR_EMPTY clears result).
     bool Evaluate(CValue& result);
@@ -118,21 +131,38 @@ public:
     // Where the description of an unexpected token is written (standard output by default).
     static void SetDiagnosticStream(FILE* stream);
 
-    // For nested evaluators: the depth already used by the parent.
-    void SetNestingDepth(int depth) { m_depth = depth; }
+    // Charges the nested evaluation of text to the budget of the top-level evaluation;
+    // false, with this evaluation failed, when that budget is spent.
+    bool ChargeNested(const std::wstring& text);
+    // Makes this a nested evaluator of parent: one level deeper, on the same budget,
+    // reading the parent's variables as if it had copied them (CopyVariables).
+    void NestIn(const CExpression& parent);
+    // The value a nested evaluation of text would give, found without one, for what
+    // most variables hold: a decimal number, or a name the nested evaluator would not
+    // know (the evaluation fails there, so the text stands). False when it takes a
+    // nested evaluation.
+    bool PlainNestedValue(const std::wstring& text, CValue& out) const;
     int CurrentDepth() const { return m_depth + m_parseDepth; }
-    bool DepthExceeded() const { return m_depthExceeded; }
+    // True after a failure from a limit (depth, budget, text size): it fails the
+    // evaluations that contain this one too, instead of yielding the text unevaluated.
+    bool LimitExceeded() const { return m_limitExceeded; }
     bool SkipCalls() const { return m_skipCalls; }
 
     static const ExprFunctionEntry* FindFunction(const ExprFunctionEntry* table, const std::wstring& name);
     static const ExprFunctionEntry* BaseFunctions();
 
 protected:
+    // A nested evaluator: its pi is implied until it writes to its table, so that
+    // creating one allocates nothing for a table it only reads.
+    struct NestedTag {};
+    CExpression(NestedTag, zv::expr::IMachine& machine, std::wstring text);
+
     virtual void InitVariables();
     // Lets a derived class take over a primary; returns whether it did.
     virtual bool ParsePrimaryHook(CValue& result);
-    // Appends a token; returns true when tokenizing must stop.
-    virtual bool AddToken(int kind, const CValue& value);
+    // Appends a token (taking the value, which may already be the slot of the next
+    // token); returns true when tokenizing must stop.
+    virtual bool AddToken(int kind, CValue& value);
     virtual bool GetVariableValue(const std::wstring& name, CValue& result);
     virtual bool CallFunction(const std::wstring& name, ExprArgs& args, CValue& result);
     virtual const wchar_t* GetFunctionSignature(const std::wstring& name);
@@ -143,17 +173,27 @@ protected:
     virtual int ReadString(CValue& value);
 
     // Scanner state for the readers.
-    wchar_t Peek(size_t ahead = 0) const;
+    wchar_t Peek(size_t ahead = 0) const
+    {
+        size_t at = m_pos + ahead;
+        return at < m_work.size() ? m_work[at] : L'\0';
+    }
     void Advance(size_t count = 1) { m_pos += count; }
     bool HasMore() const { return m_pos < m_work.size(); }
     void SkipBlanks();
     static bool IsIdentStart(wchar_t c);
     static bool IsIdentChar(wchar_t c);
     void SetError(int code) { m_error = code; }
-    // Marks a nested evaluation that ran out of depth: this evaluation fails too.
-    void FailDeep();
+    // The value a name has here: false when the name is unknown; out is null for a name
+    // held without a value.
+    bool FindVariable(const std::wstring& name, const CValue*& out) const;
+    // Makes a name known without a value (reported as undeclared on destruction).
+    void DeclareWithoutValue(const std::wstring& name) { m_variables.emplace(name, nullptr); }
+    // Fails this evaluation, and the ones containing it, on a limit.
+    void FailLimit(int code);
 
 private:
+    bool Run(CValue& result);
     void ParseExpression(CValue& out);
     void ParseTerm(CValue& out);
     void ParsePrimary(CValue& out);
@@ -164,9 +204,9 @@ private:
     bool EnterLevel();
     void LeaveLevel() { --m_parseDepth; }
     const ExprToken& Current() const;
-    // The value a name has here: false when the name is unknown; out is null for a name
-    // held without a value.
-    bool FindVariable(const std::wstring& name, const CValue*& out) const;
+    // Turns a read-through table into an owned copy, as the copy would have been made
+    // when this evaluator was created.
+    void Materialize();
     void ReportUnexpected(const ExprToken& token);
 
     std::wstring m_text;
@@ -175,15 +215,27 @@ private:
     VariableTable m_variables;
     int m_error = ERR_OK;
     size_t m_next = 0;
+    // The token list is m_tokens[0, m_tokenCount); slots behind it keep their storage
+    // for the next evaluation.
     std::vector<ExprToken> m_tokens;
+    size_t m_tokenCount = 0;
     bool m_resolveIdentifiers = true;
     bool m_skipCalls = false;
 
-    // A variable evaluator reads its parent's table in place, as if it had copied it
-    // with CopyVariables (it never writes to it): copying per reference costs too much.
+    // A nested evaluator reads its parent's table in place, as if it had copied it with
+    // CopyVariables, until it writes: copying per reference costs too much.
     const VariableTable* m_inherited = nullptr;
+    bool m_impliedPi = false;
     zv::expr::IMachine* m_machine;
     int m_depth = 0;
     int m_parseDepth = 0;
-    bool m_depthExceeded = false;
+    bool m_limitExceeded = false;
+    struct Budget {
+        int evaluations = 0;
+        size_t chars = 0;
+        bool spent = false;
+    };
+    Budget m_ownBudget;
+    bool m_running = false;
+    Budget* m_budget = &m_ownBudget; // the top-level evaluation's
 };

@@ -5,6 +5,8 @@
 #include "updater/expr/machine.h"
 #include "updater/expr/operators.h"
 
+#include <string_view>
+
 using com_quorvane_value::CValue;
 using namespace com_quorvane_value;
 
@@ -27,13 +29,13 @@ bool KindMatches(wchar_t letter, const CValue& v)
 
 const ExprToken& CExpression::Current() const
 {
-    return m_next < m_tokens.size() ? m_tokens[m_next] : kEndToken;
+    return m_next < m_tokenCount ? m_tokens[m_next] : kEndToken;
 }
 
 bool CExpression::EnterLevel()
 {
     if (CurrentDepth() >= kMaxDepth) {
-        FailDeep();
+        FailLimit(ERR_SYNTAX);
         return false;
     }
     ++m_parseDepth;
@@ -50,10 +52,10 @@ bool CExpression::ApplyBinary(int op, CValue& left, const CValue& right)
 }
 
 // A failed or empty operand, or a failed branch, fails the rule with ERR_SYNTAX (running
-// out of depth keeps its own code) and leaves the rule's value empty.
+// out of a limit keeps its own code) and leaves the rule's value empty.
 void CExpression::FailOperand(CValue& out)
 {
-    if (!m_depthExceeded) m_error = ERR_SYNTAX;
+    if (!m_limitExceeded) m_error = ERR_SYNTAX;
     out.Clear();
 }
 
@@ -185,8 +187,9 @@ void CExpression::ParseFunctionCall(const std::wstring& name, CValue& out)
         return;
     }
     ++m_next; // "("
-    std::wstring sig = signature;
+    std::wstring_view sig = signature;
     ExprArgs args;
+    args.reserve(sig.size());
     bool checking = true;
     if (Current().kind == TK_CLOSE) {
         if (!sig.empty() && sig != L"*") {

@@ -3,35 +3,44 @@
 
 #include "updater/base/text_helpers.h"
 
-#include <cwchar>
 
 using com_quorvane_value::CValue;
 
 namespace {
 
 struct OperatorSpelling {
-    const wchar_t* text;
     int kind;
     int code;
+    size_t length; // 0: none
 };
 
-// Longer spellings first, so that "!=" wins over "!" and "&&" over "&".
-const OperatorSpelling kOperators[] = {
-    {L"!=", TK_LOWOP, OP_NE}, {L"!", TK_NOT, 0},        {L"&&", TK_LOWOP, OP_LAND}, {L"&", TK_LOWOP, OP_BAND},
-    {L"||", TK_LOWOP, OP_LOR}, {L"|", TK_LOWOP, OP_BOR}, {L"==", TK_LOWOP, OP_EQ},   {L"<=", TK_LOWOP, OP_LE},
-    {L"<", TK_LOWOP, OP_LT},   {L">=", TK_LOWOP, OP_GE}, {L">", TK_LOWOP, OP_GT},    {L"(", TK_OPEN, 0},
-    {L")", TK_CLOSE, 0},       {L",", TK_COMMA, 0},      {L"+", TK_LOWOP, OP_ADD},   {L"-", TK_LOWOP, OP_SUB},
-    {L"*", TK_HIGHOP, OP_MUL}, {L"/", TK_HIGHOP, OP_DIV}, {L"%", TK_HIGHOP, OP_MOD}, {L"^", TK_HIGHOP, OP_XOR},
-    {L"?", TK_HIGHOP, OP_COND}, {L":", TK_HIGHOP, OP_COLON},
-};
+// The operator at c (and next): "!=" wins over "!", "&&" over "&", "||" over "|",
+// "<=" over "<", ">=" over ">"; a lone "=" is none.
+OperatorSpelling MatchOperator(wchar_t c, wchar_t next)
+{
+    switch (c) {
+    case L'!': return next == L'=' ? OperatorSpelling{TK_LOWOP, OP_NE, 2} : OperatorSpelling{TK_NOT, 0, 1};
+    case L'&': return next == L'&' ? OperatorSpelling{TK_LOWOP, OP_LAND, 2} : OperatorSpelling{TK_LOWOP, OP_BAND, 1};
+    case L'|': return next == L'|' ? OperatorSpelling{TK_LOWOP, OP_LOR, 2} : OperatorSpelling{TK_LOWOP, OP_BOR, 1};
+    case L'=': return next == L'=' ? OperatorSpelling{TK_LOWOP, OP_EQ, 2} : OperatorSpelling{TK_UNKNOWN, 0, 0};
+    case L'<': return next == L'=' ? OperatorSpelling{TK_LOWOP, OP_LE, 2} : OperatorSpelling{TK_LOWOP, OP_LT, 1};
+    case L'>': return next == L'=' ? OperatorSpelling{TK_LOWOP, OP_GE, 2} : OperatorSpelling{TK_LOWOP, OP_GT, 1};
+    case L'(': return {TK_OPEN, 0, 1};
+    case L')': return {TK_CLOSE, 0, 1};
+    case L',': return {TK_COMMA, 0, 1};
+    case L'+': return {TK_LOWOP, OP_ADD, 1};
+    case L'-': return {TK_LOWOP, OP_SUB, 1};
+    case L'*': return {TK_HIGHOP, OP_MUL, 1};
+    case L'/': return {TK_HIGHOP, OP_DIV, 1};
+    case L'%': return {TK_HIGHOP, OP_MOD, 1};
+    case L'^': return {TK_HIGHOP, OP_XOR, 1};
+    case L'?': return {TK_HIGHOP, OP_COND, 1};
+    case L':': return {TK_HIGHOP, OP_COLON, 1};
+    default: return {TK_UNKNOWN, 0, 0};
+    }
+}
 
 } // namespace
-
-wchar_t CExpression::Peek(size_t ahead) const
-{
-    size_t at = m_pos + ahead;
-    return at < m_work.size() ? m_work[at] : L'\0';
-}
 
 void CExpression::SkipBlanks()
 {
@@ -52,13 +61,16 @@ bool CExpression::IsIdentChar(wchar_t c)
     return IsIdentStart(c) || (c >= L'0' && c <= L'9');
 }
 
-bool CExpression::AddToken(int kind, const CValue& value)
+bool CExpression::AddToken(int kind, CValue& value)
 {
     if (kind == TK_UNKNOWN || m_error != ERR_OK) {
         if (m_error == ERR_OK) m_error = ERR_TOKEN;
         return true;
     }
-    m_tokens.push_back(ExprToken{kind, value});
+    if (m_tokenCount == m_tokens.size()) m_tokens.emplace_back();
+    ExprToken& slot = m_tokens[m_tokenCount++];
+    slot.kind = kind;
+    if (&slot.value != &value) slot.value = std::move(value);
     return kind == TK_END;
 }
 
@@ -69,19 +81,15 @@ int CExpression::NextToken(CValue& value)
     wchar_t c = m_work[m_pos];
     if (c >= L'0' && c <= L'9') return ReadNumber(value);
     if (IsIdentStart(c)) {
-        std::wstring name;
-        ReadIdentifier(name);
-        value = CValue::Text(std::move(name));
+        ReadIdentifier(value.MakeText());
         return TK_IDENT;
     }
     if (c == L'"') return ReadString(value);
-    for (const auto& op : kOperators) {
-        size_t n = std::wcslen(op.text);
-        if (m_work.compare(m_pos, n, op.text) == 0) {
-            m_pos += n;
-            value = CValue::Int(op.code);
-            return op.kind;
-        }
+    OperatorSpelling op = MatchOperator(c, Peek(1));
+    if (op.length) {
+        m_pos += op.length;
+        value = CValue::Int(op.code);
+        return op.kind;
     }
     // A lone "=", a "." that starts nothing, or any other character.
     return TK_UNKNOWN;
@@ -102,8 +110,9 @@ int CExpression::ReadNumber(CValue& value)
             break;
         }
     }
-    std::wstring text = m_work.substr(start, m_pos - start);
-    if (dot) value = CValue::Real(CValue::Text(text).AsReal());
+    std::wstring& text = value.MakeText();
+    text.assign(m_work, start, m_pos - start);
+    if (dot) value = CValue::Real(value.AsReal());
     else value = CValue::Int(zv::ReadDecimal(text));
     return TK_VALUE;
 }
@@ -113,13 +122,13 @@ void CExpression::ReadIdentifier(std::wstring& name)
     size_t start = m_pos;
     ++m_pos;
     while (m_pos < m_work.size() && IsIdentChar(m_work[m_pos])) ++m_pos;
-    name = m_work.substr(start, m_pos - start);
+    name.assign(m_work, start, m_pos - start);
 }
 
 int CExpression::ReadString(CValue& value)
 {
     ++m_pos; // opening quote
-    std::wstring text;
+    std::wstring& text = value.MakeText(); // filled in place
     while (m_pos < m_work.size()) {
         wchar_t c = m_work[m_pos++];
         if (c != L'"') {
@@ -131,7 +140,6 @@ int CExpression::ReadString(CValue& value)
             ++m_pos;
             continue;
         }
-        value = CValue::Text(std::move(text));
         return TK_VALUE;
     }
     m_error = ERR_TOKEN;

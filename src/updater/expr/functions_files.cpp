@@ -13,7 +13,7 @@ int VersionOf(IMachine& machine, const std::wstring& path, CValue& result)
 {
     uint16_t p[4] = {0, 0, 0, 0};
     if (!machine.GetFileVersion(path, p)) return 0;
-    result = CValue::Text(zv::Format(64, L"%d.%d.%d.%d", p[0], p[1], p[2], p[3]));
+    result = CValue::Text(com_quorvane_value::DottedVersionText(p, 4));
     return 1;
 }
 

@@ -3,8 +3,37 @@
 #include "updater/base/text_helpers.h"
 
 #include <cwchar>
+#include <type_traits>
 
 namespace com_quorvane_value {
+
+namespace {
+
+// Decimal digits of an integer, as "%d"-style formatting writes them (the library's
+// wide formatting is slow for what it does here).
+template <class Unsigned>
+std::wstring DecimalText(Unsigned magnitude, bool negative)
+{
+    wchar_t buf[24];
+    wchar_t* end = buf + 24;
+    wchar_t* p = end;
+    do {
+        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (negative) *--p = L'-';
+    return std::wstring(p, end);
+}
+
+template <class Signed>
+std::wstring SignedText(Signed v)
+{
+    using U = std::make_unsigned_t<Signed>;
+    U magnitude = v < 0 ? U(0) - static_cast<U>(v) : static_cast<U>(v);
+    return DecimalText(magnitude, v < 0);
+}
+
+} // namespace
 
 CValue CValue::Int(int32_t v)
 {
@@ -174,13 +203,13 @@ double CValue::AsReal() const
 std::wstring CValue::AsText() const
 {
     switch (m_kind) {
-    case VK_INT: return std::to_wstring(m_num.i);
-    case VK_UINT: return std::to_wstring(m_num.u);
-    case VK_INT64: return std::to_wstring(m_num.i64);
+    case VK_INT: return SignedText(m_num.i);
+    case VK_UINT: return DecimalText(m_num.u, false);
+    case VK_INT64: return SignedText(m_num.i64);
     case VK_TEXT: return m_text;
     case VK_TEXTLIST: return std::wstring(m_text.c_str());
     case VK_VERSION:
-        return zv::Format(64, L"%u.%u.%u.%u", m_version.part[0], m_version.part[1], m_version.part[2], m_version.part[3]);
+        return DottedVersionText(m_version.part, 4);
     case VK_REAL:
         // Infinities and NaN print as the C library spells them.
         return zv::Format(400, L"%lf", m_num.r);
@@ -218,6 +247,16 @@ std::vector<std::wstring> CValue::TextListItems() const
         pos = end + 1;
     }
     return items;
+}
+
+std::wstring DottedVersionText(const uint16_t* parts, size_t count)
+{
+    std::wstring out;
+    for (size_t i = 0; i < count; ++i) {
+        if (i) out += L'.';
+        out += DecimalText(parts[i], false);
+    }
+    return out;
 }
 
 const wchar_t* KindName(ValueKind kind)

@@ -2,6 +2,7 @@
 // The tagged value of the expression language: the result of every evaluation, the
 // payload of literal tokens and the content of the variable tables.
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,7 +34,17 @@ public:
     CValue() = default;
     virtual ~CValue() = default;
     CValue(const CValue&) = default;
-    CValue& operator=(const CValue&) = default;
+    CValue& operator=(const CValue& other)
+    {
+        // Copying into a table of values that mostly stay alike: the storage of an
+        // empty text or blob on both sides need not be touched.
+        m_kind = other.m_kind;
+        m_num = other.m_num;
+        m_version = other.m_version;
+        if (!m_text.empty() || !other.m_text.empty()) m_text = other.m_text;
+        if (!m_blob.empty() || !other.m_blob.empty()) m_blob = other.m_blob;
+        return *this;
+    }
     CValue(CValue&&) = default;
     CValue& operator=(CValue&&) = default;
 
@@ -53,6 +64,22 @@ public:
     ValueKind Kind() const { return m_kind; }
     bool IsEmpty() const { return m_kind == VK_EMPTY; }
     void Clear() { *this = CValue(); }
+    // The same kind and payload, bit for bit.
+    bool SameAs(const CValue& other) const
+    {
+        return m_kind == other.m_kind && std::memcmp(&m_num, &other.m_num, sizeof m_num) == 0 &&
+               CompareVersions(m_version, other.m_version) == 0 && m_text == other.m_text && m_blob == other.m_blob;
+    }
+    // Makes this an empty text and returns it to be filled in place, reusing its storage.
+    std::wstring& MakeText()
+    {
+        m_kind = VK_TEXT;
+        m_num = {};
+        m_version = Version();
+        m_blob.clear();
+        m_text.clear();
+        return m_text;
+    }
 
     // Conversions used by the operators and the built-in functions.
     int32_t AsInt() const;
@@ -88,6 +115,9 @@ private:
 
 // Name to owned value; a null value is a name that is known but holds nothing.
 using VariableTable = std::map<std::wstring, std::unique_ptr<CValue>>;
+
+// Parts joined by ".", each in decimal: "2.40.40.1".
+std::wstring DottedVersionText(const uint16_t* parts, size_t count);
 
 // The name of a kind as zvtool prints it ("int", "text", ...).
 const wchar_t* KindName(ValueKind kind);

@@ -104,14 +104,18 @@ bool ZVExpr::CallFunction(const std::wstring& name, ExprArgs& args, CValue& resu
     return CExpression::CallFunction(name, args, result);
 }
 
+ZVExpr::ZVExpr(NestedTag tag, zv::expr::IMachine& machine, std::wstring text) : CExpression(tag, machine, std::move(text)) {}
+
 CValue ZVExpr::EvaluateSubExpression(const std::wstring& text)
 {
-    ZVExpr nested(Machine(), text);
-    nested.SetNestingDepth(CurrentDepth() + 1);
-    nested.CopyVariables(Variables());
+    if (!ChargeNested(text)) return CValue::Text(text);
     CValue value;
+    if (PlainNestedValue(text, value)) return value;
+    // Reads this evaluator's variables as a copy of them would.
+    ZVExpr nested(NestedTag{}, Machine(), text);
+    nested.NestIn(*this);
     if (nested.Evaluate(value)) return value;
-    if (nested.DepthExceeded()) FailDeep();
+    if (nested.LimitExceeded()) FailLimit(nested.GetErrorCode());
     return CValue::Text(text);
 }
 
@@ -146,21 +150,20 @@ std::wstring ZVExpr::ReadMacroName()
 
 std::wstring ZVExpr::ExpandVariableMacro(const std::wstring& name)
 {
-    auto& vars = Variables();
-    auto it = vars.find(name);
-    if (it == vars.end()) {
+    const CValue* value = nullptr;
+    if (!FindVariable(name, value)) {
         // The lookup leaves the name behind without a value; it is reported as undeclared.
-        vars.emplace(name, nullptr);
+        DeclareWithoutValue(name);
         return std::wstring();
     }
-    if (!it->second) return std::wstring();
-    return EvaluateSubExpression(it->second->AsText()).AsText();
+    if (!value) return std::wstring();
+    return EvaluateSubExpression(value->AsText()).AsText();
 }
 
 int ZVExpr::ReadString(CValue& value)
 {
     Advance(); // opening quote
-    std::wstring text;
+    std::wstring& text = value.MakeText(); // filled in place
     while (HasMore()) {
         wchar_t c = Peek();
         if (c == L'"') {
@@ -170,7 +173,6 @@ int ZVExpr::ReadString(CValue& value)
                 Advance();
                 continue;
             }
-            value = CValue::Text(std::move(text));
             return TK_VALUE;
         }
         if (c != L'<' && c != L'%') {
@@ -190,6 +192,11 @@ int ZVExpr::ReadString(CValue& value)
             } else {
                 std::wstring env;
                 if (Machine().GetEnvironment(name, env)) text += env;
+            }
+            // Macros may multiply text: a literal is held to the limit of other texts.
+            if (text.size() > kMaxTextChars) {
+                FailLimit(ERR_NOMEM);
+                return TK_UNKNOWN;
             }
             continue;
         }

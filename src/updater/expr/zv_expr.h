@@ -18,6 +18,8 @@ public:
     static const ExprFunctionEntry* Functions();
 
 protected:
+    ZVExpr(NestedTag tag, zv::expr::IMachine& machine, std::wstring text);
+
     bool CallFunction(const std::wstring& name, ExprArgs& args, CValue& result) override;
     const wchar_t* GetFunctionSignature(const std::wstring& name) override;
     int NextToken(CValue& value) override;

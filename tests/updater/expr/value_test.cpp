@@ -55,12 +55,19 @@ TEST(CValue, RealAndTextForms)
         const wchar_t* text;
     } cases[] = {
         {CValue::Int(-12), L"-12"},
+        {CValue::Int(0), L"0"},
+        {CValue::Int(INT32_MIN), L"-2147483648"},
+        {CValue::Int(INT32_MAX), L"2147483647"},
+        {CValue::UInt(0), L"0"},
+        {CValue::Int64(INT64_MIN), L"-9223372036854775808"},
+        {CValue::Int64(INT64_MAX), L"9223372036854775807"},
         {CValue::UInt(4000000000u), L"4000000000"},
         {CValue::Int64(-9000000000ll), L"-9000000000"},
         {CValue::Real(3.14), L"3.140000"},
         {CValue::Text(L"abc"), L"abc"},
         {CValue::TextList({L"first", L"second"}), L"first"},
         {CValue::VersionFromText(L"1.2"), L"1.2.0.0"},
+        {CValue::MakeVersion(com_quorvane_value::Version{{65535, 0, 10, 7}}), L"65535.0.10.7"},
         {CValue::VersionFromText(L"1.2.3.4.5"), L"1.2.3.4"},
         {CValue(), L""},
     };
