@@ -101,12 +101,12 @@ TEST_F(Cache, PartialFileThatCannotBeMeasuredIsNotResumed)
 
 bool SameFile(HANDLE a, const std::wstring& path)
 {
-    zv::fw::CHandle b(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    zv::fw::CHandle b(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
     if (!b || !::GetFileInformationByHandle(a, &ia) || !::GetFileInformationByHandle(b.Get(), &ib)) return false;
-    return ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow &&
-           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber;
+    // Both paths lie in one scratch folder; Wine does not always fill in the volume.
+    return ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 TEST_F(Cache, PartialThatCannotBeFlushedIsCopiedNotRenamed)
