@@ -88,9 +88,9 @@ for force in "" "--force"; do
     rc=$?
     if [ $rc -eq 1 ] && [ -L "$work/$link.pem" ] && [ "$(cat "$work/victim")" = "victim" ] && \
        [ "$(stat -c %a "$work/victim")" = "644" ] && [ ! -e "$work/nowhere.pem" ] && [ ! -e "$work/$link-$force.pub" ]; then
-      pass "keygen $force refuses a symbolic link ($link) as private key"
+      pass "keygen ${force:-without --force} refuses a symbolic link ($link) as private key"
     else
-      fail "keygen $force refuses a symbolic link ($link) as private key (exit $rc)"
+      fail "keygen ${force:-without --force} refuses a symbolic link ($link) as private key (exit $rc)"
     fi
   done
 done
