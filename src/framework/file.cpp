@@ -50,8 +50,8 @@ bool CFile::Open(const std::wstring& path, unsigned flags, CFileException* error
     DWORD disposition = OPEN_EXISTING;
     if (flags & modeCreate) disposition = (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
-    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, (flags & modeNoInherit) ? FALSE : TRUE};
-    HANDLE h = ::CreateFileW(path.c_str(), access, share, &sa, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Never inheritable: a child process started meanwhile must not keep a download open.
+    HANDLE h = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD os = ::GetLastError();
         if (error) {

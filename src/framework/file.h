@@ -29,7 +29,7 @@ public:
         shareDenyWrite = 0x0020,
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
-        modeNoInherit = 0x0080,
+        modeNoInherit = 0x0080, // accepted; every handle is opened non-inheritable
         modeCreate = 0x1000,
         modeNoTruncate = 0x2000,
         typeText = 0x4000,

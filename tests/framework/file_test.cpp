@@ -66,6 +66,26 @@ TEST(CFile, SharingFlagsAreHonoured)
     EXPECT_TRUE(second.Open(path, zv::fw::CFile::modeRead | zv::fw::CFile::shareDenyNone));
 }
 
+TEST(CFile, HandlesAreNeverInheritable)
+{
+    // A child process started with handle inheritance must not hold the file open.
+    zv::test::ScratchDir dir(L"cfile-inherit");
+    std::wstring path = dir.File(L"i.bin");
+    const unsigned modes[] = {
+        zv::fw::CFile::modeCreate | zv::fw::CFile::modeWrite,
+        zv::fw::CFile::modeRead | zv::fw::CFile::shareDenyNone,
+        zv::fw::CFile::modeReadWrite | zv::fw::CFile::shareDenyWrite,
+        zv::fw::CFile::modeRead | zv::fw::CFile::modeNoInherit,
+    };
+    for (unsigned mode : modes) {
+        zv::fw::CFile f;
+        ASSERT_TRUE(f.Open(path, mode)) << std::hex << mode;
+        DWORD flags = 0;
+        ASSERT_TRUE(::GetHandleInformation(f.Handle(), &flags)) << std::hex << mode;
+        EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u) << std::hex << mode;
+    }
+}
+
 TEST(CFile, StatusAndRemove)
 {
     zv::test::ScratchDir dir(L"cfile-status");

@@ -64,6 +64,43 @@ if ! "$zvtool" keygen --private "$work/k.pem" --public "$work/k.pub" >/dev/null 
 else
   fail "keygen keeps existing key files"
 fi
+# The private key is owner-only from its creation, also when --force replaces a file
+# that others could read, and no key is ever written through a symbolic link.
+(umask 000 && "$zvtool" keygen --private "$work/u.pem" --public "$work/u.pub" >/dev/null)
+if [ "$(stat -c %a "$work/u.pem")" = "600" ]; then pass "private key mode 600 under umask 000"; else fail "private key mode under umask 000 ($(stat -c %a "$work/u.pem"))"; fi
+printf 'old' > "$work/wide.pem" && chmod 644 "$work/wide.pem"
+if "$zvtool" keygen --force --private "$work/wide.pem" --public "$work/wide.pub" >/dev/null && \
+   [ "$(stat -c %a "$work/wide.pem")" = "600" ] && grep -q "PRIVATE KEY" "$work/wide.pem"; then
+  pass "keygen --force over a world-readable file leaves an owner-only key"
+else
+  fail "keygen --force over a world-readable file leaves an owner-only key ($(stat -c %a "$work/wide.pem"))"
+fi
+printf 'victim' > "$work/victim" && chmod 644 "$work/victim"
+ln -s "$work/victim" "$work/link.pem"
+ln -s "$work/nowhere.pem" "$work/dangling.pem"
+for force in "" "--force"; do
+  for link in link dangling; do
+    # shellcheck disable=SC2086
+    "$zvtool" keygen $force --private "$work/$link.pem" --public "$work/$link-$force.pub" >/dev/null 2>&1
+    rc=$?
+    if [ $rc -eq 1 ] && [ -L "$work/$link.pem" ] && [ "$(cat "$work/victim")" = "victim" ] && \
+       [ "$(stat -c %a "$work/victim")" = "644" ] && [ ! -e "$work/nowhere.pem" ] && [ ! -e "$work/$link-$force.pub" ]; then
+      pass "keygen ${force:-without --force} refuses a symbolic link ($link) as private key"
+    else
+      fail "keygen ${force:-without --force} refuses a symbolic link ($link) as private key (exit $rc)"
+    fi
+  done
+done
+ln -s "$work/victim" "$work/link.pub"
+"$zvtool" keygen --force --private "$work/l2.pem" --public "$work/link.pub" >/dev/null 2>&1
+rc=$?
+if [ $rc -eq 1 ] && [ "$(cat "$work/victim")" = "victim" ] && [ ! -e "$work/l2.pem" ]; then
+  pass "keygen --force refuses a symbolic link as public key and writes nothing"
+else
+  fail "keygen --force refuses a symbolic link as public key and writes nothing (exit $rc)"
+fi
+if ls "$work" | grep -q '\.new-'; then fail "temporary key files left behind"; else pass "no temporary key files left behind"; fi
+
 "$zvtool" sign --key "$work/k.pem" "$work/no-such-file" >/dev/null 2>&1
 rc=$?
 if [ $rc -eq 1 ] && [ ! -e "$work/no-such-file.sig" ] && [ ! -e "$work/no-such-file.sig.tmp" ]; then

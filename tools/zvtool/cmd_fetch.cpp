@@ -5,7 +5,7 @@
 #include "framework/handle.h"
 #include "updater/transfer/downloader.h"
 #include "updater/base/log.h"
-#include "updater/transfer/payload_cache.h"
+#include "updater/transfer/grab_resumable.h"
 #include "updater/base/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
 #include "updater/transfer/web_grab.h"
@@ -60,27 +60,31 @@ std::wstring AbsolutePath(const std::wstring& path)
     return n && n < MAX_PATH * 4 ? std::wstring(full, n) : path;
 }
 
-int Run(const zv::tool::Args& args)
-{
+struct FetchOptions {
     std::wstring url, file, sigUrl, sigFile;
     bool resumable = false;
     int trace = 0;
+};
+
+// 0 when the arguments make a fetch, else the usage error's exit code.
+int ParseOptions(const zv::tool::Args& args, FetchOptions& o)
+{
     std::vector<std::wstring> positional;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         if (a == L"--resumable") {
-            resumable = true;
+            o.resumable = true;
         } else if (a == L"--sig-url") {
-            if (!zv::tool::TakeValue(args, i, sigUrl)) return zv::tool::UsageError(kName, L"--sig-url needs a URL");
+            if (!zv::tool::TakeValue(args, i, o.sigUrl)) return zv::tool::UsageError(kName, L"--sig-url needs a URL");
         } else if (a == L"--sig") {
-            if (!zv::tool::TakeValue(args, i, sigFile)) return zv::tool::UsageError(kName, L"--sig needs a file");
+            if (!zv::tool::TakeValue(args, i, o.sigFile)) return zv::tool::UsageError(kName, L"--sig needs a file");
         } else if (a == L"--trace") {
             std::wstring level;
             if (!zv::tool::TakeValue(args, i, level)) return zv::tool::UsageError(kName, L"--trace needs a level 0..6");
             wchar_t* end = nullptr;
             long n = std::wcstol(level.c_str(), &end, 10);
             if (level.empty() || *end || n < 0 || n > 6) return zv::tool::UsageError(kName, L"--trace takes 0..6");
-            trace = static_cast<int>(n);
+            o.trace = static_cast<int>(n);
         } else if (zv::tool::IsOption(a)) {
             return zv::tool::UsageError(kName, L"unknown option " + a);
         } else {
@@ -88,67 +92,109 @@ int Run(const zv::tool::Args& args)
         }
     }
     if (positional.size() != 2) return zv::tool::UsageError(kName, L"needs URL and FILE");
-    url = positional[0];
-    file = AbsolutePath(positional[1]);
-    if (sigUrl.empty() != sigFile.empty()) return zv::tool::UsageError(kName, L"--sig-url and --sig go together");
-    if (resumable && sigUrl.empty()) {
+    o.url = positional[0];
+    o.file = AbsolutePath(positional[1]);
+    if (o.sigUrl.empty() != o.sigFile.empty()) return zv::tool::UsageError(kName, L"--sig-url and --sig go together");
+    if (o.resumable && o.sigUrl.empty()) {
         // The orchestration always fetches the signature first: it fingerprints the cache.
-        sigUrl = SignatureUrlOf(url);
-        sigFile = file + L".sig";
+        o.sigUrl = SignatureUrlOf(o.url);
+        o.sigFile = o.file + L".sig";
     }
-    if (!sigFile.empty()) sigFile = AbsolutePath(sigFile);
+    if (!o.sigFile.empty()) o.sigFile = AbsolutePath(o.sigFile);
+    return 0;
+}
 
-    if (trace > 0) {
-        ZvLog().Enable();
-        ZvLog().SetLevel(trace);
-        ZvLog().SetEcho(EchoToStderr);
+// The download's own cancel event and the updater's work cancel event, both signalled
+// by Ctrl+C or Ctrl+Break while this object lives.
+class ConsoleCancel {
+public:
+    ConsoleCancel()
+        : m_name(zv::Format(128, L"Local\\zvtool.fetch_cancel_%lu", ::GetCurrentProcessId())),
+          m_own(::CreateEventW(nullptr, TRUE, FALSE, m_name.c_str())),
+          m_work(::CreateEventW(nullptr, TRUE, FALSE, kWorkCancelEventName))
+    {
+        g_cancelEvents[0] = m_own.Get();
+        g_cancelEvents[1] = m_work.Get();
+        ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     }
+    ~ConsoleCancel()
+    {
+        ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+        g_cancelEvents[0] = g_cancelEvents[1] = nullptr;
+    }
+    ConsoleCancel(const ConsoleCancel&) = delete;
+    ConsoleCancel& operator=(const ConsoleCancel&) = delete;
+    const std::wstring& Name() const { return m_name; }
 
-    std::wstring cancelName = zv::Format(128, L"Local\\zvtool.fetch_cancel_%lu", ::GetCurrentProcessId());
-    zv::fw::CHandle ownCancel(::CreateEventW(nullptr, TRUE, FALSE, cancelName.c_str()));
-    zv::fw::CHandle workCancel(::CreateEventW(nullptr, TRUE, FALSE, kWorkCancelEventName));
-    g_cancelEvents[0] = ownCancel.Get();
-    g_cancelEvents[1] = workCancel.Get();
-    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+private:
+    std::wstring m_name;
+    zv::fw::CHandle m_own;
+    zv::fw::CHandle m_work;
+};
 
-    auto start = std::chrono::steady_clock::now();
+struct FetchOutcome {
     int result = 0, cancelled = 0, connectionError = 0, status = 0;
+};
+
+FetchOutcome Download(const FetchOptions& o, const std::wstring& cancelName)
+{
+    FetchOutcome r;
     ZvLib_CDownloader downloader;
-    if (!sigUrl.empty()) {
-        result = HttpGrabFile(&downloader, 0, sigUrl, sigFile, L"", 1, cancelled, connectionError, nullptr, nullptr,
-                              nullptr, &status);
-        if (!result) zv::tool::Err(L"zvtool fetch: the signature did not arrive: " + sigUrl + L"\n");
-    }
-    if (sigUrl.empty() || result) {
-        ZvLib_CTransferStats stats;
-        if (resumable) {
-            ZvLib_CDownloadRequest request;
-            request.payloadUrl = url;
-            request.payloadPath = file;
-            request.sigUrl = sigUrl;
-            request.sigPath = sigFile;
-            result = HttpGrabFileResumable(downloader, 1, request, cancelled, connectionError, cancelName, nullptr,
-                                           nullptr, &stats, &status);
-        } else {
-            result = HttpGrabFile(&downloader, 1, url, file, L"", 1, cancelled, connectionError, nullptr, nullptr,
-                                  &stats, &status);
+    if (!o.sigUrl.empty()) {
+        r.result = HttpGrabFile(&downloader, 0, o.sigUrl, o.sigFile, L"", 1, r.cancelled, r.connectionError, nullptr,
+                                nullptr, nullptr, &r.status);
+        if (!r.result) {
+            zv::tool::Err(L"zvtool fetch: the signature did not arrive: " + o.sigUrl + L"\n");
+            return r;
         }
     }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-    g_cancelEvents[0] = g_cancelEvents[1] = nullptr;
+    ZvLib_CTransferStats stats;
+    if (o.resumable) {
+        ZvLib_CDownloadRequest request;
+        request.payloadUrl = o.url;
+        request.payloadPath = o.file;
+        request.sigUrl = o.sigUrl;
+        request.sigPath = o.sigFile;
+        r.result = HttpGrabFileResumable(downloader, 1, request, r.cancelled, r.connectionError, cancelName, nullptr,
+                                         nullptr, &stats, &r.status);
+    } else {
+        r.result = HttpGrabFile(&downloader, 1, o.url, o.file, L"", 1, r.cancelled, r.connectionError, nullptr, nullptr,
+                                &stats, &r.status);
+    }
+    return r;
+}
 
+void Report(const FetchOptions& o, const FetchOutcome& r, double seconds)
+{
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof(memory);
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
-    uint64_t bytes = FileLength(result ? file : file + L".part");
-    if (!result && bytes == 0) bytes = FileLength(file);
+    uint64_t bytes = FileLength(r.result ? o.file : o.file + L".part");
+    if (!r.result && bytes == 0) bytes = FileLength(o.file);
     zv::tool::Out(zv::Format(512, L"fetch: result=%d cancelled=%d connection_error=%d http_status=%d bytes=%llu "
                                 L"seconds=%.3f peak_working_set=%llu\n",
-                           result, cancelled, connectionError, status, static_cast<unsigned long long>(bytes), seconds,
-                           static_cast<unsigned long long>(memory.PeakWorkingSetSize)));
-    if (result) return 0;
-    return cancelled ? 3 : 1;
+                           r.result, r.cancelled, r.connectionError, r.status, static_cast<unsigned long long>(bytes),
+                           seconds, static_cast<unsigned long long>(memory.PeakWorkingSetSize)));
+}
+
+int Run(const zv::tool::Args& args)
+{
+    FetchOptions options;
+    if (int usage = ParseOptions(args, options)) return usage;
+    if (options.trace > 0) {
+        ZvLog().Enable();
+        ZvLog().SetLevel(options.trace);
+        ZvLog().SetEcho(EchoToStderr);
+    }
+    auto start = std::chrono::steady_clock::now();
+    FetchOutcome outcome;
+    {
+        ConsoleCancel cancel;
+        outcome = Download(options, cancel.Name());
+    }
+    Report(options, outcome, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (outcome.result) return 0;
+    return outcome.cancelled ? 3 : 1;
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace zv::tool {
@@ -65,6 +66,56 @@ File CreateFile(const std::string& path, mode_t mode, bool exclusive)
     FILE* f = ::fdopen(fd, "wb");
     if (f == nullptr) ::close(fd);
     return File(f);
+}
+
+// May a key file be written at path? Never through a symbolic link, whatever --force
+// says; an existing file only with overwrite.
+bool MayWriteKeyFile(const std::string& path, bool overwrite, std::wstring& error)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;
+        error = SystemError(path);
+        return false;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        error = zv::FromUtf8(path) + L": is a symbolic link; a key is never written through one";
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = zv::FromUtf8(path) + L": not a regular file";
+        return false;
+    }
+    if (!overwrite) {
+        error = zv::FromUtf8(path) + L": exists (use --force to replace it)";
+        return false;
+    }
+    return true;
+}
+
+// Writes a key file created with `mode` from the start (O_EXCL | O_NOFOLLOW: never an
+// existing file, never through a link). With overwrite the new file is made beside the
+// old one and renamed over it: the rename replaces the name, not what it points at.
+bool WriteKeyFile(const std::string& path, mode_t mode, bool overwrite, const std::function<bool(FILE*)>& write,
+                  std::wstring& error)
+{
+    const std::string target = overwrite ? path + ".new-" + std::to_string(::getpid()) : path;
+    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0) {
+        error = SystemError(target);
+        return false;
+    }
+    File f(::fdopen(fd, "wb"));
+    if (!f) ::close(fd);
+    bool ok = f && write(f.get()) && std::fflush(f.get()) == 0 && ::fsync(::fileno(f.get())) == 0;
+    if (!ok && error.empty()) error = SystemError(target);
+    f.reset();
+    if (ok && overwrite && std::rename(target.c_str(), path.c_str()) != 0) {
+        error = SystemError(path);
+        ok = false;
+    }
+    if (!ok) ::unlink(target.c_str());
+    return ok;
 }
 
 bool ReadHead(const std::string& path, size_t limit, std::string& head, bool& more)
@@ -114,14 +165,8 @@ PKey PublicKeyFromBlob(const zv::RsaPublicKey& key)
 bool GenerateKeyPair(int bits, const std::string& privatePath, const std::string& publicPath, bool overwrite,
                      std::wstring& error)
 {
-    if (!overwrite) {
-        for (const auto* path : {&privatePath, &publicPath}) {
-            if (::access(path->c_str(), F_OK) == 0) {
-                error = zv::FromUtf8(*path) + L": exists (use --force to replace it)";
-                return false;
-            }
-        }
-    }
+    for (const auto* path : {&privatePath, &publicPath})
+        if (!MayWriteKeyFile(*path, overwrite, error)) return false;
     PKey key(EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", static_cast<size_t>(bits)));
     if (!key) {
         error = OpenSslError(L"key generation failed");
@@ -144,25 +189,16 @@ bool GenerateKeyPair(int bits, const std::string& privatePath, const std::string
     BN_bn2binpad(n.get(), pub.modulus.data(), static_cast<int>(pub.modulus.size()));
     std::vector<unsigned char> blob = zv::BuildPublicKeyBlob(pub);
 
-    File priv = CreateFile(privatePath, 0600, !overwrite);
-    if (!priv) {
-        error = SystemError(privatePath);
+    // The private key is readable by its owner only from the moment it exists.
+    if (!WriteKeyFile(privatePath, 0600, overwrite, [&](FILE* f) {
+            if (PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr)) return true;
+            error = OpenSslError(L"writing the private key failed");
+            return false;
+        }, error))
         return false;
-    }
-    if (!PEM_write_PrivateKey(priv.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) || std::fflush(priv.get()) != 0) {
-        error = OpenSslError(L"writing the private key failed");
-        return false;
-    }
-    File pubFile = CreateFile(publicPath, 0644, !overwrite);
-    if (!pubFile) {
-        error = SystemError(publicPath);
-        return false;
-    }
-    if (std::fwrite(blob.data(), 1, blob.size(), pubFile.get()) != blob.size() || std::fflush(pubFile.get()) != 0) {
-        error = SystemError(publicPath);
-        return false;
-    }
-    return true;
+    return WriteKeyFile(publicPath, 0644, overwrite, [&](FILE* f) {
+        return std::fwrite(blob.data(), 1, blob.size(), f) == blob.size();
+    }, error);
 }
 
 struct Signer::Key {

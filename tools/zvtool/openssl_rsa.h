@@ -9,8 +9,9 @@
 
 namespace zv::tool {
 
-// Generates an RSA key pair: the private key as PEM (PKCS#8, mode 0600) and the public
-// half as a CryptoAPI public-key blob. Existing files are kept unless overwrite is set.
+// Generates an RSA key pair: the private key as PEM (PKCS#8, created with mode 0600) and
+// the public half as a CryptoAPI public-key blob. Existing files are kept unless
+// overwrite is set; a symbolic link in either place is refused even then.
 bool GenerateKeyPair(int bits, const std::string& privatePath, const std::string& publicPath, bool overwrite,
                      std::wstring& error);
 

@@ -3,6 +3,8 @@
 // record, whose cache directives the resumable download reads.
 #include "updater/config/config_params.h"
 
+class PubKeyResource;
+
 class ZvLib_CDownloader {
 public:
     ZvLib_CDownloader() = default;
@@ -10,4 +12,7 @@ public:
     virtual ~ZvLib_CDownloader() = default;
 
     ZvLib_CConfigParamsLoader configParams;
+    // The key the payload's signature is checked with; when set, the resumable download
+    // trusts a signature file only if it is as long as the key's modulus.
+    const PubKeyResource* publicKey = nullptr;
 };

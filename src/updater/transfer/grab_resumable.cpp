@@ -1,105 +1,170 @@
-#include "updater/transfer/downloader.h"
+#include "updater/transfer/grab_resumable.h"
+
 #include "updater/base/log.h"
+#include "updater/transfer/downloader.h"
 #include "updater/transfer/payload_cache.h"
+#include "updater/transfer/pubkey_resource.h"
 #include "updater/transfer/transfer_stats.h"
 #include "updater/transfer/web_grab.h"
 
 #include <windows.h>
 
+namespace {
+
+// One resumable download: what it was asked for and what it has done so far.
+struct ResumableTransfer {
+    ZvLib_CDownloader& downloader;
+    int id;
+    ZvLib_CDownloadRequest& request;
+    int& cancelled;
+    int& connectionError;
+    const std::wstring& cancelEventName;
+    ZvLib_IDownloadEvents* sink;
+    const ZvLib_CItemProgress* item;
+    ZvLib_CTransferStats* stats;
+    priv_CWebGrab grab;
+    CPayloadCache cache;
+    int tid = static_cast<int>(DownloaderThreadId());
+    unsigned xtid = static_cast<unsigned>(tid);
+    uint32_t remoteSize = 0;
+    uint32_t requestedStart = 0, requestedEnd = 0;
+    uint32_t downloadedStart = 0, downloadedEnd = 0;
+    int alreadyHere = 0;
+    int result = 0;
+
+    const ZvLib_CItemProgress& Described() const
+    {
+        static const ZvLib_CItemProgress unnamed{L"item"};
+        return item ? *item : unnamed;
+    }
+};
+
+void ApplyDirectives(ResumableTransfer& t)
+{
+    const ZvLib_CConfigParamsLoader& config = t.downloader.configParams;
+    if (config.allowBrowserCache) {
+        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader (%d)(0x%x): Allowing IE cache, per config directive.\n", t.tid,
+                    t.xtid);
+    } else {
+        t.grab.ignoreBrowserCache = 1;
+        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader (%d)(0x%x): Ignoring IE cache, per config directive.\n", t.tid,
+                    t.xtid);
+    }
+    if (config.allowZvCache) {
+        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader-cacher:     Allowing ZV cache, per config directive.\n");
+    } else {
+        t.cache.Disable();
+        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader-cacher:     Ignoring ZV cache, per config directive.\n");
+    }
+}
+
+// An error page or a portal's answer saved as the signature must not decide the fate of
+// a good partial download: the cache is left as it is and nothing is fetched.
+bool SignatureIsUsable(ResumableTransfer& t)
+{
+    if (t.downloader.publicKey) t.cache.signatureBytes = SignatureLengthOf(*t.downloader.publicKey);
+    if (t.cache.IsSignatureWellFormed()) return true;
+    ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: the signature file holds no signature; the cache is left as it is: '%s'\n",
+                t.cache.sigPath.c_str());
+    return false;
+}
+
+void ReportAlreadyHere(ResumableTransfer& t)
+{
+    t.alreadyHere = 1;
+    t.result = 1;
+    t.requestedStart = 0;
+    t.requestedEnd = t.remoteSize;
+    if (t.sink) t.sink->OnItemBegin(t.id, t.Described(), t.remoteSize, t.requestedStart, t.requestedEnd);
+    if (t.stats) t.stats->Update(t.remoteSize);
+    if (t.sink)
+        t.sink->OnItemProgress(t.id, t.remoteSize, t.remoteSize, t.stats ? t.stats->AverageRate() : 0,
+                               t.stats ? t.stats->SecondsRemaining() : 0);
+}
+
+// The range to ask for: the rest of a resumable partial file, else the whole file
+// after a reset.
+void PlanRange(ResumableTransfer& t)
+{
+    if (t.cache.CheckResumable()) {
+        auto range = t.cache.GetResumeRange();
+        // The body is written after the partial file's bytes, so there must be exactly
+        // as many of them as the range skips.
+        if (t.cache.IsPartLength(range.first)) {
+            t.requestedStart = range.first;
+            t.requestedEnd = range.second;
+            return;
+        }
+        ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file is not %d bytes long; starting again: '%s'\n",
+                    static_cast<int>(range.first), t.cache.payloadPartPath.c_str());
+    }
+    t.cache.ResetCache();
+    t.requestedStart = t.requestedEnd = 0;
+}
+
+void FetchBody(ResumableTransfer& t)
+{
+    PlanRange(t);
+    if (t.sink) t.sink->OnItemBegin(t.id, t.Described(), t.remoteSize, t.requestedStart, t.requestedEnd);
+    t.downloadedStart = t.downloadedEnd = t.requestedStart;
+    if (!t.grab.GetFile(t.request.payloadUrl, t.request, t.cache.payloadPartPath, t.requestedStart, t.requestedEnd,
+                        t.downloadedStart, t.downloadedEnd, t.cancelled, t.connectionError, t.sink, t.item, t.stats,
+                        t.cancelEventName))
+        return;
+    t.result = 1;
+    // A payload that did not reach its final name is not complete on disk: the partial
+    // file stays for the next attempt.
+    if (!t.cache.MoveCachedPayloadToPayload()) {
+        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cache: cannot move cached payload to payload. Cached payload filename: %s\n",
+                    t.cache.payloadPartPath.c_str());
+        t.result = 0;
+    }
+}
+
+void LogOutcome(const ResumableTransfer& t)
+{
+    uint32_t downloaded = t.downloadedEnd - t.downloadedStart;
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader-cacher (%d)(0x%x):  HTTP status code: %d.  Bytes requested : %10d to %10d.  Remote file size: %d, download result:%d\n",
+                t.tid, t.xtid, t.grab.status, static_cast<int>(t.requestedStart), static_cast<int>(t.requestedEnd),
+                static_cast<int>(t.remoteSize), t.result);
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader-cacher (%d)(0x%x):  File already here:%d\n", t.tid, t.xtid,
+                t.alreadyHere);
+    ZvLog().Log(ZVLOG_INFO1, L"---- Downloader-cacher: downloaded %10d bytes.\n", static_cast<int>(downloaded));
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---< Downloader-cacher (%d)(0x%x):                          Bytes downloaded: %10d to %10d.  (downloaded %10d bytes (%d MB)).\n",
+                t.tid, t.xtid, static_cast<int>(t.downloadedStart), static_cast<int>(t.downloadedEnd),
+                static_cast<int>(downloaded), static_cast<int>(downloaded >> 20));
+}
+
+} // namespace
+
 int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownloadRequest& request, int& cancelled,
                           int& connectionError, const std::wstring& cancelEventName, ZvLib_IDownloadEvents* sink,
                           const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats, int* httpStatus)
 {
-    int result = 0;
     cancelled = 0;
     connectionError = 0;
     if (stats) stats->startBytes = 0;
-    priv_CWebGrab grab(id);
-    CPayloadCache cache(request.payloadPath, request.sigPath, L".part", request.payloadUrl);
-    const int tid = static_cast<int>(DownloaderThreadId());
-    const unsigned xtid = static_cast<unsigned>(tid);
+    ResumableTransfer t{downloader, id, request, cancelled, connectionError, cancelEventName, sink, item, stats,
+                        priv_CWebGrab(id), CPayloadCache(request.payloadPath, request.sigPath, L".part", request.payloadUrl)};
 
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---> Downloader (%d)(0x%x): HttpGrabFileResumable:  Getting url: '%s'\n", tid, xtid,
-                request.payloadUrl.c_str());
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader (%d)(0x%x): HttpGrabFileResumable:  To local file: '%s'\n", tid,
-                xtid, request.payloadPath.c_str());
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---> Downloader (%d)(0x%x): HttpGrabFileResumable:  Getting url: '%s'\n", t.tid,
+                t.xtid, request.payloadUrl.c_str());
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader (%d)(0x%x): HttpGrabFileResumable:  To local file: '%s'\n", t.tid,
+                t.xtid, request.payloadPath.c_str());
+    ApplyDirectives(t);
 
-    if (downloader.configParams.allowBrowserCache) {
-        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader (%d)(0x%x): Allowing IE cache, per config directive.\n", tid,
-                    xtid);
-    } else {
-        grab.ignoreBrowserCache = 1;
-        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader (%d)(0x%x): Ignoring IE cache, per config directive.\n", tid,
-                    xtid);
-    }
-    if (downloader.configParams.allowZvCache) {
-        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader-cacher:     Allowing ZV cache, per config directive.\n");
-    } else {
-        cache.Disable();
-        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader-cacher:     Ignoring ZV cache, per config directive.\n");
-    }
-
-    uint32_t requestedStart = 0, requestedEnd = 0;
-    uint32_t downloadedStart = 0, downloadedEnd = 0;
-    int alreadyHere = 0;
     std::wstring lastModified;
-    uint32_t remoteSize = 0;
     int statusOut = 0;
-    ZvLib_CItemProgress unnamed;
-    unnamed.name = L"item";
-    const ZvLib_CItemProgress& described = item ? *item : unnamed;
-
-    if (grab.QueryRemoteFile(request.payloadUrl, lastModified, remoteSize, statusOut, connectionError,
-                             request.agentName, &cache)) {
-        request.expectedSize = remoteSize;
-        if (stats) stats->totalBytes = remoteSize;
-
-        if (cache.IsPayloadComplete(remoteSize) && cache.IsCacheUsable()) {
-            alreadyHere = 1;
-            result = 1;
-            requestedStart = 0;
-            requestedEnd = remoteSize;
-            if (sink) sink->OnItemBegin(id, described, remoteSize, requestedStart, requestedEnd);
-            if (stats) stats->Update(remoteSize);
-            if (sink)
-                sink->OnItemProgress(id, remoteSize, remoteSize, stats ? stats->AverageRate() : 0,
-                                     stats ? stats->SecondsRemaining() : 0);
-        } else {
-            if (cache.CheckResumable()) {
-                auto range = cache.GetResumeRange();
-                requestedStart = range.first;
-                requestedEnd = range.second;
-            } else {
-                cache.ResetCache();
-            }
-            if (sink) sink->OnItemBegin(id, described, remoteSize, requestedStart, requestedEnd);
-            downloadedStart = requestedStart;
-            downloadedEnd = requestedStart;
-            if (grab.GetFile(request.payloadUrl, request, cache.payloadPartPath, requestedStart, requestedEnd,
-                             downloadedStart, downloadedEnd, cancelled, connectionError, sink, item, stats,
-                             cancelEventName)) {
-                result = 1;
-                // A payload that did not reach its final name is not complete on disk:
-                // the partial file stays for the next attempt.
-                if (!cache.MoveCachedPayloadToPayload()) {
-                    ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cache: cannot move cached payload to payload. Cached payload filename: %s\n",
-                                cache.payloadPartPath.c_str());
-                    result = 0;
-                }
-            }
-        }
+    if (SignatureIsUsable(t) && t.grab.QueryRemoteFile(request.payloadUrl, lastModified, t.remoteSize, statusOut,
+                                                      connectionError, request.agentName, &t.cache)) {
+        request.expectedSize = t.remoteSize;
+        if (stats) stats->totalBytes = t.remoteSize;
+        if (t.cache.IsPayloadComplete(t.remoteSize) && t.cache.IsCacheUsable())
+            ReportAlreadyHere(t);
+        else
+            FetchBody(t);
     }
-
-    uint32_t downloaded = downloadedEnd - downloadedStart;
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader-cacher (%d)(0x%x):  HTTP status code: %d.  Bytes requested : %10d to %10d.  Remote file size: %d, download result:%d\n",
-                tid, xtid, grab.status, static_cast<int>(requestedStart), static_cast<int>(requestedEnd),
-                static_cast<int>(remoteSize), result);
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader-cacher (%d)(0x%x):  File already here:%d\n", tid, xtid,
-                alreadyHere);
-    ZvLog().Log(ZVLOG_INFO1, L"---- Downloader-cacher: downloaded %10d bytes.\n", static_cast<int>(downloaded));
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---< Downloader-cacher (%d)(0x%x):                          Bytes downloaded: %10d to %10d.  (downloaded %10d bytes (%d MB)).\n",
-                tid, xtid, static_cast<int>(downloadedStart), static_cast<int>(downloadedEnd),
-                static_cast<int>(downloaded), static_cast<int>(downloaded >> 20));
-    if (httpStatus) *httpStatus = grab.status;
-    return result;
+    LogOutcome(t);
+    if (httpStatus) *httpStatus = t.grab.status;
+    return t.result;
 }

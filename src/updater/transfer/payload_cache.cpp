@@ -1,8 +1,10 @@
 #include "updater/transfer/payload_cache.h"
 
 #include "framework/file.h"
-#include "updater/base/win32/file_helpers.h"
 #include "updater/base/log.h"
+#include "updater/base/win32/file_helpers.h"
+#include "updater/transfer/durable_write.h"
+#include "updater/transfer/signature_text.h"
 
 #include <windows.h>
 
@@ -38,6 +40,27 @@ bool ReadWhole(const std::wstring& path, std::string& bytes)
             if (n == 0) return false;
             done += n;
         }
+        return true;
+    } catch (const zv::fw::CFileException&) {
+        return false;
+    }
+}
+
+// The first bytes of a file, enough to find a signature's first line.
+bool ReadHead(const std::wstring& path, std::string& head, bool& more)
+{
+    zv::fw::CFile file;
+    if (!OpenForReading(file, path)) return false;
+    try {
+        head.assign(zv::kSignatureHeadBytes, '\0');
+        uint32_t done = 0;
+        while (done < head.size()) {
+            uint32_t n = file.Read(head.data() + done, static_cast<uint32_t>(head.size()) - done);
+            if (n == 0) break;
+            done += n;
+        }
+        head.resize(done);
+        more = file.GetLength() > done;
         return true;
     } catch (const zv::fw::CFileException&) {
         return false;
@@ -82,12 +105,25 @@ int CPayloadCache::ResumeFilesExist() const
     return Exists(payloadPartPath) && Exists(sigPartPath) && Exists(sigPath) ? 1 : 0;
 }
 
-long CPayloadCache::GetPartSize()
+bool CPayloadCache::GetPartSize()
 {
     uint64_t length = 0;
-    if (!LengthOf(payloadPartPath, length) || length > 0xFFFFFFFFull) return E_FAIL;
+    if (!LengthOf(payloadPartPath, length) || length > 0xFFFFFFFFull) return false;
     partSize = static_cast<uint32_t>(length);
-    return S_OK;
+    return true;
+}
+
+bool CPayloadCache::IsPartLength(uint32_t length)
+{
+    return GetPartSize() && partSize == length;
+}
+
+int CPayloadCache::IsSignatureWellFormed() const
+{
+    std::string head;
+    bool more = false;
+    if (!ReadHead(sigPath, head, more)) return 0;
+    return zv::IsWellFormedSignatureFile(head, more, signatureBytes) ? 1 : 0;
 }
 
 int CPayloadCache::IsSignatureUnchanged() const
@@ -124,9 +160,14 @@ int CPayloadCache::CheckResumable()
     }
     ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file found.  May be resumable: '%s', '%s'\n",
                 payloadPartPath.c_str(), url.c_str());
-    uint64_t partLength = 0;
-    LengthOf(payloadPartPath, partLength);
-    if (IsSignatureUnchanged() && partLength <= remoteSize) {
+    // Bytes of unknown number cannot be continued: the body would land at the wrong offset.
+    if (!GetPartSize()) {
+        resumable = 0;
+        ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file cannot be measured; payload is not resumable: '%s'\n",
+                    payloadPartPath.c_str());
+        return 0;
+    }
+    if (IsSignatureUnchanged() && partSize <= remoteSize) {
         resumable = 1;
         GetResumeRange();
         ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cache is clean; payload is resumable: '%s'.  Cached %d / %d bytes\n",
@@ -135,7 +176,7 @@ int CPayloadCache::CheckResumable()
         // A partial file longer than the remote one cannot belong to it either.
         resumable = 0;
         ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cache is dirty; payload is not resumable: '%s'.  Discarding %d bytes, '%s'.\n",
-                    payloadPartPath.c_str(), static_cast<int>(partLength), url.c_str());
+                    payloadPartPath.c_str(), static_cast<int>(partSize), url.c_str());
     }
     return resumable;
 }
@@ -155,7 +196,7 @@ void CPayloadCache::ResetCache()
     DeleteIfPresent(payloadPath);
     DeleteIfPresent(sigPartPath);
     // The partial file about to be written is fingerprinted by the current signature.
-    if (Exists(sigPath) && !::CopyFileW(sigPath.c_str(), sigPartPath.c_str(), FALSE))
+    if (Exists(sigPath) && !zv::CopyFileDurably(sigPath, sigPartPath))
         ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: GetLastError: %d, cannot copy '%s'\n",
                     static_cast<int>(::GetLastError()), sigPath.c_str());
     // P and P.part were deleted above; P.part starts again empty.
@@ -169,13 +210,15 @@ int CPayloadCache::MoveCachedPayloadToPayload()
     bool deleted = DeleteIfPresent(payloadPath);
     RemoveHiddenReadonlyFileStatus(payloadPartPath);
     try {
+        // The bytes reach the disk before the final name points at them.
+        zv::FlushFileToDisk(payloadPartPath);
         zv::fw::CFile::Rename(payloadPartPath, payloadPath);
         return deleted ? 1 : 0;
     } catch (const zv::fw::CFileException& e) {
         ZvLog().Log(ZVLOG_ERROR, L"----- Downloader-cacher: MoveCachedPayloadToPayload: CFileException %d, failed to rename cached payload file to payload. File '%s'\n",
                     e.m_cause, payloadPath.c_str());
     }
-    if (!::CopyFileW(payloadPartPath.c_str(), payloadPath.c_str(), FALSE)) {
+    if (!zv::CopyFileDurably(payloadPartPath, payloadPath)) {
         ZvLog().Log(ZVLOG_ERROR, L"----- Downloader-cacher: MoveCachedPayloadToPayload: GetLastError: %d, failed to copy cached payload file to payload. File '%s'\n",
                     static_cast<int>(::GetLastError()), payloadPath.c_str());
         return 0;

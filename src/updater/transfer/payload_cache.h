@@ -3,15 +3,10 @@
 // ranged request while the payload's signature is unchanged. Four files take part:
 // S (the signature just fetched), S.part (the signature the partial payload belongs
 // to), P.part (the payload being fetched) and P (the complete payload).
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
-
-class ZvLib_CDownloader;
-class ZvLib_CTransferStats;
-class ZvLib_IDownloadEvents;
-struct ZvLib_CDownloadRequest;
-struct ZvLib_CItemProgress;
 
 // Receives the payload's Content-Length from the fetcher's size query.
 class IPayloadCache {
@@ -30,8 +25,14 @@ public:
     void Disable() { disabled = 1; }
     // P.part, S.part and S: what a resumed download needs.
     int ResumeFilesExist() const;
-    // 0 (S_OK) when P.part was measured into partSize.
-    long GetPartSize();
+    // True when P.part was measured into partSize; partSize is unchanged otherwise.
+    bool GetPartSize();
+    // True when P.part can be measured and is exactly `length` bytes long: the offset a
+    // ranged body is written at.
+    bool IsPartLength(uint32_t length);
+    // S holds a signature (IsWellFormedSignatureFile with signatureBytes); anything else
+    // must neither fingerprint the cache nor discard it.
+    int IsSignatureWellFormed() const;
     int IsSignatureUnchanged() const;
     int IsCacheUsable() const { return !disabled && IsSignatureUnchanged(); }
     int IsPayloadComplete(uint32_t size) const;
@@ -51,11 +52,6 @@ public:
     uint32_t rangeEnd = 0;
     int resumable = 0;
     int disabled = 0;
+    // The key's modulus length in bytes, which a signature must have; 0: not known.
+    size_t signatureBytes = 0;
 };
-
-// Fetches request.payloadUrl into request.payloadPath through the cache: reuses a
-// complete payload, continues a partial one, or starts again. 1 when P is complete.
-// httpStatus, when given, receives the last response's status code.
-int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownloadRequest& request, int& cancelled,
-                          int& connectionError, const std::wstring& cancelEventName, ZvLib_IDownloadEvents* sink,
-                          const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats, int* httpStatus = nullptr);

@@ -49,6 +49,13 @@ std::vector<unsigned char> PubKeyResource::GetKeyBlob() const
     return KeyFileBytes(keyFilePath);
 }
 
+size_t SignatureLengthOf(const PubKeyResource& key)
+{
+    std::vector<unsigned char> blob = key.GetKeyBlob();
+    auto parsed = zv::ParsePublicKeyBlob(blob.data(), blob.size());
+    return parsed ? parsed->bits / 8 : 0;
+}
+
 void SetKeyFileBesideModule(PubKeyResource& key)
 {
     key.keyFilePath = GetModuleDirectory() + L"\\" + kPublicKeyFileName;

@@ -3,6 +3,7 @@
 // a key file installed beside the program.
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ public:
     std::wstring resourceType;
     std::wstring keyFilePath;
 };
+
+// The length in bytes of the signatures the key makes (its modulus); 0 when the key
+// cannot be read or is not an RSA public key.
+size_t SignatureLengthOf(const PubKeyResource& key);
 
 // File name of the key installed beside the program.
 inline constexpr wchar_t kPublicKeyFileName[] = L"quorkey.pub";

@@ -23,13 +23,13 @@ class Verifier {
 public:
     zv::AuthStatus Begin(const PubKeyResource& source, size_t signatureLength)
     {
-        if (!::CryptAcquireContextW(m_prov.Put(), kUpdateKeyContainer, nullptr, PROV_RSA_FULL, CRYPT_NEWKEYSET) &&
-            !::CryptAcquireContextW(m_prov.Put(), kUpdateKeyContainer, nullptr, PROV_RSA_FULL, 0))
+        // A public key and a hash need no private key store: nothing is kept between calls.
+        if (!::CryptAcquireContextW(m_prov.Put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
             return zv::AuthStatus::kProviderFailure;
         std::vector<unsigned char> blob = source.GetKeyBlob();
         if (blob.empty()) return zv::AuthStatus::kKeyMissing;
-        // Only a well-formed public key reaches CryptoAPI: a private-key blob would be
-        // imported into the container, a truncated or padded one is no key at all.
+        // Only a well-formed public key reaches CryptoAPI: a private-key blob is not what
+        // the updater verifies with, a truncated or padded one is no key at all.
         auto parsed = zv::ParsePublicKeyBlob(blob.data(), blob.size());
         if (!parsed) return zv::AuthStatus::kKeyInvalid;
         if (signatureLength != parsed->bits / 8) return zv::AuthStatus::kSignatureSizeWrong;

@@ -3,17 +3,13 @@
 // whose first line is the hexadecimal RSA signature, PKCS#1 v1.5 over MD5, in the
 // byte order CryptSignHash produces (least significant byte first).
 //
-// Verification opens the named key container below (created on first use, kept in the
-// user's profile). One test deletes it to watch it being created: tests that verify
-// signatures take the CTest lock "crypt_container" (LOCKS crypt_container) so that they
-// never run while it is gone.
+// Verification runs in a verify-only provider context: no key container is opened or
+// created, so it works for a user whose profile holds none and cannot be written.
 #include "updater/transfer/pubkey_resource.h"
 #include "updater/transfer/signature_text.h"
 
 #include <cstddef>
 #include <string>
-
-inline constexpr wchar_t kUpdateKeyContainer[] = L"Quorvane Update Container";
 
 // 1 when the first line of sigPath is a signature of the whole of dataPath made with
 // the private half of the key, else 0. Never raises, logs nothing: callers log the

@@ -70,4 +70,13 @@ AuthStatus DecodeSignatureLine(std::string_view line, std::vector<unsigned char>
     return AuthStatus::kVerified;
 }
 
+bool IsWellFormedSignatureFile(std::string_view head, bool more, size_t signatureBytes)
+{
+    auto line = SignatureFirstLine(head, more);
+    if (!line) return false;
+    std::vector<unsigned char> signature;
+    if (DecodeSignatureLine(*line, signature) != AuthStatus::kVerified) return false;
+    return signatureBytes == 0 || signature.size() == signatureBytes;
+}
+
 } // namespace zv

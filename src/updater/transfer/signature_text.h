@@ -48,4 +48,10 @@ std::optional<std::string_view> SignatureFirstLine(std::string_view head, bool m
 // kVerified on success, else kSignatureMalformed.
 AuthStatus DecodeSignatureLine(std::string_view line, std::vector<unsigned char>& signature);
 
+// Whether a signature file's first bytes `head` (`more`: the file goes on past them) hold
+// a signature at all: a first line of hexadecimal digits, two per byte, further lines
+// allowed. With signatureBytes nonzero (the key's modulus length) the line must decode
+// to exactly that many bytes. An error page or a portal's login form is not one.
+bool IsWellFormedSignatureFile(std::string_view head, bool more, size_t signatureBytes);
+
 } // namespace zv

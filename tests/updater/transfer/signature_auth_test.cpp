@@ -177,23 +177,29 @@ TEST_F(SignatureAuth, KeyBlobFromTheFileOrNothing)
     EXPECT_EQ(zv::CheckFileSignature(Data(L"hello.txt"), Data(L"hello.txt.sig"), &testKey), AuthStatus::kKeyMissing);
 }
 
-TEST_F(SignatureAuth, CreatesTheKeyContainerOnceAndReusesIt)
+// The named container that a full provider context would open or create.
+constexpr wchar_t kKeyContainer[] = L"Quorvane Update Container";
+
+bool KeyContainerExists()
+{
+    zv::CCryptProv prov;
+    return ::CryptAcquireContextW(prov.Put(), kKeyContainer, nullptr, PROV_RSA_FULL, 0) != FALSE;
+}
+
+TEST_F(SignatureAuth, VerifiesWithoutAnyKeyContainer)
 {
     zv::CCryptProv prov;
     // Start without the container (CRYPT_DELETEKEYSET leaves no handle).
-    ::CryptAcquireContextW(prov.Put(), kUpdateKeyContainer, nullptr, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
+    ::CryptAcquireContextW(prov.Put(), kKeyContainer, nullptr, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
     prov.Release();
-    ASSERT_FALSE(::CryptAcquireContextW(prov.Put(), kUpdateKeyContainer, nullptr, PROV_RSA_FULL, 0));
+    ASSERT_FALSE(KeyContainerExists());
 
     EXPECT_EQ(AuthenticateFile(Data(L"hello.txt"), Data(L"hello.txt.sig"), &testKey), 1);
-    EXPECT_TRUE(::CryptAcquireContextW(prov.Put(), kUpdateKeyContainer, nullptr, PROV_RSA_FULL, 0))
-        << "container not kept, error 0x" << std::hex << ::GetLastError();
-    prov.Reset();
-    // Second call: the container exists, so it is opened rather than created.
+    // A verify-only context leaves nothing in the user's profile.
+    EXPECT_FALSE(KeyContainerExists()) << "verification created a key container";
+    // Second call: still nothing to open or create.
     EXPECT_EQ(AuthenticateFile(Data(L"payload.bin"), Data(L"payload.bin.sig"), &testKey), 1);
-
-    ::CryptAcquireContextW(prov.Put(), kUpdateKeyContainer, nullptr, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
-    prov.Release();
+    EXPECT_FALSE(KeyContainerExists());
 }
 
 TEST_F(SignatureAuth, DataStillBeingWrittenIsNotAuthenticated)

@@ -114,6 +114,37 @@ TEST(DecodeSignatureLine, AcceptsOnlyANonEmptyEvenRunOfDigits)
     }
 }
 
+TEST(IsWellFormedSignatureFile, OnlyAHexLineOfTheKeysLength)
+{
+    const std::string sig128(256, 'A');  // a 1024-bit key's signature
+    const std::string sig256(512, 'b');  // a 2048-bit key's signature
+    struct Case {
+        const char* what;
+        std::string head;
+        bool more;
+        size_t signatureBytes;
+        bool expected;
+    } cases[] = {
+        {"exact length, CRLF", sig128 + "\r\n", false, 128, true},
+        {"exact length, no line end", sig128, false, 128, true},
+        {"further lines", sig128 + "\nsigned by the build server\n", false, 128, true},
+        {"further lines past the head", sig128 + "\n", true, 128, true},
+        {"key length unknown: any even run of digits", "0123456789ABCDEF\r\n", false, 0, true},
+        {"one byte short", sig128.substr(2) + "\n", false, 128, false},
+        {"one byte long", sig128 + "00\n", false, 128, false},
+        {"signature of another key size", sig256 + "\n", false, 128, false},
+        {"odd digit count", sig128.substr(1) + "\n", false, 0, false},
+        {"HTML error page", "<html><body>404 Not Found</body></html>\n", false, 0, false},
+        {"portal answer of the right length", std::string(256, ' ') + "\n", false, 128, false},
+        {"hex with a non-digit inside", sig128.substr(0, 100) + "G" + sig128.substr(101) + "\n", false, 128, false},
+        {"empty file", "", false, 0, false},
+        {"blank first line before the digits", "\n" + sig128, false, 128, false},
+        {"line that never ends", std::string(zv::kSignatureHeadBytes, 'A'), true, 0, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(zv::IsWellFormedSignatureFile(c.head, c.more, c.signatureBytes), c.expected) << c.what;
+}
+
 TEST(AuthStatusText, EveryOutcomeHasItsOwnPhrase)
 {
     std::set<std::wstring> seen;
