@@ -79,4 +79,13 @@ struct ModuleTraits {
 };
 using CModule = UniqueHandle<ModuleTraits>;
 
+// Buffers the system allocates for its caller with LocalAlloc (FormatMessage).
+struct LocalMemTraits {
+    using Handle = HLOCAL;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::LocalFree(h); }
+};
+using CLocalMem = UniqueHandle<LocalMemTraits>;
+
 } // namespace zv::fw

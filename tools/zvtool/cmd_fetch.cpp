@@ -8,6 +8,7 @@
 #include "updater/transfer/payload_cache.h"
 #include "updater/base/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
+#include "updater/transfer/http_grab_file.h"
 #include "updater/transfer/web_grab.h"
 
 #include <windows.h>
@@ -115,8 +116,11 @@ int Run(const zv::tool::Args& args)
     int result = 0, cancelled = 0, connectionError = 0, status = 0;
     ZvLib_CDownloader downloader;
     if (!sigUrl.empty()) {
+        zv::WholeFileLimits limits;
+        limits.maxBytes = zv::kMaxSignatureFileBytes;
+        limits.cancelEventName = cancelName;
         result = HttpGrabFile(&downloader, 0, sigUrl, sigFile, L"", 1, cancelled, connectionError, nullptr, nullptr,
-                              nullptr, &status);
+                              nullptr, limits, &status);
         if (!result) zv::tool::Err(L"zvtool fetch: the signature did not arrive: " + sigUrl + L"\n");
     }
     if (sigUrl.empty() || result) {
@@ -130,8 +134,10 @@ int Run(const zv::tool::Args& args)
             result = HttpGrabFileResumable(downloader, 1, request, cancelled, connectionError, cancelName, nullptr,
                                            nullptr, &stats, &status);
         } else {
+            zv::WholeFileLimits limits;
+            limits.cancelEventName = cancelName;
             result = HttpGrabFile(&downloader, 1, url, file, L"", 1, cancelled, connectionError, nullptr, nullptr,
-                                  &stats, &status);
+                                  &stats, limits, &status);
         }
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

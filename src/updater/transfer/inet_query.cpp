@@ -12,13 +12,13 @@ std::wstring ErrorText(DWORD error)
                                                                                  : FORMAT_MESSAGE_FROM_SYSTEM);
     DWORD n = ::FormatMessageW(flags, ::GetModuleHandleW(L"wininet.dll"), error, 0, reinterpret_cast<wchar_t*>(&text),
                                0, nullptr);
+    zv::fw::CLocalMem owner(text);
     std::wstring result;
     if (n && text) {
         result.assign(text, n);
         while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
             result.pop_back();
     }
-    if (text) ::LocalFree(text);
     if (result.empty()) result = zv::Format(64, L"WinINet error %u", static_cast<unsigned>(error));
     else result = zv::Format(1024, L"%s (error %u)", result.c_str(), static_cast<unsigned>(error));
     return result;
