@@ -221,7 +221,7 @@ TEST_F(Cache, NothingCachedFetchesWholeFile)
     EXPECT_FALSE(FileExists(Part(P())));
     EXPECT_EQ(ReadFileBytes(Part(S())), kSig);
     ASSERT_EQ(o.requests.size(), 2u);
-    EXPECT_EQ(o.requests[0].rfind("200 HEAD ", 0), 0u) << o.requests[0];
+    EXPECT_EQ(o.requests[0].rfind("200 GET ", 0), 0u) << o.requests[0]; // the size query
     EXPECT_EQ(o.requests[1].rfind("200 GET ", 0), 0u) << o.requests[1];
     EXPECT_EQ(RangeOf(o.requests[1]), "-");
 }
