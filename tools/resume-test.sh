@@ -9,10 +9,10 @@
 # that second loses what sits in the socket buffers, whoever the client.) Passes when the payload is
 # byte-for-byte the served one and its signature verifies, nginx's access log shows every restart as a ranged
 # request (206) starting at the length the partial file had before that run, and nginx
-# sent at most 1.1 times the payload size in total for the body requests. The size
-# query of each run is a GET whose body is never read (the connection closes): what the
-# socket buffers took of it is counted apart and must stay well below the payload,
-# which shows the body was not drained. RESUME_WORK overrides the folder.
+# sent at most 1.1 times the payload size in total for the bodies. The size query is a
+# GET: a run from nothing reads the file from its answer; before a ranged request its
+# body is left unread (the connection closes), and what the socket buffers took of it
+# is counted apart and must stay well below the payload, which shows it was not drained. RESUME_WORK overrides the folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -106,7 +106,8 @@ sent = lambda l: int(re.search(r"sent=(\d+)", " ".join(l)).group(1))
 queries = []
 for k in sorted(stored):
     body = [l for l in lines if l[2].startswith("/payload.bin?") and l[2].endswith("run=%d" % k)]
-    if body:
+    # A whole-file run reads the size query's answer; a resumed one asks again with a range.
+    if len(body) >= 2:
         queries.append(body[0])
 total = sum(sent(l) for l in lines if not any(l is q for q in queries))
 query_bytes = sum(sent(l) for l in queries)
@@ -117,11 +118,14 @@ for q in queries:
 restarts = 0
 for k in sorted(stored):
     body = [l for l in lines if l[2].startswith("/payload.bin?") and l[2].endswith("run=%d" % k)]
-    # The first request of a run is the size query; a second one carries the body.
+    # The first request of a run is the size query; a ranged second one carries the
+    # rest. A run from nothing reads the whole file from the size query's answer.
+    have = stored[k]
+    if have is None and len(body) == 1:
+        body = body * 2
     if len(body) < 2:
         continue
     status, rng = body[1][0], body[1][3]
-    have = stored[k]
     if have is None:
         ok = status == "200" and rng == "range=-"
         what = "whole file"

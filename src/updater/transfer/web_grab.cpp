@@ -69,6 +69,7 @@ priv_CWebGrab::~priv_CWebGrab() = default;
 
 int priv_CWebGrab::OpenSession(const std::wstring& agentName)
 {
+    m_answered.reset();
     session.Reset();
     status = 0;
     std::wstring agent = agentName.empty() ? ApplicationName() : agentName;
@@ -145,9 +146,12 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     if (!session && !OpenSession(agentName)) return 0;
 
     // The update server answers GET only (addresses may be signed for that method). The
-    // body is never read: with the connection closing, closing the request drops it
-    // instead of draining it to keep the connection.
-    Request request;
+    // answer is kept for a whole-file request that may follow; otherwise its body is
+    // never read, and with the connection closing it is dropped, not drained to keep
+    // the connection.
+    m_answered.reset();
+    auto answered = std::make_unique<Request>();
+    Request& request = *answered;
     if (!SendRequest(request, url, L"Connection: close\r\n", connectionError)) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
                     errorText.c_str());
@@ -175,7 +179,22 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
         statusOut = code;
         if (code >= 400) return 0;
     }
+    m_answered = std::move(answered);
+    m_answeredUrl = url;
     return 1;
+}
+
+int priv_CWebGrab::OpenBody(Request& request, const std::wstring& url, const std::wstring& extraHeaders,
+                            int& connectionError)
+{
+    std::unique_ptr<Request> answered = std::move(m_answered);
+    if (answered && extraHeaders.empty() && m_answeredUrl == url) {
+        request.connection = std::move(answered->connection);
+        request.handle = std::move(answered->handle);
+        return 1;
+    }
+    answered.reset();
+    return SendRequest(request, url, extraHeaders, connectionError);
 }
 
 int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& agentName, uint32_t expectedSize,
@@ -186,7 +205,7 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
     if (!session && !OpenSession(agentName)) return 0;
     Request request;
     int64_t sent = zv::PerformanceCounterMicros();
-    if (!SendRequest(request, url, std::wstring(), connectionError)) {
+    if (!OpenBody(request, url, std::wstring(), connectionError)) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: cannot open '%s': '%s'\n", url.c_str(), errorText.c_str());
         return 0;
     }

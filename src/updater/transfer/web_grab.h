@@ -7,6 +7,7 @@
 #include "updater/transfer/whole_file_limits.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class IPayloadCache;
@@ -62,9 +63,17 @@ public:
     struct Transfer;
 
 private:
+    // Sends a GET for url, or takes the size query's open answer when it was for the
+    // same url and no extra header is asked for.
+    int OpenBody(Request& request, const std::wstring& url, const std::wstring& extraHeaders, int& connectionError);
     int SendRequest(Request& request, const std::wstring& url, const std::wstring& extraHeaders, int& connectionError);
     int RunReadLoop(Transfer& transfer);
     int RunIntoFile(Transfer& transfer, const std::wstring& targetPath, bool restart);
+
+    // The size query's answer, kept open: it is the whole file, and a whole-file body
+    // request that follows reads it instead of asking again.
+    std::unique_ptr<Request> m_answered;
+    std::wstring m_answeredUrl;
 };
 
 // Thread id as the fetcher's log lines print it.

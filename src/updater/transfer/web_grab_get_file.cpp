@@ -155,7 +155,7 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
 
     Request request;
     int64_t sent = zv::PerformanceCounterMicros();
-    if (!SendRequest(request, url, extra, connectionError)) {
+    if (!OpenBody(request, url, extra, connectionError)) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: ++++++ CException caught: CInternetException, while opening "
                                  L"URL (CHttpFile).  Possibly is a connection error.  Likely is an OK runtime "
                                  L"condition.\n");

@@ -319,4 +319,20 @@ TEST_F(HttpGrab, LeftoverTemporaryFileIsReplaced)
     EXPECT_FALSE(zv::test::FileExists(zv::ReplacementPathOf(target)));
 }
 
+// The size query is a GET whose answer is the file: the download reads that answer
+// instead of asking a second time.
+TEST_F(HttpGrab, WholeFileIsReadFromTheSizeQuerysAnswer)
+{
+    std::string tag = zv::ToUtf8(zv::test::UniqueMarker(L"one-request"));
+    std::wstring target = dir.File(L"one-request.bin");
+    int cancelled = -1, connectionError = -1;
+    ASSERT_EQ(HttpGrabFile(nullptr, 0, HttpUrl(Server::fault, L"/gen?len=5000&tag=" + zv::FromUtf8(tag)), target, L"",
+                           1, cancelled, connectionError, nullptr, nullptr, nullptr),
+              1);
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == FaultContent(5000));
+    auto requests = zv::test::FaultRequestLines(tag);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].rfind("GET ", 0), 0u) << requests[0];
+}
+
 } // namespace
