@@ -85,6 +85,8 @@ public:
     ~CancelEvent()
     {
         if (m_thread.joinable()) m_thread.join();
+        // Another process may hold the same named event open: leave it unsignalled.
+        ::ResetEvent(m_event.Get());
     }
 
 private:
