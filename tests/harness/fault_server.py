@@ -18,8 +18,11 @@ chooses the behaviour; numbers come from the query (len, extra, after, chunk, de
   /hang                               reads the request and never answers
   /absurd?cl=N                        announces N bytes (default: more than 32 bits), sends 100
   /nohead?len=N                       405 to HEAD, the body to GET
+  /skewed?len=N&shift=S&cr=0|1&cl=0|1 honours Range, but starts S bytes later (S may be
+                                      negative); Content-Range and Content-Length on request
 
-HEAD gets the same status and headers as GET, and no body.
+HEAD gets the same status and headers as GET, and no body. Every request is logged to
+fault-requests.log beside PORT_FILE as "METHOD PATH connection=HEADER range=HEADER".
 
 Bodies are content(N): byte i is (i * 131 + 7) mod 256.
 """
@@ -34,6 +37,8 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
 
 LAST_MODIFIED = formatdate(1700000000, usegmt=True)
+REQUEST_LOG = None
+REQUEST_LOG_LOCK = threading.Lock()
 
 
 def content(n):
@@ -84,6 +89,9 @@ class Handler(BaseHTTPRequestHandler):
         self.dispatch()
 
     def dispatch(self):
+        with REQUEST_LOG_LOCK, open(REQUEST_LOG, "a") as log:
+            log.write("%s %s connection=%s range=%s\n" % (self.command, self.path,
+                      self.headers.get("Connection", ""), self.headers.get("Range", "")))
         url = urlsplit(self.path)
         self.query = parse_qs(url.query)
         route = getattr(self, "route_" + url.path.strip("/").replace("-", "_"), None)
@@ -139,6 +147,22 @@ class Handler(BaseHTTPRequestHandler):
         self.head(200, n)
         self.wfile.write(content(n))
 
+    def route_skewed(self):
+        n, shift = self.q("len", 100000), self.q("shift", 0)
+        rng = self.headers.get("Range", "")
+        if not rng.startswith("bytes="):
+            self.head(200, n)
+            self.wfile.write(content(n))
+            return
+        first, _, last = rng[len("bytes="):].partition("-")
+        first = max(0, int(first) + shift)
+        last = min(n - 1, int(last) if last else n - 1)
+        body = content(n)[first:last + 1]
+        extra = [("Content-Range", "bytes %d-%d/%d" % (first, last, n))] if self.q("cr", 1) else []
+        with_length = bool(self.q("cl", 1))
+        self.head(206, len(body) if with_length else None, close=not with_length, extra=extra)
+        self.wfile.write(body)
+
     def route_range_error(self):
         n = self.q("len", 100000)
         if self.headers.get("Range"):
@@ -187,6 +211,8 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
+    global REQUEST_LOG
+    REQUEST_LOG = os.path.join(os.path.dirname(os.path.abspath(sys.argv[1])), "fault-requests.log")
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     with open(sys.argv[1] + ".tmp", "w") as f:

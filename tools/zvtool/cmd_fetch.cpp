@@ -8,6 +8,7 @@
 #include "updater/transfer/grab_resumable.h"
 #include "updater/base/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
+#include "updater/transfer/http_grab_file.h"
 #include "updater/transfer/web_grab.h"
 
 #include <windows.h>
@@ -141,8 +142,11 @@ FetchOutcome Download(const FetchOptions& o, const std::wstring& cancelName)
     FetchOutcome r;
     ZvLib_CDownloader downloader;
     if (!o.sigUrl.empty()) {
+        zv::WholeFileLimits limits;
+        limits.maxBytes = zv::kMaxSignatureFileBytes;
+        limits.cancelEventName = cancelName;
         r.result = HttpGrabFile(&downloader, 0, o.sigUrl, o.sigFile, L"", 1, r.cancelled, r.connectionError, nullptr,
-                                nullptr, nullptr, &r.status);
+                                nullptr, nullptr, limits, &r.status);
         if (!r.result) {
             zv::tool::Err(L"zvtool fetch: the signature did not arrive: " + o.sigUrl + L"\n");
             return r;
@@ -158,8 +162,10 @@ FetchOutcome Download(const FetchOptions& o, const std::wstring& cancelName)
         r.result = HttpGrabFileResumable(downloader, 1, request, r.cancelled, r.connectionError, cancelName, nullptr,
                                          nullptr, &stats, &r.status);
     } else {
+        zv::WholeFileLimits limits;
+        limits.cancelEventName = cancelName;
         r.result = HttpGrabFile(&downloader, 1, o.url, o.file, L"", 1, r.cancelled, r.connectionError, nullptr, nullptr,
-                                &stats, &r.status);
+                                &stats, limits, &r.status);
     }
     return r;
 }

@@ -1,15 +1,32 @@
 // The fetcher's entry points: whether a URL names a fetchable file, and a whole-file
 // download held in memory and then written to disk.
-#include "framework/file.h"
+#include "updater/transfer/http_grab_file.h"
+
 #include "updater/base/log.h"
 #include "updater/base/text_helpers.h"
+#include "updater/transfer/file_replace.h"
 #include "updater/transfer/transfer_stats.h"
 #include "updater/transfer/web_grab.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include <new>
+namespace {
+
+// The body goes to a temporary file beside the target that then replaces it: a
+// failed write or a full disk keeps the old copy.
+int StoreWholeFile(const std::wstring& localPath, const std::string& body)
+{
+    std::wstring dir = GetDirectoryPart(localPath);
+    if (!dir.empty()) ::SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
+    uint32_t error = 0;
+    if (zv::ReplaceFileContents(localPath, body, error)) return 1;
+    ZvLog().Log(ZVLOG_ERROR, L"---- priv_CWebGrab::HttpGrabFile, exception caught while trying to open "
+                             L"target file.\n");
+    return 0;
+}
+
+} // namespace
 
 int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& remoteSize, int& connectionError)
 {
@@ -31,7 +48,7 @@ int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& r
 int HttpGrabFile(ZvLib_CDownloader* /*downloader*/, int id, const std::wstring& url, const std::wstring& localPath,
                  const std::wstring& agentName, int notify, int& cancelled, int& connectionError,
                  ZvLib_IDownloadEvents* sink, const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats,
-                 int* httpStatus)
+                 const zv::WholeFileLimits& limits, int* httpStatus)
 {
     cancelled = 0;
     connectionError = 0;
@@ -50,43 +67,28 @@ int HttpGrabFile(ZvLib_CDownloader* /*downloader*/, int id, const std::wstring& 
     int statusOut = 0;
     if (grab.QueryRemoteFile(url, lastModified, remoteSize, statusOut, connectionError, agentName)) {
         if (stats) stats->totalBytes = remoteSize;
+        // Held in memory as it arrives: an announced size above this use's cap is refused
+        // before any of it is read.
         std::string body;
-        bool allocated = false;
-        if (remoteSize <= kMaxWholeFileBytes) {
-            try {
-                body.reserve(remoteSize);
-                allocated = true;
-            } catch (const std::bad_alloc&) {
-            }
-        }
-        if (!allocated) {
+        if (remoteSize > limits.maxBytes) {
             ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: HttpGrabFile: cannot hold %u bytes in memory for '%s'.\n",
                         remoteSize, url.c_str());
-        } else if (grab.GrabToMemory(url, agentName, remoteSize, notify, body, cancelled, connectionError, sink, item,
-                                     stats)) {
-            result = 1;
-            try {
-                std::wstring dir = GetDirectoryPart(localPath);
-                if (!dir.empty()) ::SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
-                zv::fw::CFileStatus st;
-                if (zv::fw::CFile::GetStatus(localPath, st))
-                    zv::fw::CFile::SetAttributes(localPath, st.attribute & ~static_cast<DWORD>(zv::fw::CFile::readOnly |
-                                                                                          zv::fw::CFile::hidden));
-                zv::fw::CFile file;
-                zv::fw::CFileException error;
-                if (!file.Open(localPath, zv::fw::CFile::modeCreate | zv::fw::CFile::modeWrite | zv::fw::CFile::typeBinary, &error))
-                    throw error;
-                file.Write(body.data(), static_cast<uint32_t>(body.size()));
-                file.Close();
-            } catch (...) {
-                ZvLog().Log(ZVLOG_ERROR, L"---- priv_CWebGrab::HttpGrabFile, exception caught while trying to open "
-                                         L"target file.\n");
-                result = 0;
-            }
+        } else if (grab.GrabToMemory(url, agentName, remoteSize, notify, limits, body, cancelled, connectionError,
+                                     sink, item, stats)) {
+            result = StoreWholeFile(localPath, body);
         }
     }
     ZvLog().Log(ZVLOG_INFO1, L"---< Downloader (%d)(0x%x):  HTTP status code: %d, size (bytes): %d, download result:%d",
                 static_cast<int>(tid), static_cast<unsigned>(tid), grab.status, static_cast<int>(remoteSize), result);
     if (httpStatus) *httpStatus = grab.status;
     return result;
+}
+
+int HttpGrabFile(ZvLib_CDownloader* downloader, int id, const std::wstring& url, const std::wstring& localPath,
+                 const std::wstring& agentName, int notify, int& cancelled, int& connectionError,
+                 ZvLib_IDownloadEvents* sink, const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats,
+                 int* httpStatus)
+{
+    return HttpGrabFile(downloader, id, url, localPath, agentName, notify, cancelled, connectionError, sink, item,
+                        stats, zv::WholeFileLimits{}, httpStatus);
 }

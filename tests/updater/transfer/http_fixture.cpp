@@ -40,6 +40,16 @@ std::vector<std::string> AccessLogLines(const std::string& marker)
     return out;
 }
 
+std::vector<std::string> FaultRequestLines(const std::string& marker)
+{
+    std::vector<std::string> out;
+    std::istringstream in(ReadFileBytes(BuildPath(L"http-state/fault-requests.log")));
+    std::string line;
+    while (std::getline(in, line))
+        if (line.find(marker) != std::string::npos) out.push_back(line);
+    return out;
+}
+
 std::wstring UniqueMarker(const std::wstring& prefix)
 {
     static LONG counter = 0;

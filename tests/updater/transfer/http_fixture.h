@@ -17,6 +17,9 @@ std::string ServedFile(const std::wstring& name);
 std::string FaultContent(size_t n);
 // nginx's access-log lines whose URI contains marker.
 std::vector<std::string> AccessLogLines(const std::string& marker);
+// The fault server's request-log lines ("METHOD PATH connection=... range=...") whose
+// path contains marker.
+std::vector<std::string> FaultRequestLines(const std::string& marker);
 // A marker unique to this process and call, for URLs whose log lines a test reads.
 std::wstring UniqueMarker(const std::wstring& prefix);
 
