@@ -20,43 +20,40 @@ constexpr const wchar_t* kSectionPosition = L"zv.section";
 
 } // namespace
 
-int CUpdaterImp::LoadManifest(const std::wstring& path, const ZvLib_CConfigParamsLoader& config)
+int CUpdaterImp::LoadManifest(const std::wstring& path, const ZvLib_CConfigParamsLoader& config, std::wstring* problem)
 {
-    if (tempDir.empty()) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: no temp directory, manifest '%s' not loaded.\n", path.c_str());
-        return 0;
-    }
     CXmlDocument doc;
-    if (!doc.LoadFile(path)) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: cannot load manifest file '%s': %s\n", path.c_str(), doc.GetResultText().c_str());
-        return 0;
-    }
-    ZvLog().Log(ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", path.c_str());
-    LoadDocument(doc, config);
-    return 1;
+    bool loaded = !tempDir.empty() && doc.LoadFile(path);
+    return LoadDocument(doc, loaded, path, config, problem);
 }
 
-int CUpdaterImp::LoadManifestUtf8(const char* bytes, size_t size, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config)
+int CUpdaterImp::LoadManifestUtf8(const char* bytes, size_t size, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config,
+                                  std::wstring* problem)
+{
+    CXmlDocument doc;
+    bool loaded = !tempDir.empty() && doc.LoadUtf8(bytes, size);
+    return LoadDocument(doc, loaded, sourceName, config, problem);
+}
+
+int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config,
+                              std::wstring* problem)
 {
     if (tempDir.empty()) {
+        // Payload paths would be relative to whatever the current directory is.
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: no temp directory, manifest '%s' not loaded.\n", sourceName.c_str());
+        if (problem) *problem = L"no temp directory";
         return 0;
     }
-    CXmlDocument doc;
-    if (!doc.LoadUtf8(bytes, size)) {
+    if (!loaded) {
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: cannot load manifest file '%s': %s\n", sourceName.c_str(), doc.GetResultText().c_str());
+        if (problem) *problem = doc.GetResultText();
         return 0;
     }
     ZvLog().Log(ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", sourceName.c_str());
-    LoadDocument(doc, config);
-    return 1;
-}
-
-void CUpdaterImp::LoadDocument(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config)
-{
     zvexpr::SetLoadedGroupInfo(config.productBrand, config.hostProductOption);
     doc.ResetPosition();
     while (doc.FindElement(L"ZV_Manifest")) LoadManifestElement(doc, config);
+    return 1;
 }
 
 void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config)

@@ -61,8 +61,10 @@ public:
     // Loading. Both return 1 when the document loaded (items that fail validation are
     // dropped and do not change that); 0 adds nothing. Refused while tempDir is
     // unresolved, so that no payload path is ever relative.
-    int LoadManifest(const std::wstring& path, const ZvLib_CConfigParamsLoader& config);
-    int LoadManifestUtf8(const char* bytes, size_t size, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config);
+    // problem, when given, receives the reader's message of a document that did not load.
+    int LoadManifest(const std::wstring& path, const ZvLib_CConfigParamsLoader& config, std::wstring* problem = nullptr);
+    int LoadManifestUtf8(const char* bytes, size_t size, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config,
+                         std::wstring* problem = nullptr);
     // Replaces id by its text in the language's table when there is one.
     void LookupDisplayString(const std::wstring& language, std::wstring& id) const;
 
@@ -106,7 +108,8 @@ private:
     bool PassesVersionTest(const ZvLib_CItemBase& item);
     // Evaluates expression with the library's variables; false when it cannot be.
     bool EvaluateValue(const std::wstring& expression, com_quorvane_value::CValue& value);
-    void LoadDocument(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config);
+    // Logs and loads a document the reader has read (loaded true), or logs why not.
+    int LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config, std::wstring* problem);
     void LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config);
 
     zvexpr::IMachine& m_machine;
