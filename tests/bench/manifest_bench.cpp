@@ -38,8 +38,9 @@ std::string MakeManifest()
     }
     doc += "</DisplayStrings>\n<UiItems>\n";
     int id = 1;
-    auto appBody = [&](int n, int reqA, int reqB) {
-        std::snprintf(buf, sizeof buf,
+    auto appBody = [](int n, int reqA, int reqB) {
+        char body[2048];
+        std::snprintf(body, sizeof body,
                       " componentVersion=\"%d.%d.%d.%d\" isSelected=\"1\" isUnselectable=\"1\" category=\"Recommended\" dlSizeMB=\"12\" "
                       "requiredSpaceMB=\"40\" estInstallTimeMins=\"2\">\n"
                       "  <DisplayNameId>IDS_NAME_%d</DisplayNameId><DescriptionId>IDS_NAME_%d</DescriptionId>\n"
@@ -47,7 +48,7 @@ std::string MakeManifest()
                       "  <CommandLineArgs>\"/S /LOG=\" + tempdir + \"\\\\setup_%d.log\"</CommandLineArgs>\n"
                       "  <MinRequirementsIds>%d, %d</MinRequirementsIds>\n",
                       1 + n % 3, n % 10, n % 100, n, n, n, n, n, reqA, reqB);
-        return std::string(buf);
+        return std::string(body);
     };
     for (int c = 0; c < kContainers; ++c, ++id) {
         int containerId = id;
@@ -58,7 +59,7 @@ std::string MakeManifest()
         for (int s = 0; s < kSubcomponents; ++s) {
             ++id;
             std::snprintf(buf, sizeof buf, "<Subcomponent id=\"%d\" componentName=\"sub%d\"", id, id);
-            doc += buf + appBody(id, id % kRequirements + 1, (id * 7) % kRequirements + 1);
+            doc += std::string(buf) + appBody(id, id % kRequirements + 1, (id * 7) % kRequirements + 1);
             if (s > 0) {
                 std::snprintf(buf, sizeof buf, "  <DependsUponSubcomponentIds>%d</DependsUponSubcomponentIds>\n", containerId + 1);
                 doc += buf;
@@ -72,7 +73,7 @@ std::string MakeManifest()
         // the GUID rule keeps the newer.
         std::snprintf(buf, sizeof buf, "<Application id=\"%d\" productGUID=\"{%08d-0000-4000-8000-000000000000}\" componentName=\"app%d\"", id,
                       a % 10 == 1 ? a - 1 : a, a);
-        doc += buf + appBody(a, a % kRequirements + 1, (a * 13) % kRequirements + 1);
+        doc += std::string(buf) + appBody(a, a % kRequirements + 1, (a * 13) % kRequirements + 1);
         if (a % 4 == 0)
             doc += "  <ApplyAction><RequiresElevation>1</RequiresElevation><RunCommand><DestFilename>run.exe</DestFilename>"
                    "<CommandLine>\"/quiet\"</CommandLine></RunCommand></ApplyAction>\n";
@@ -98,6 +99,7 @@ const std::string& Manifest()
 }
 
 struct Outcome {
+    std::wstring problem; // why the manifest did not load
     size_t items = 0;
     size_t requirements = 0;
     size_t selected = 0;
@@ -115,7 +117,7 @@ Outcome LoadAndSelect(zvexpr::FakeMachine& machine)
     CUpdaterImp* imp = updater.Imp();
     const std::string& bytes = Manifest();
     Outcome o;
-    if (!imp->LoadManifestUtf8(bytes.data(), bytes.size(), L"bench.man.xml", group->config)) return o;
+    if (!imp->LoadManifestUtf8(bytes.data(), bytes.size(), L"bench.man.xml", group->config, &o.problem)) return o;
     std::vector<ZvLib_CItemBase*> selected;
     imp->GetListOfSelectedInstallables(selected);
     o.items = imp->items.size();
@@ -159,7 +161,7 @@ int main(int argc, char** argv)
     std::printf("manifest: %zu bytes; %zu items (expected %zu), %zu requirements, %zu selected\n", Manifest().size(), o.items, expectedItems,
                 o.requirements, o.selected);
     if (o.items != expectedItems || o.requirements != size_t(kRequirements) || o.selected == 0) {
-        std::printf("the generated manifest did not load as generated\n");
+        std::printf("the generated manifest did not load as generated: %ls\n", o.problem.c_str());
         return 1;
     }
 

@@ -61,113 +61,131 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
     item.a1 = doc.GetAttribute(L"a1");
     item.a2 = doc.GetAttribute(L"a2");
 
-    const std::wstring language = Lang(requestGroupId);
+    // One pass over the children, remembering what each holds; a repeated child's last
+    // occurrence wins, except for the three elements that are read once.
+    struct Children {
+        std::wstring url, args, elevation, requirements;
+        bool haveElevation = false, haveEvents = false, haveMore = false;
+        std::wstring moreTextId, moreUrl, moreDialogId;
+        bool moreHasUrl = false, moreHasDialog = false;
+        std::wstring destFilename, destPath, commandLine;
+    } c;
+    ApplyAction apply;
+    item.displayName.clear();
+    item.description.clear();
+    item.desiredMsiFilename.clear(); // absent, these are empty: the "dummy" placeholder
+    item.urlQs.clear();              // must never reach a host or a path
+    item.packageInfo.clear();
+    item.e1.clear();
+    item.e2.clear();
     doc.SavePosition(kAppPosition);
-    ReadChild(doc, kAppPosition, L"DisplayNameId", Content::Raw, item.displayName);
-    LookupDisplayString(language, item.displayName);
-    ReadChild(doc, kAppPosition, L"DescriptionId", Content::Raw, item.description);
-    LookupDisplayString(language, item.description);
-    // Absent, these are empty: the "dummy" placeholder must never reach a host or a path.
-    ReadChild(doc, kAppPosition, L"DesiredMsiFilename", Content::Raw, item.desiredMsiFilename);
-    ReadChild(doc, kAppPosition, L"UrlQs", Content::Text, item.urlQs);
-    ReadChild(doc, kAppPosition, L"PackageInfo", Content::Text, item.packageInfo);
-    ReadChild(doc, kAppPosition, L"E1", Content::Raw, item.e1);
-    ReadChild(doc, kAppPosition, L"E2", Content::Raw, item.e2);
+    std::wstring name;
+    while (doc.FindChildElement(nullptr)) {
+        EnteredChild child(doc);
+        doc.GetName(name);
+        if (name == L"DisplayNameId") item.displayName = doc.GetInnerMarkup();
+        else if (name == L"DescriptionId") item.description = doc.GetInnerMarkup();
+        else if (name == L"DesiredMsiFilename") item.desiredMsiFilename = doc.GetInnerMarkup();
+        else if (name == L"UrlQs") doc.GetText(item.urlQs);
+        else if (name == L"PackageInfo") doc.GetText(item.packageInfo);
+        else if (name == L"E1") item.e1 = doc.GetInnerMarkup();
+        else if (name == L"E2") item.e2 = doc.GetInnerMarkup();
+        else if (name == L"Url") doc.GetText(c.url);
+        else if (name == L"CommandLineArgs") doc.GetText(c.args);
+        else if (name == L"MinRequirementsIds") doc.GetText(c.requirements);
+        else if (name == L"RequiresElevation") {
+            doc.GetText(c.elevation);
+            c.haveElevation = true;
+        } else if (name == L"EventExpressions" && !c.haveEvents) {
+            c.haveEvents = true;
+            std::wstring event;
+            while (doc.FindChildElement(nullptr)) {
+                EnteredChild entry(doc);
+                doc.GetName(event);
+                item.eventExpressions.Set(event, doc.GetInnerMarkup());
+            }
+        } else if (name == L"DescriptionMore" && !c.haveMore) {
+            c.haveMore = true;
+            if (doc.FindChildElement(L"MoreTextId")) {
+                {
+                    EnteredChild id(doc);
+                    c.moreTextId = doc.GetInnerMarkup();
+                }
+                constexpr const wchar_t* kMorePosition = L"zv.more";
+                doc.SavePosition(kMorePosition);
+                if (doc.FindChildElement(L"Url")) {
+                    EnteredChild link(doc);
+                    c.moreUrl = doc.GetInnerMarkup();
+                    c.moreHasUrl = true;
+                } else if (doc.RestorePosition(kMorePosition) && doc.FindChildElement(L"DialogId")) {
+                    EnteredChild dialog(doc);
+                    c.moreDialogId = doc.GetInnerMarkup();
+                    c.moreHasDialog = true;
+                }
+            }
+        } else if (name == L"ApplyAction" && !apply.present) {
+            apply.present = true;
+            constexpr const wchar_t* kActionPosition = L"zv.apply";
+            std::wstring text;
+            doc.SavePosition(kActionPosition);
+            ReadChild(doc, kActionPosition, L"RequiresElevation", Content::Text, text);
+            apply.requiresElevation = text == L"1" ? 1 : 0;
+            doc.RestorePosition(kActionPosition);
+            bool copy = doc.FindChildElement(L"CopyCommand");
+            doc.RestorePosition(kActionPosition);
+            bool run = doc.FindChildElement(L"RunCommand");
+            if (copy && run) ZvLog().Log(ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
+            if (!copy && !run) ZvLog().Log(ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
+            if (copy || run) {
+                apply.kind = copy ? ApplyKind::Copy : ApplyKind::Run;
+                doc.RestorePosition(kActionPosition);
+                doc.FindChildElement(copy ? L"CopyCommand" : L"RunCommand");
+                EnteredChild command(doc);
+                constexpr const wchar_t* kCommandPosition = L"zv.command";
+                doc.SavePosition(kCommandPosition);
+                ReadChild(doc, kCommandPosition, L"DestFilename", Content::Text, c.destFilename);
+                ReadChild(doc, kCommandPosition, copy ? L"DestPath" : L"CommandLine", Content::Text, copy ? c.destPath : c.commandLine);
+                doc.RestorePosition(kCommandPosition);
+            }
+        }
+    }
+    doc.RestorePosition(kAppPosition);
 
-    std::wstring text;
-    ReadChild(doc, kAppPosition, L"Url", Content::Text, text);
-    if (text.empty()) {
+    // Resolution and evaluation, in the order the texts are documented.
+    const std::wstring language = Lang(requestGroupId);
+    LookupDisplayString(language, item.displayName);
+    LookupDisplayString(language, item.description);
+    if (c.url.empty()) {
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
         item.url.clear();
     } else {
-        QuoteIfNeeded(text);
-        EvaluateToText(text, item.url);
+        QuoteIfNeeded(c.url);
+        EvaluateToText(c.url, item.url);
     }
-
-    ReadChild(doc, kAppPosition, L"CommandLineArgs", Content::Text, text);
+    // An empty text evaluates to nothing and stays empty: no evaluation needed.
     std::wstring args;
-    EvaluateToText(text, args);
-    item.commandLineArgs = args.empty() ? text : args;
-
-    bool elevationGiven = ReadChild(doc, kAppPosition, L"RequiresElevation", Content::Text, text);
-    item.requiresElevation = elevationGiven && zv::core::EqualsNoCase(text, L"no") ? 0 : 1;
-
-    ReadChild(doc, kAppPosition, L"MinRequirementsIds", Content::Text, text);
-    ParseIntList(text, L',', item.minRequirementIds);
-
-    doc.RestorePosition(kAppPosition);
-    if (doc.FindChildElement(L"EventExpressions")) {
-        EnteredChild events(doc);
-        std::wstring name;
-        while (doc.FindChildElement(nullptr)) {
-            EnteredChild event(doc);
-            doc.GetName(name);
-            item.eventExpressions.Set(name, doc.GetInnerMarkup());
-        }
+    if (!c.args.empty()) EvaluateToText(c.args, args);
+    item.commandLineArgs = args.empty() ? c.args : args;
+    if (apply.kind != ApplyKind::None) {
+        // Evaluated in place: a failure leaves the text as written.
+        auto evaluate = [&](const std::wstring& text, std::wstring& out) {
+            if (text.empty()) out.clear();
+            else EvaluateToText(text, out);
+        };
+        evaluate(c.destFilename, apply.destFilename);
+        if (apply.kind == ApplyKind::Copy) evaluate(c.destPath, apply.destPath);
+        else evaluate(c.commandLine, apply.commandLine);
     }
-
-    doc.RestorePosition(kAppPosition);
-    if (doc.FindChildElement(L"DescriptionMore")) {
-        EnteredChild more(doc);
-        constexpr const wchar_t* kMorePosition = L"zv.more";
-        if (doc.FindChildElement(L"MoreTextId")) {
-            ZvLib_CDescriptionMore record;
-            {
-                EnteredChild id(doc);
-                record.moreText = doc.GetInnerMarkup();
-            }
-            doc.SavePosition(kMorePosition);
-            bool found = false;
-            if (doc.FindChildElement(L"Url")) {
-                EnteredChild link(doc);
-                std::wstring expression = doc.GetInnerMarkup();
-                EvaluateToText(expression, record.url);
-                found = true;
-            } else if (doc.RestorePosition(kMorePosition) && doc.FindChildElement(L"DialogId")) {
-                EnteredChild dialog(doc);
-                record.dialogId = doc.GetInnerMarkup();
-                found = true;
-            }
-            if (found) {
-                LookupDisplayString(language, record.moreText);
-                item.descriptionMore = std::move(record);
-            }
-        }
+    item.requiresElevation = c.haveElevation && zv::core::EqualsNoCase(c.elevation, L"no") ? 0 : 1;
+    ParseIntList(c.requirements, L',', item.minRequirementIds);
+    if (c.moreHasUrl || c.moreHasDialog) {
+        ZvLib_CDescriptionMore record;
+        record.moreText = c.moreTextId;
+        if (c.moreHasUrl) EvaluateToText(c.moreUrl, record.url);
+        else record.dialogId = c.moreDialogId;
+        LookupDisplayString(language, record.moreText);
+        item.descriptionMore = std::move(record);
     }
-
-    ApplyAction apply;
-    doc.RestorePosition(kAppPosition);
-    if (doc.FindChildElement(L"ApplyAction")) {
-        EnteredChild action(doc);
-        constexpr const wchar_t* kActionPosition = L"zv.apply";
-        apply.present = true;
-        doc.SavePosition(kActionPosition);
-        ReadChild(doc, kActionPosition, L"RequiresElevation", Content::Text, text);
-        apply.requiresElevation = text == L"1" ? 1 : 0;
-        doc.RestorePosition(kActionPosition);
-        bool copy = doc.FindChildElement(L"CopyCommand");
-        doc.RestorePosition(kActionPosition);
-        bool run = doc.FindChildElement(L"RunCommand");
-        if (copy && run) ZvLog().Log(ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
-        if (!copy && !run) ZvLog().Log(ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
-        if (copy || run) {
-            apply.kind = copy ? ApplyKind::Copy : ApplyKind::Run;
-            doc.RestorePosition(kActionPosition);
-            doc.FindChildElement(copy ? L"CopyCommand" : L"RunCommand");
-            EnteredChild command(doc);
-            constexpr const wchar_t* kCommandPosition = L"zv.command";
-            doc.SavePosition(kCommandPosition);
-            auto evaluated = [&](const wchar_t* name, std::wstring& out) {
-                ReadChild(doc, kCommandPosition, name, Content::Text, text);
-                EvaluateToText(text, out);
-            };
-            evaluated(L"DestFilename", apply.destFilename);
-            if (copy) evaluated(L"DestPath", apply.destPath);
-            else evaluated(L"CommandLine", apply.commandLine);
-            doc.RestorePosition(kCommandPosition);
-        }
-    }
-    doc.RestorePosition(kAppPosition);
 
     item.internalId = -1;
     item.fromManifest = 1;
@@ -181,10 +199,10 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
     // Names from the manifest become file names in the download folder, nothing more.
     const std::wstring urlName = zv::core::UrlFileName(item.url);
     const std::wstring desired = zv::core::Trim(item.desiredMsiFilename);
-    for (const std::wstring* name : {&urlName, &desired, static_cast<const std::wstring*>(&apply.destFilename)}) {
-        if (zv::core::IsPlainFileName(*name)) continue;
+    for (const std::wstring* fileName : {&urlName, &desired, static_cast<const std::wstring*>(&apply.destFilename)}) {
+        if (zv::core::IsPlainFileName(*fileName)) continue;
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: Item %d: file name '%s' would leave the download folder, item dropped.\n", item.manifestId,
-                    name->c_str());
+                    fileName->c_str());
         return false;
     }
 
