@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -17,7 +18,15 @@ bool InsideDownloadFolder(const std::wstring& path, const std::wstring& folder)
 {
     if (path.compare(0, folder.size(), folder) != 0) return false;
     std::wstring rest = path.substr(folder.size());
-    return rest.find(L"..") == std::wstring::npos && rest.find_first_of(L":/") == std::wstring::npos;
+    if (rest.find_first_of(L":/") != std::wstring::npos) return false;
+    // No component may climb: "x..sig" is a file name, "..\\" is not.
+    for (size_t start = 0;;) {
+        size_t end = rest.find(L'\\', start);
+        std::wstring part = rest.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (part == L".." || part == L"." || part.empty()) return false;
+        if (end == std::wstring::npos) return true;
+        start = end + 1;
+    }
 }
 
 } // namespace
@@ -44,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         lastId = item->internalId;
         if (auto* app = dynamic_cast<const ZvLib_CItemInstallableApp*>(item.get())) {
             if (!app->IsValid()) std::abort();
-            if (!InsideDownloadFolder(app->localPayloadPath, folder) || !InsideDownloadFolder(app->localSigPath, folder)) std::abort();
+            if (!InsideDownloadFolder(app->localPayloadPath, folder) || !InsideDownloadFolder(app->localSigPath, folder)) {
+                std::fprintf(stderr, "payload path outside the download folder: %ls\n", app->localPayloadPath.c_str());
+                std::abort();
+            }
         }
     }
     std::vector<ZvLib_CItemBase*> selected;

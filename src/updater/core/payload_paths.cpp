@@ -18,7 +18,7 @@ std::wstring UrlFileName(const std::wstring& url)
 
 bool IsPlainFileName(const std::wstring& name)
 {
-    return name.find_first_of(L"\\/:") == std::wstring::npos && name.find(L"..") == std::wstring::npos;
+    return name != L"." && name.find_first_of(L"\\/:") == std::wstring::npos && name.find(L"..") == std::wstring::npos;
 }
 
 void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& extension)

@@ -9,7 +9,7 @@ namespace zv::core {
 // fragment ("#") cut off first.
 std::wstring UrlFileName(const std::wstring& url);
 
-// A name that stays in the folder it is put in: no "\", "/", ":" and no "..".
+// A name that stays in the folder it is put in: no "\", "/", ":" and no "..", and not ".".
 bool IsPlainFileName(const std::wstring& name);
 
 // Base name before the last "." and extension after it (empty when there is none).
