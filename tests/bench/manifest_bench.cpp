@@ -5,7 +5,7 @@
 #include "updater/config/xml_document.h"
 #include "updater/core/updater.h"
 #include "updater/core/updater_imp.h"
-#include "updater/expr/fake_machine.h"
+#include "support/fake_machine/fake_machine.h"
 
 #include "ratio_reporter.h"
 
@@ -106,7 +106,7 @@ struct Outcome {
 };
 
 // A fresh updater each time: loading appends to what an updater holds.
-Outcome LoadAndSelect(zvexpr::FakeMachine& machine)
+Outcome LoadAndSelect(zv::expr::FakeMachine& machine)
 {
     ZvLib_CUpdater updater(machine);
     updater.Initialize();
@@ -128,7 +128,7 @@ Outcome LoadAndSelect(zvexpr::FakeMachine& machine)
 
 void BM_LoadAndSelect(benchmark::State& state)
 {
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     for (auto _ : state) {
         Outcome o = LoadAndSelect(machine);
         if (o.items == 0) state.SkipWithError("manifest did not load");
@@ -155,7 +155,7 @@ int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     // The measurement means something only when the whole manifest loads.
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     Outcome o = LoadAndSelect(machine);
     const size_t expectedItems = kApplications + kContainers * (1 + kSubcomponents);
     std::printf("manifest: %zu bytes; %zu items (expected %zu), %zu requirements, %zu selected\n", Manifest().size(), o.items, expectedItems,

@@ -4,7 +4,7 @@
 // the selection returns only loaded items.
 #include "updater/core/updater.h"
 #include "updater/core/updater_imp.h"
-#include "updater/expr/fake_machine.h"
+#include "support/fake_machine/fake_machine.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +33,7 @@ bool InsideDownloadFolder(const std::wstring& path, const std::wstring& folder)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     ZvLib_CUpdater updater(machine);
     if (updater.Initialize() != 1) std::abort();
     CUpdaterImp* imp = updater.Imp();

@@ -5,13 +5,14 @@
 
 #include "updater/core/updater.h"
 #include "updater/core/updater_imp.h"
-#include "updater/expr/fake_machine.h"
+#include "support/fake_machine/fake_machine.h"
 #include "updater/expr/machine.h"
-#include "updater/transfer/log.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
 #include <cwchar>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -21,7 +22,7 @@ void EchoToStderr(const wchar_t* line)
 {
     std::wstring text(line);
     if (text.empty() || text.back() != L'\n') text += L'\n';
-    zvtool::Err(text);
+    zv::tool::Err(text);
 }
 
 struct Options {
@@ -32,14 +33,14 @@ struct Options {
 };
 
 // 0 when the arguments are usable, else the usage error's exit code.
-int Parse(const zvtool::Args& args, Options& o)
+int Parse(const zv::tool::Args& args, Options& o)
 {
     bool haveManifest = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         std::wstring value, name, text;
         if (a == L"--machine" || a == L"--lang" || a == L"--brand" || a == L"--installed" || a == L"--var" || a == L"--trace") {
-            if (!zvtool::TakeValue(args, i, value)) return zvtool::UsageError(kName, a + L" needs a value");
+            if (!zv::tool::TakeValue(args, i, value)) return zv::tool::UsageError(kName, a + L" needs a value");
         }
         if (a == L"--machine") {
             o.machineFile = value;
@@ -50,34 +51,34 @@ int Parse(const zvtool::Args& args, Options& o)
             o.brand = value;
             o.haveBrand = true;
         } else if (a == L"--installed" || a == L"--var") {
-            if (!zvtool::SplitNameValue(value, name, text)) return zvtool::UsageError(kName, a + L" wants NAME=VALUE, got '" + value + L"'");
+            if (!zv::tool::SplitNameValue(value, name, text)) return zv::tool::UsageError(kName, a + L" wants NAME=VALUE, got '" + value + L"'");
             (a == L"--var" ? o.vars : o.installed).emplace_back(name, text);
         } else if (a == L"--trace") {
             wchar_t* end = nullptr;
             long n = std::wcstol(value.c_str(), &end, 10);
-            if (value.empty() || *end || n < 0 || n > 6) return zvtool::UsageError(kName, L"--trace takes 0..6");
+            if (value.empty() || *end || n < 0 || n > 6) return zv::tool::UsageError(kName, L"--trace takes 0..6");
             o.trace = static_cast<int>(n);
-        } else if (zvtool::IsOption(a)) {
-            return zvtool::UsageError(kName, L"unknown option '" + a + L"'");
+        } else if (zv::tool::IsOption(a)) {
+            return zv::tool::UsageError(kName, L"unknown option '" + a + L"'");
         } else if (haveManifest) {
-            return zvtool::UsageError(kName, L"one manifest only");
+            return zv::tool::UsageError(kName, L"one manifest only");
         } else {
             o.manifest = a;
             haveManifest = true;
         }
     }
-    if (!haveManifest) return zvtool::UsageError(kName, L"missing MANIFEST");
+    if (!haveManifest) return zv::tool::UsageError(kName, L"missing MANIFEST");
     return 0;
 }
 
-int Simulate(const Options& o, zvexpr::IMachine& machine)
+int Simulate(const Options& o, zv::expr::IMachine& machine)
 {
     ZvLib_CUpdater updater(machine);
     updater.Initialize(); // a missing TEMP shows as a load failure below
     CUpdaterImp* imp = updater.Imp();
     ZvLib_CRequestGroupInfo* group = nullptr;
     if (!imp || !updater.CreateRequestGroupInfo(&group)) {
-        zvtool::Err(L"zvtool simulate: the updater could not be created\n");
+        zv::tool::Err(L"zvtool simulate: the updater could not be created\n");
         return 1;
     }
     std::wstring uiLanguage;
@@ -92,7 +93,7 @@ int Simulate(const Options& o, zvexpr::IMachine& machine)
 
     std::wstring problem;
     if (!imp->LoadManifest(o.manifest, group->config, &problem)) {
-        zvtool::Err(L"zvtool simulate: cannot load " + o.manifest + L": " + problem + L"\n");
+        zv::tool::Err(L"zvtool simulate: cannot load " + o.manifest + L": " + problem + L"\n");
         return 1;
     }
     std::vector<ZvLib_CItemBase*> selected;
@@ -100,23 +101,28 @@ int Simulate(const Options& o, zvexpr::IMachine& machine)
     std::wstring out;
     for (const ZvLib_CItemBase* item : selected)
         out += zv::Format(4096, L"selected %d %s %s\n", item->manifestId, item->componentName.c_str(), item->componentVersion.c_str());
-    zvtool::Out(out.empty() ? L"selected none\n" : out);
+    zv::tool::Out(out.empty() ? L"selected none\n" : out);
     return 0;
 }
 
-int Run(const zvtool::Args& args)
+int Run(const zv::tool::Args& args)
 {
     Options o;
     if (int usage = Parse(args, o)) return usage;
 
-    // Without a profile: the machine the process runs on (the real one in the Windows build).
-    std::unique_ptr<zvexpr::FakeMachine> fake;
+    // Without a profile: the machine the process runs on in the Windows build, the
+    // default in-memory machine natively.
+    zv::expr::FakeMachine fake;
+    std::optional<zv::expr::ScopedProcessMachine> useFake;
     if (!o.machineFile.empty()) {
-        fake = std::make_unique<zvexpr::FakeMachine>();
         std::wstring error;
-        if (!fake->LoadProfileFile(o.machineFile, error)) return zvtool::UsageError(kName, L"machine profile " + o.machineFile + L": " + error);
+        if (!fake.LoadProfileFile(o.machineFile, error)) return zv::tool::UsageError(kName, L"machine profile " + o.machineFile + L": " + error);
+        useFake.emplace(fake);
     }
-    zvexpr::IMachine& machine = fake ? *fake : zvexpr::ProcessMachine();
+#ifndef _WIN32
+    if (!useFake) useFake.emplace(fake);
+#endif
+    zv::expr::IMachine& machine = zv::expr::ProcessMachine();
 
     // The level asked for here, not the one of the shared configuration file.
     ZvLog().EnsureInitialised();

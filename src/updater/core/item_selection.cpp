@@ -4,7 +4,7 @@
 
 #include "updater/expr/expression.h"
 #include "updater/expr/operators.h"
-#include "updater/transfer/log.h"
+#include "updater/base/log.h"
 
 #include <algorithm>
 #include <map>
@@ -17,7 +17,7 @@ namespace {
 bool EqualsIntegerZero(const CValue& value)
 {
     CValue left = value;
-    if (zvexpr::ApplyOperator(OP_EQ, left, CValue::Int(0), CExpression::kMaxTextChars) != ERR_OK) return false;
+    if (zv::expr::ApplyOperator(OP_EQ, left, CValue::Int(0), CExpression::kMaxTextChars) != ERR_OK) return false;
     return left.AsInt() != 0;
 }
 

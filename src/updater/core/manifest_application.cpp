@@ -6,8 +6,8 @@
 #include "updater/core/updater_imp.h"
 
 #include "updater/config/xml_document.h"
-#include "updater/transfer/log.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
 using zv::core::Content;
 using zv::core::EnteredChild;

@@ -5,7 +5,7 @@
 #include "updater/core/updater_imp.h"
 
 #include "updater/config/xml_document.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <algorithm>
 #include <map>

@@ -7,7 +7,7 @@
 
 #include "updater/config/xml_document.h"
 #include "updater/expr/zv_expr.h"
-#include "updater/transfer/log.h"
+#include "updater/base/log.h"
 
 using zv::core::Content;
 using zv::core::EnteredChild;
@@ -50,7 +50,7 @@ int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring
         return 0;
     }
     ZvLog().Log(ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", sourceName.c_str());
-    zvexpr::SetLoadedGroupInfo(config.productBrand, config.hostProductOption);
+    zv::expr::SetLoadedGroupInfo(config.productBrand, config.hostProductOption);
     doc.ResetPosition();
     while (doc.FindElement(L"ZV_Manifest")) LoadManifestElement(doc, config);
     return 1;

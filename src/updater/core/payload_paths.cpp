@@ -1,7 +1,7 @@
 #include "updater/core/payload_paths.h"
 
 #include "updater/core/manifest_text.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 namespace zv::core {
 

@@ -1,6 +1,6 @@
 #pragma once
 // One product whose updates are checked: its id and configuration record.
-#include "updater/core/config_params.h"
+#include "updater/config/config_params.h"
 
 class ZvLib_CRequestGroupInfo {
 public:

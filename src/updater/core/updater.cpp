@@ -2,7 +2,7 @@
 
 #include "updater/core/updater_imp.h"
 #include "updater/expr/machine.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <new>
 
@@ -11,9 +11,9 @@ std::wstring ZvLib_CUpdater::LibraryVersion()
     return zv::Format(32, L"%d.%d.%d", kVersionMajor, kVersionMinor, kVersionBuild);
 }
 
-ZvLib_CUpdater::ZvLib_CUpdater() : m_machine(zvexpr::ProcessMachine()) {}
+ZvLib_CUpdater::ZvLib_CUpdater() : m_machine(zv::expr::ProcessMachine()) {}
 
-ZvLib_CUpdater::ZvLib_CUpdater(zvexpr::IMachine& machine) : m_machine(machine) {}
+ZvLib_CUpdater::ZvLib_CUpdater(zv::expr::IMachine& machine) : m_machine(machine) {}
 
 ZvLib_CUpdater::~ZvLib_CUpdater() = default;
 

@@ -8,7 +8,7 @@
 class CUpdaterImp;
 class ZvLib_CRequestGroupInfo;
 
-namespace zvexpr {
+namespace zv::expr {
 class IMachine;
 }
 
@@ -23,7 +23,7 @@ public:
     // The machine the process runs on, or another one for tests and tools; it must
     // outlive the facade.
     ZvLib_CUpdater();
-    explicit ZvLib_CUpdater(zvexpr::IMachine& machine);
+    explicit ZvLib_CUpdater(zv::expr::IMachine& machine);
     virtual ~ZvLib_CUpdater();
     ZvLib_CUpdater(const ZvLib_CUpdater&) = delete;
     ZvLib_CUpdater& operator=(const ZvLib_CUpdater&) = delete;
@@ -39,6 +39,6 @@ public:
     CUpdaterImp* Imp() const { return imp.get(); }
 
 private:
-    zvexpr::IMachine& m_machine;
+    zv::expr::IMachine& m_machine;
     std::unique_ptr<CUpdaterImp> imp;
 };

@@ -2,13 +2,13 @@
 
 #include "updater/expr/machine.h"
 #include "updater/expr/seed_variables.h"
-#include "updater/transfer/log.h"
+#include "updater/base/log.h"
 
 #include <algorithm>
 
 using com_quorvane_value::CValue;
 
-CUpdaterImp::CUpdaterImp(zvexpr::IMachine& machine) : evaluator(machine), m_machine(machine)
+CUpdaterImp::CUpdaterImp(zv::expr::IMachine& machine) : evaluator(machine), m_machine(machine)
 {
     Reset();
 }
@@ -37,13 +37,13 @@ int CUpdaterImp::Initialize(const std::wstring& libVersion)
     ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** LibVersion: '%s'\n", libVersion.c_str());
 
     bool tempOk = false;
-    tempDir = zvexpr::TempDirectory(m_machine, tempOk);
+    tempDir = zv::expr::TempDirectory(m_machine, tempOk);
     ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** Using temp directory '%s'\n", tempDir.c_str());
 
     publicKeyPath = m_machine.ProgramDirectory() + L"\\quorkey.pub";
     ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** Using public key file '%s' if resource option is not available\n", publicKeyPath.c_str());
 
-    zvexpr::SeedUpdaterVariables(m_machine, tempDir, variables);
+    zv::expr::SeedUpdaterVariables(m_machine, tempDir, variables);
 
     initialised = tempOk ? 1 : 0;
     return initialised;
@@ -79,12 +79,12 @@ std::wstring CUpdaterImp::Lang(int requestGroupId) const
 
 void CUpdaterImp::SetVariable(const std::wstring& name, const CValue& value)
 {
-    zvexpr::SetTableVariable(variables, name, value);
+    zv::expr::SetTableVariable(variables, name, value);
 }
 
 int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& out)
 {
-    return zvexpr::EvaluateToText(evaluator, variables, expression, out) ? 1 : 0;
+    return zv::expr::EvaluateToText(evaluator, variables, expression, out) ? 1 : 0;
 }
 
 bool CUpdaterImp::EvaluateValue(const std::wstring& expression, CValue& value)

@@ -19,7 +19,7 @@
 
 class CXmlDocument;
 
-namespace zvexpr {
+namespace zv::expr {
 class IMachine;
 }
 
@@ -36,7 +36,7 @@ public:
     // The first request group gets one more than this.
     static constexpr int kRequestGroupIdBase = 100;
 
-    explicit CUpdaterImp(zvexpr::IMachine& machine);
+    explicit CUpdaterImp(zv::expr::IMachine& machine);
     virtual ~CUpdaterImp();
     CUpdaterImp(const CUpdaterImp&) = delete;
     CUpdaterImp& operator=(const CUpdaterImp&) = delete;
@@ -112,6 +112,6 @@ private:
     int LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config, std::wstring* problem);
     void LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config);
 
-    zvexpr::IMachine& m_machine;
+    zv::expr::IMachine& m_machine;
     int m_largestInternalId = 0;
 };

@@ -3,9 +3,9 @@
 // load a manifest written inline.
 #include "updater/core/updater.h"
 #include "updater/core/updater_imp.h"
-#include "updater/expr/fake_machine.h"
-#include "updater/transfer/log.h"
-#include "updater/transfer/text_helpers.h"
+#include "support/fake_machine/fake_machine.h"
+#include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ protected:
         return index < imp->items.size() ? dynamic_cast<ZvLib_CItemInstallableApp*>(imp->items[index].get()) : nullptr;
     }
 
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     ZvLib_CUpdater updater{machine};
     CUpdaterImp* imp = nullptr;
     ZvLib_CRequestGroupInfo* group = nullptr;

@@ -53,7 +53,7 @@ TEST_F(Selection, VersionTestAgainstInstalledProducts)
     group->config.installedProducts[L"tandemix"] = L"0.00.00";
     group->config.installedProducts[L"same"] = L"1.2";
     ASSERT_EQ(Load(Manifest(Named(1, "tandemix", "1.0.0.5") + Named(2, "other", "9.0") + Named(3, "same", "1.2.0.0") + Named(4, "Tandemix", "2.0"))), 1);
-    zvtest::LogLines log(3);
+    zv::test::LogLines log(3);
     EXPECT_EQ(Standard(), (std::vector<int>{1}));
     EXPECT_EQ(log.Count(L"[Info2] ZV: ZvLib: ----- GetListOfItems: T Item 1 (tandemix) passed version comparison test.  Version on server > installedVersion: 1.0.0.5 > 0.00.00\n"), 1);
     EXPECT_EQ(log.Count(L"[Info2] ZV: ZvLib: ----- GetListOfItems: F Item 3 (same) failed version comparison test.  Version on server <= installedVersion: 1.2.0.0 <= 1.2\n"), 1);
@@ -64,7 +64,7 @@ TEST_F(Selection, VersionTestAgainstInstalledProducts)
 
 TEST_F(Selection, MasksArePrintedAsUnsignedFollowedByTheLetterL)
 {
-    zvtest::LogLines log(3);
+    zv::test::LogLines log(3);
     std::vector<ZvLib_CItemBase*> list;
     EXPECT_EQ(imp->GetListOfSelectedInstallables(list), 0);
     std::vector<std::wstring> expected = {
@@ -81,7 +81,7 @@ TEST_F(Selection, HardFailureStopsEvaluationAndExcludesTheItem)
     ASSERT_EQ(Load(Manifest(Named(1, "a", "1", "", Needs("1,2")) + Named(2, "b", "1", "", Needs("2")),
                             Requirements(Requirement(1, 1, "1 == 2") + Requirement(2, 0, "nosuchvariable")))),
               1);
-    zvtest::LogLines log(3);
+    zv::test::LogLines log(3);
     EXPECT_EQ(Standard(), (std::vector<int>{2}));
     ZvLib_CItemBase& a = *imp->items[0];
     EXPECT_EQ(a.meetsHardRequirements, 0);
@@ -176,7 +176,7 @@ TEST_F(Selection, OneItemPerProductGuid)
         int kept;
     } cases[] = {{"1.0", "1.1", 2}, {"1.1", "1.0", 1}, {"1.0", "1.0", 1}};
     for (const auto& c : cases) {
-        zvexpr::FakeMachine m;
+        zv::expr::FakeMachine m;
         ZvLib_CUpdater u(m);
         ASSERT_EQ(u.Initialize(), 1);
         ZvLib_CRequestGroupInfo* g = nullptr;
@@ -184,7 +184,7 @@ TEST_F(Selection, OneItemPerProductGuid)
         std::string text = Manifest(Named(1, "x", c.first, "productGUID=\"{P}\"") + Named(2, "x", c.second, "productGUID=\"{P}\"") +
                                     Named(3, "y", "1.0", "productGUID=\"{Q}\""));
         ASSERT_EQ(u.Imp()->LoadManifestUtf8(text.data(), text.size(), L"m", g->config), 1);
-        zvtest::LogLines log(3);
+        zv::test::LogLines log(3);
         std::vector<ZvLib_CItemBase*> list;
         EXPECT_EQ(u.Imp()->GetListOfSelectedInstallables(list), 1);
         EXPECT_EQ(Ids(list), (std::vector<int>{c.kept, 3})) << c.first << " " << c.second;
@@ -201,7 +201,7 @@ TEST_F(Selection, SelectedBonusItemPassesWhateverItsTypeAndVersion)
     ASSERT_EQ(Load(Manifest(Named(1, "bonus", "0.1", "isBonusItem=\"1\"") + Named(2, "main", "1.0") +
                             Named(3, "bonus2", "0.1", "isBonusItem=\"1\" isSelected=\"0\""))),
               1);
-    zvtest::LogLines log(3);
+    zv::test::LogLines log(3);
     EXPECT_EQ(Standard(), (std::vector<int>{1}));
     EXPECT_EQ(log.Count(L"F Item 3 (bonus2) failed one or more criteria (SelectionMask ), will not"), 1);
     EXPECT_EQ(log.Count(L"T Item 1 (bonus) (0.1) passed all criteria, will be presented to the application."), 1);
@@ -221,7 +221,7 @@ TEST_F(Selection, ContainersAreOfferedOnlyWithTheirOwnSubcomponent)
     ASSERT_EQ(Load(Manifest("<Container id=\"10\" componentName=\"c1\" isSelected=\"1\">" + sub + "</Container>" +
                             "<Container id=\"20\" componentName=\"c2\" isSelected=\"1\">" + unselected + "</Container>" + Named(30, "app", "1"))),
               1);
-    zvtest::LogLines log(3);
+    zv::test::LogLines log(3);
     std::vector<ZvLib_CItemBase*> list;
     EXPECT_EQ(imp->GetListOfItems(list, -1, 77, 2, -1), 1);
     EXPECT_EQ(Ids(list), (std::vector<int>{10, 11, 30}));

@@ -26,7 +26,7 @@ std::string WithStrings(const std::string& uiItems, const std::string& rest = ""
 
 TEST_F(CoreTest, LoadingLogsTheFileAndEachManifest)
 {
-    zvtest::LogLines log(2);
+    zv::test::LogLines log(2);
     ASSERT_EQ(Load(Manifest(Application(1) + Application(2))), 1);
     std::vector<std::wstring> expected = {
         L"[Info1] ZV: **** Manifest: Loaded manifest file 'inline.man.xml'\n",
@@ -44,13 +44,13 @@ TEST_F(CoreTest, LoadingLogsTheFileAndEachManifest)
 
 TEST_F(CoreTest, LoadManifestReadsAFileAndRefusesWhatDoesNotLoad)
 {
-    zvtest::ScratchDir dir(L"core_load_file");
+    zv::test::ScratchDir dir(L"core_load_file");
     std::wstring path = dir.File(L"p.man.xml");
-    zvtest::WriteFileBytes(path, Manifest(Application(3)));
+    zv::test::WriteFileBytes(path, Manifest(Application(3)));
     EXPECT_EQ(imp->LoadManifest(path, group->config), 1);
     ASSERT_EQ(imp->items.size(), 1u);
 
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     EXPECT_EQ(imp->LoadManifest(dir.File(L"missing.xml"), group->config), 0);
     EXPECT_EQ(log.Count(L"ZvLib ERROR: LoadManifest: cannot load manifest file '" + dir.File(L"missing.xml") + L"': "), 1);
     EXPECT_EQ(Load("<ZV_Manifest><UiItems>" + Application(4) + "</UiItems>"), 0); // unterminated
@@ -168,7 +168,7 @@ TEST_F(CoreTest, CategoryAndElevation)
 
 TEST_F(CoreTest, ApplicationWithoutUrlIsDroppedAndLogged)
 {
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     std::string noUrl = "<Application id=\"1\" requiredSpaceMB=\"1\" estInstallTimeMins=\"1\"/>";
     ASSERT_EQ(Load(Manifest(noUrl + Application(2, "", "", ""))), 1);
     EXPECT_TRUE(imp->items.empty());

@@ -85,7 +85,7 @@ TEST_F(CoreTest, NamesThatWouldLeaveTheDownloadFolderMakeTheItemInvalid)
         {"<ApplyAction><CopyCommand><DestFilename>C:\\Windows\\x.dll</DestFilename></CopyCommand></ApplyAction>", "http://h/x.exe",
          L"'C:\\Windows\\x.dll'"},
     };
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     std::string apps;
     int id = 1;
     for (const auto& c : cases) apps += Application(id++, c.extra, "", c.url);
@@ -115,7 +115,7 @@ TEST_F(CoreTest, DestPathIsADestinationByDesignAndStays)
 
 TEST_F(CoreTest, ApplyActions)
 {
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     ASSERT_EQ(Load(Manifest(
                   Application(1, "<ApplyAction><RequiresElevation>yes</RequiresElevation><RunCommand><DestFilename>run.exe</DestFilename>"
                                  "<CommandLine>\"/quiet \" + lang</CommandLine></RunCommand></ApplyAction>") +

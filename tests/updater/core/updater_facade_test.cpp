@@ -12,9 +12,9 @@ namespace {
 TEST(UpdaterFacade, InitialisationLogsVersionTempAndKeyAndSeedsVariables)
 {
     ZvLog().EnsureInitialised();
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     machine.programDir = L"C:\\Program Files\\Vesk";
-    zvtest::LogLines log(2);
+    zv::test::LogLines log(2);
     ZvLib_CUpdater updater(machine);
     EXPECT_EQ(updater.IsInitialized(), 0);
     ASSERT_EQ(updater.Initialize(), 1);
@@ -41,7 +41,7 @@ TEST(UpdaterFacade, InitialisationLogsVersionTempAndKeyAndSeedsVariables)
 
 TEST(UpdaterFacade, TempAlreadyEndingInABackslashGetsOneMore)
 {
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     machine.SetEnvironment(L"TEMP", L"D:\\t\\");
     ZvLib_CUpdater updater(machine);
     ASSERT_EQ(updater.Initialize(), 1);
@@ -52,7 +52,7 @@ TEST(UpdaterFacade, TempAlreadyEndingInABackslashGetsOneMore)
 TEST(UpdaterFacade, WithoutTempInitialiseFailsButStaysUsableAndLoadsNothing)
 {
     ZvLog().EnsureInitialised();
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     machine.SetEnvironment(L"TEMP", L"");
     ZvLib_CUpdater updater(machine);
     EXPECT_EQ(updater.Initialize(), 0);
@@ -64,7 +64,7 @@ TEST(UpdaterFacade, WithoutTempInitialiseFailsButStaysUsableAndLoadsNothing)
     // Payload paths would be relative to whatever the current directory is: refused.
     ZvLib_CRequestGroupInfo* group = nullptr;
     ASSERT_EQ(updater.CreateRequestGroupInfo(&group), 1);
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     std::string text = Manifest(Application(1));
     EXPECT_EQ(imp->LoadManifestUtf8(text.data(), text.size(), L"m.xml", group->config), 0);
     EXPECT_TRUE(imp->items.empty());
@@ -73,7 +73,7 @@ TEST(UpdaterFacade, WithoutTempInitialiseFailsButStaysUsableAndLoadsNothing)
 
 TEST(UpdaterFacade, RequestGroupsGetIdsFrom101)
 {
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     ZvLib_CUpdater updater(machine);
     ASSERT_EQ(updater.Initialize(), 1);
     ZvLib_CRequestGroupInfo *first = nullptr, *second = nullptr;
@@ -93,7 +93,7 @@ TEST(UpdaterFacade, RequestGroupsGetIdsFrom101)
 
 TEST(UpdaterFacade, WithoutImplementationCreateRequestGroupInfoClearsTheOutPointerAndFails)
 {
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     ZvLib_CUpdater updater(machine);
     ZvLib_CRequestGroupInfo dummy;
     ZvLib_CRequestGroupInfo* group = &dummy;
@@ -106,7 +106,7 @@ TEST(UpdaterFacade, WithoutImplementationCreateRequestGroupInfoClearsTheOutPoint
 TEST_F(CoreTest, LangGivesTheGroupsLanguageOrLogsAnUnknownGroup)
 {
     EXPECT_EQ(imp->Lang(101), L"ENU");
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     EXPECT_EQ(imp->Lang(7), L"");
     EXPECT_EQ(log.All(), std::vector<std::wstring>{L"[Error] ZV: ZvLib ERROR from CUpdaterImp::Lang(): Rgi not found, iIdOfRequestGroupInfo: 7\n"});
 }
