@@ -165,12 +165,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    zvbench::RatioReporter reporter;
+    zv::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    double wall = zvbench::RatioReporter::Ratio(reporter.times, "BM_LoadAndSelect", "BM_ParseAlone");
-    double cpu = zvbench::RatioReporter::Ratio(reporter.cpuTimes, "BM_LoadAndSelect", "BM_ParseAlone");
+    double wall = zv::bench::RatioReporter::Ratio(reporter.times, "BM_LoadAndSelect", "BM_ParseAlone");
+    double cpu = zv::bench::RatioReporter::Ratio(reporter.cpuTimes, "BM_LoadAndSelect", "BM_ParseAlone");
     std::printf("\nload-and-select / parse ratio: %.2f (goal <= 3.0: %s; CPU time %.2f)\n", wall, wall > 0 && wall <= 3.0 ? "met" : "NOT met", cpu);
     return 0;
 }
