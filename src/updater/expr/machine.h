@@ -108,6 +108,10 @@ public:
 
     // Environment and locale.
     virtual bool GetEnvironment(const std::wstring& name, std::wstring& value) = 0;
+    // The same variable from the C runtime's copy of the environment (what _wgetenv
+    // sees), as the updater reads "TEMP". Machines without such a copy answer from
+    // GetEnvironment.
+    virtual bool GetRuntimeEnvironment(const std::wstring& name, std::wstring& value) { return GetEnvironment(name, value); }
     // A shell folder by its CSIDL number. On failure errorStep names the failing step
     // ("SHGetSpecialFolderLocation" or "SHGetPathFromIDList") and errorCode its result.
     virtual bool GetSpecialFolder(int csidl, std::wstring& path, std::wstring& errorStep, long& errorCode) = 0;

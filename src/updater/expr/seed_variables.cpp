@@ -13,7 +13,7 @@ using com_quorvane_value::VariableTable;
 std::wstring TempDirectory(IMachine& machine, bool& ok)
 {
     std::wstring temp;
-    ok = machine.GetEnvironment(L"TEMP", temp) && !temp.empty();
+    ok = machine.GetRuntimeEnvironment(L"TEMP", temp) && !temp.empty();
     return ok ? temp + L"\\" : std::wstring();
 }
 

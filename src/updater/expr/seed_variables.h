@@ -10,7 +10,7 @@ class ZVExpr;
 namespace zv::expr {
 class IMachine;
 
-// The "TEMP" environment variable with one backslash appended; ok is false (and the
+// The "TEMP" environment variable (the runtime's copy) with one backslash appended; ok is false (and the
 // result empty) when it is missing or empty.
 std::wstring TempDirectory(IMachine& machine, bool& ok);
 

@@ -257,6 +257,26 @@ TEST(Win32Machine, EnvironmentFoldersAndLanguage)
     EXPECT_EQ(Eval(e, L"FileExists(\"<sysdir>\\msi.dll\") && (MSIVer() == FileVer(\"<sysdir>\\msi.dll\"))").Show(), "int 1");
 }
 
+// "TEMP" is read from the runtime's copy of the environment, which _wputenv changes.
+TEST(Win32Machine, RuntimeEnvironmentIsTheRuntimesCopy)
+{
+    zv::expr::IMachine& m = zv::expr::ProcessMachine();
+    std::wstring value;
+    ASSERT_EQ(_wputenv(L"ZVEXPR_RUNTIME_ENV=C:\\runtime"), 0);
+    EXPECT_TRUE(m.GetRuntimeEnvironment(L"ZVEXPR_RUNTIME_ENV", value));
+    EXPECT_EQ(value, L"C:\\runtime");
+    _wputenv(L"ZVEXPR_RUNTIME_ENV=");
+    EXPECT_FALSE(m.GetRuntimeEnvironment(L"ZVEXPR_NO_SUCH_ENV", value));
+
+    std::wstring saved;
+    ASSERT_TRUE(m.GetRuntimeEnvironment(L"TEMP", saved));
+    _wputenv(L"TEMP=C:\\zvtemp");
+    bool ok = false;
+    EXPECT_EQ(zv::expr::TempDirectory(m, ok), L"C:\\zvtemp\\");
+    EXPECT_TRUE(ok);
+    _wputenv((L"TEMP=" + saved).c_str());
+}
+
 // Runs the probe with Wine told to report another Windows version to it.
 std::vector<std::string> ProbeAs(const wchar_t* wineVersion, const std::wstring& expressions)
 {

@@ -30,6 +30,7 @@ public:
     uint32_t RegisterWindowMessageName(const std::wstring& name) override;
     void ShowAlert(const std::wstring& text) override;
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
+    bool GetRuntimeEnvironment(const std::wstring& name, std::wstring& value) override;
     bool GetSpecialFolder(int csidl, std::wstring& path, std::wstring& errorStep, long& errorCode) override;
     std::wstring ProgramDirectory() override;
     bool GetUiLanguage(std::wstring& abbreviation, uint16_t& languageId) override;

@@ -8,6 +8,7 @@
 
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <cwctype>
 
 namespace zv::expr {
@@ -50,6 +51,14 @@ bool Win32Machine::GetEnvironment(const std::wstring& name, std::wstring& value)
     if (written == 0 || written >= n) return false;
     buffer.resize(written);
     value = buffer;
+    return true;
+}
+
+bool Win32Machine::GetRuntimeEnvironment(const std::wstring& name, std::wstring& value)
+{
+    const wchar_t* found = _wgetenv(name.c_str());
+    if (!found) return false;
+    value = found;
     return true;
 }
 

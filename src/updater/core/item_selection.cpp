@@ -1,0 +1,171 @@
+// Installable selection: requirement outcomes, the four masks, the version test and
+// the one-item-per-product-GUID rule.
+#include "updater/core/updater_imp.h"
+
+#include "updater/expr/expression.h"
+#include "updater/expr/operators.h"
+#include "updater/base/log.h"
+
+#include <algorithm>
+#include <map>
+
+using com_quorvane_value::CValue;
+
+namespace {
+
+// The expression language's own equality with integer 0: "0" and 0.0 are 0, "abc" is not.
+bool EqualsIntegerZero(const CValue& value)
+{
+    CValue left = value;
+    if (zv::expr::ApplyOperator(OP_EQ, left, CValue::Int(0), CExpression::kMaxTextChars) != ERR_OK) return false;
+    return left.AsInt() != 0;
+}
+
+int CompareComponentVersions(const std::wstring& a, const std::wstring& b)
+{
+    return com_quorvane_value::CompareVersions(CValue::ParseVersion(a), CValue::ParseVersion(b));
+}
+
+const ZvLib_CItemInstallableApp* AsInstallable(const ZvLib_CItemBase& item)
+{
+    if (!item.IsInstallableApp() && !item.IsSubcomponent()) return nullptr;
+    return dynamic_cast<const ZvLib_CItemInstallableApp*>(&item);
+}
+
+} // namespace
+
+int CUpdaterImp::GetListOfSelectedInstallables(std::vector<ZvLib_CItemBase*>& out)
+{
+    return GetListOfItems(out, kStandardBonusItemMask, kStandardCriteriaResultMask, kStandardUserSelectionMask, kStandardTypeMask);
+}
+
+int CUpdaterImp::EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure)
+{
+    item.failedSoftRequirements.clear();
+    item.failedHardRequirements.clear();
+    item.meetsHardRequirements = 1;
+    item.softRequirementState = -1;
+    int result = 1;
+    for (int id : item.minRequirementIds) {
+        auto match = std::find_if(requirements.begin(), requirements.end(),
+                                  [&](const auto& r) { return r->id == id && r->requestGroupId == item.requestGroupId; });
+        if (match == requirements.end()) continue;
+        const ZvLib_CItemRequirement& requirement = **match;
+        CValue value;
+        if (!EvaluateValue(requirement.valueExpression, value)) {
+            ZvLog().Log(ZVLOG_INFO2, L"CUpdaterImp::EvaluateItemRequirement: Failed to evaluate expression, id: %d, req group info: %d, expression: %s\n",
+                        requirement.id, requirement.requestGroupId, requirement.valueExpression.c_str());
+            continue;
+        }
+        if (!EqualsIntegerZero(value)) {
+            if (item.softRequirementState == -1) item.softRequirementState = 0;
+            continue;
+        }
+        if (requirement.isHardLimit) {
+            if (deselectOnHardFailure) item.SetSelected(0);
+            item.meetsHardRequirements = 0;
+            item.softRequirementState = -1;
+            item.failedHardRequirements.push_back(&requirement);
+            return 0;
+        }
+        if (item.meetsHardRequirements == 1) {
+            if (deselectOnSoftFailure) item.SetSelected(0);
+            item.softRequirementState = 1;
+        }
+        item.failedSoftRequirements.push_back(&requirement);
+        result = 0;
+    }
+    return result;
+}
+
+bool CUpdaterImp::PassesVersionTest(const ZvLib_CItemBase& item)
+{
+    const ZvLib_CRequestGroupInfo* group = FindRequestGroupInfo(item.requestGroupId);
+    if (!group || group->config.installedProducts.empty() || item.IsContainer()) return true;
+    const auto& installed = group->config.installedProducts;
+    auto found = installed.find(item.componentName);
+    if (found == installed.end()) return false;
+    bool newer = CompareComponentVersions(item.componentVersion, found->second) > 0;
+    if (newer)
+        ZvLog().Log(ZVLOG_INFO2,
+                    L"ZvLib: ----- GetListOfItems: T Item %d (%s) passed version comparison test.  Version on server > installedVersion: %s > %s\n",
+                    item.manifestId, item.componentName.c_str(), item.componentVersion.c_str(), found->second.c_str());
+    else
+        ZvLog().Log(ZVLOG_INFO2,
+                    L"ZvLib: ----- GetListOfItems: F Item %d (%s) failed version comparison test.  Version on server <= installedVersion: %s <= %s\n",
+                    item.manifestId, item.componentName.c_str(), item.componentVersion.c_str(), found->second.c_str());
+    return newer;
+}
+
+int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusItemMask, int eCriteriaResultMask, int eUserSelectionMask,
+                                int eTypeMask)
+{
+    out.clear();
+    // "%ul" as the log has always printed the masks: unsigned, then a letter l.
+    ZvLog().Log(ZVLOG_INFO2,
+                L"ZvLib: ----> GetListOfItems: eBonusItemMask: %ul, eCriteriaResultMask: %ul, eUserSelectionMask: %ul, eTypeMask: %ul.  Ids are Id within manifest.\n",
+                static_cast<unsigned>(eBonusItemMask), static_cast<unsigned>(eCriteriaResultMask), static_cast<unsigned>(eUserSelectionMask),
+                static_cast<unsigned>(eTypeMask));
+    const auto bonusMask = static_cast<unsigned>(eBonusItemMask);
+    const auto criteriaMask = static_cast<unsigned>(eCriteriaResultMask);
+    const auto selectionMask = static_cast<unsigned>(eUserSelectionMask);
+    const auto typeMask = static_cast<unsigned>(eTypeMask);
+
+    std::vector<ZvLib_CItemBase*> result;
+    std::map<std::wstring, ZvLib_CItemBase*> byGuid;
+    for (const auto& owned : items) {
+        ZvLib_CItemBase& item = *owned;
+        EvaluateItemRequirement(item, (criteriaMask & 0x10) != 0, (criteriaMask & 0x20) != 0);
+        const bool version = PassesVersionTest(item);
+        const bool bonus = (bonusMask & 0x2) && item.isBonusItem;
+        const bool criteria = eCriteriaResultMask == -1 || ((criteriaMask & 0x1) && item.meetsHardRequirements) ||
+                              ((criteriaMask & 0x2) && !item.meetsHardRequirements) || ((criteriaMask & 0x4) && item.softRequirementState == 0) ||
+                              ((criteriaMask & 0x8) && item.softRequirementState == 1);
+        const bool selection = eUserSelectionMask == -1 || ((selectionMask & 0x1) && !item.isSelected) || ((selectionMask & 0x2) && item.isSelected);
+        const bool type = eTypeMask == -1 || ((typeMask & 0x1) && item.IsContainer()) ||
+                          ((typeMask & 0x2) && (item.IsInstallableApp() || item.IsSubcomponent())) || ((typeMask & 0x4) && item.IsInstallableApp()) ||
+                          ((typeMask & 0x8) && item.IsSubcomponent());
+
+        if ((bonus && selection && criteria) || (criteria && selection && type && version)) {
+            const ZvLib_CItemInstallableApp* installable = AsInstallable(item);
+            if (installable && !installable->productGUID.empty() && (criteriaMask & 0x40)) {
+                ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T Item %d (%s) contains Product GUID '%s'. Checking if unique.\n", item.manifestId,
+                            item.componentName.c_str(), installable->productGUID.c_str());
+                auto earlier = byGuid.find(installable->productGUID);
+                if (earlier != byGuid.end()) {
+                    if (CompareComponentVersions(item.componentVersion, earlier->second->componentVersion) <= 0) continue;
+                    result.erase(std::remove(result.begin(), result.end(), earlier->second), result.end());
+                }
+                byGuid[installable->productGUID] = &item;
+            }
+            ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T Item %d (%s) (%s) passed all criteria, will be presented to the application.\n",
+                        item.manifestId, item.componentName.c_str(), item.componentVersion.c_str());
+            result.push_back(&item);
+        } else {
+            std::wstring reasons;
+            if (!criteria) reasons += L"CriteriaResultMask ";
+            if (!selection) reasons += L"SelectionMask ";
+            if (!type && !bonus) reasons += L"TypeMask ";
+            if (!version && !bonus) reasons += L"CnCv ";
+            ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: F Item %d (%s) failed one or more criteria (%s), will not be presented to the application.\n",
+                        item.manifestId, item.componentName.c_str(), reasons.c_str());
+        }
+    }
+
+    // A container is offered only together with one of its own subcomponents.
+    for (size_t i = 0; i < result.size(); ++i) {
+        ZvLib_CItemBase* item = result[i];
+        if (item->IsContainer()) {
+            const auto* next = i + 1 < result.size() ? dynamic_cast<const ZvLib_CItemInstallableSubcomponent*>(result[i + 1]) : nullptr;
+            if (!next || next->containerId != item->internalId) continue;
+        }
+        out.push_back(item);
+    }
+
+    ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T ------------------------ Summary:\n");
+    for (const ZvLib_CItemBase* item : result)
+        ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T summary: Item %d (%s)\n", item->manifestId, item->componentName.c_str());
+    ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T ------------------------\n");
+    ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----< GetListOfItems ends.\n");
+    return result.empty() ? 0 : 1;
+}

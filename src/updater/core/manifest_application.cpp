@@ -1,0 +1,220 @@
+// Parsing an "Application" (or the application part of a "Subcomponent") into an
+// installable item, with its payload's local paths.
+#include "updater/core/manifest_reader.h"
+#include "updater/core/manifest_text.h"
+#include "updater/core/payload_paths.h"
+#include "updater/core/updater_imp.h"
+
+#include "updater/config/xml_document.h"
+#include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
+
+using zv::core::Content;
+using zv::core::EnteredChild;
+using zv::core::IntAttribute;
+using zv::core::ReadChild;
+
+namespace {
+
+constexpr const wchar_t* kAppPosition = L"zv.application";
+
+enum class ApplyKind { None, Copy, Run };
+
+struct ApplyAction {
+    bool present = false;
+    ApplyKind kind = ApplyKind::None;
+    int requiresElevation = 0;
+    std::wstring destFilename, destPath, commandLine;
+};
+
+} // namespace
+
+std::unique_ptr<ZvLib_CItemInstallableApp> CUpdaterImp::ParseApplication(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
+{
+    auto app = std::make_unique<ZvLib_CItemInstallableApp>();
+    if (!ParseApplicationInto(doc, *app, productAbbr, requestGroupId)) return nullptr;
+    return app;
+}
+
+bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallableApp& item, const std::wstring& productAbbr, int requestGroupId)
+{
+    item.productGUID = doc.GetAttribute(L"productGUID");
+    item.manifestId = IntAttribute(doc, L"id");
+    item.componentName = doc.GetAttribute(L"componentName");
+    item.componentVersion = doc.GetAttribute(L"componentVersion");
+    item.note = doc.GetAttribute(L"note");
+    item.isBonusItem = IntAttribute(doc, L"isBonusItem");
+    item.isVisible = IntAttribute(doc, L"isVisible");
+    item.isSelected = IntAttribute(doc, L"isSelected");
+    item.defaultSelected = item.isSelected;
+    item.isUnselectable = IntAttribute(doc, L"isUnselectable");
+    item.category = zv::core::CategoryOf(doc.GetAttribute(L"category"));
+    item.dlSizeMB = IntAttribute(doc, L"dlSizeMB");
+    item.dlSize = IntAttribute(doc, L"dlSize");
+    item.requiredSpaceMB = IntAttribute(doc, L"requiredSpaceMB");
+    item.estInstallTimeSecs = IntAttribute(doc, L"estInstallTimeSecs");
+    item.estInstallTimeMins = IntAttribute(doc, L"estInstallTimeMins");
+    item.isRebootLikelyRequired = IntAttribute(doc, L"isRebootLikelyRequired");
+    item.isReplacementInstaller = IntAttribute(doc, L"isReplacementInstaller");
+    item.s1 = doc.GetAttribute(L"s1");
+    item.s2 = doc.GetAttribute(L"s2");
+    item.a1 = doc.GetAttribute(L"a1");
+    item.a2 = doc.GetAttribute(L"a2");
+
+    // One pass over the children, remembering what each holds; a repeated child's last
+    // occurrence wins, except for the three elements that are read once.
+    struct Children {
+        std::wstring url, args, elevation, requirements;
+        bool haveElevation = false, haveEvents = false, haveMore = false;
+        std::wstring moreTextId, moreUrl, moreDialogId;
+        bool moreHasUrl = false, moreHasDialog = false;
+        std::wstring destFilename, destPath, commandLine;
+    } c;
+    ApplyAction apply;
+    item.displayName.clear();
+    item.description.clear();
+    item.desiredMsiFilename.clear(); // absent, these are empty: the "dummy" placeholder
+    item.urlQs.clear();              // must never reach a host or a path
+    item.packageInfo.clear();
+    item.e1.clear();
+    item.e2.clear();
+    doc.SavePosition(kAppPosition);
+    std::wstring name;
+    while (doc.FindChildElement(nullptr)) {
+        EnteredChild child(doc);
+        doc.GetName(name);
+        if (name == L"DisplayNameId") item.displayName = doc.GetInnerMarkup();
+        else if (name == L"DescriptionId") item.description = doc.GetInnerMarkup();
+        else if (name == L"DesiredMsiFilename") item.desiredMsiFilename = doc.GetInnerMarkup();
+        else if (name == L"UrlQs") doc.GetText(item.urlQs);
+        else if (name == L"PackageInfo") doc.GetText(item.packageInfo);
+        else if (name == L"E1") item.e1 = doc.GetInnerMarkup();
+        else if (name == L"E2") item.e2 = doc.GetInnerMarkup();
+        else if (name == L"Url") doc.GetText(c.url);
+        else if (name == L"CommandLineArgs") doc.GetText(c.args);
+        else if (name == L"MinRequirementsIds") doc.GetText(c.requirements);
+        else if (name == L"RequiresElevation") {
+            doc.GetText(c.elevation);
+            c.haveElevation = true;
+        } else if (name == L"EventExpressions" && !c.haveEvents) {
+            c.haveEvents = true;
+            std::wstring event;
+            while (doc.FindChildElement(nullptr)) {
+                EnteredChild entry(doc);
+                doc.GetName(event);
+                item.eventExpressions.Set(event, doc.GetInnerMarkup());
+            }
+        } else if (name == L"DescriptionMore" && !c.haveMore) {
+            c.haveMore = true;
+            if (doc.FindChildElement(L"MoreTextId")) {
+                {
+                    EnteredChild id(doc);
+                    c.moreTextId = doc.GetInnerMarkup();
+                }
+                constexpr const wchar_t* kMorePosition = L"zv.more";
+                doc.SavePosition(kMorePosition);
+                if (doc.FindChildElement(L"Url")) {
+                    EnteredChild link(doc);
+                    c.moreUrl = doc.GetInnerMarkup();
+                    c.moreHasUrl = true;
+                } else if (doc.RestorePosition(kMorePosition) && doc.FindChildElement(L"DialogId")) {
+                    EnteredChild dialog(doc);
+                    c.moreDialogId = doc.GetInnerMarkup();
+                    c.moreHasDialog = true;
+                }
+            }
+        } else if (name == L"ApplyAction" && !apply.present) {
+            apply.present = true;
+            constexpr const wchar_t* kActionPosition = L"zv.apply";
+            std::wstring text;
+            doc.SavePosition(kActionPosition);
+            ReadChild(doc, kActionPosition, L"RequiresElevation", Content::Text, text);
+            apply.requiresElevation = text == L"1" ? 1 : 0;
+            doc.RestorePosition(kActionPosition);
+            bool copy = doc.FindChildElement(L"CopyCommand");
+            doc.RestorePosition(kActionPosition);
+            bool run = doc.FindChildElement(L"RunCommand");
+            if (copy && run) ZvLog().Log(ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
+            if (!copy && !run) ZvLog().Log(ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
+            if (copy || run) {
+                apply.kind = copy ? ApplyKind::Copy : ApplyKind::Run;
+                doc.RestorePosition(kActionPosition);
+                doc.FindChildElement(copy ? L"CopyCommand" : L"RunCommand");
+                EnteredChild command(doc);
+                constexpr const wchar_t* kCommandPosition = L"zv.command";
+                doc.SavePosition(kCommandPosition);
+                ReadChild(doc, kCommandPosition, L"DestFilename", Content::Text, c.destFilename);
+                ReadChild(doc, kCommandPosition, copy ? L"DestPath" : L"CommandLine", Content::Text, copy ? c.destPath : c.commandLine);
+                doc.RestorePosition(kCommandPosition);
+            }
+        }
+    }
+    doc.RestorePosition(kAppPosition);
+
+    // Resolution and evaluation, in the order the texts are documented.
+    const std::wstring language = Lang(requestGroupId);
+    LookupDisplayString(language, item.displayName);
+    LookupDisplayString(language, item.description);
+    if (c.url.empty()) {
+        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
+        item.url.clear();
+    } else {
+        QuoteIfNeeded(c.url);
+        EvaluateToText(c.url, item.url);
+    }
+    // An empty text evaluates to nothing and stays empty: no evaluation needed.
+    std::wstring args;
+    if (!c.args.empty()) EvaluateToText(c.args, args);
+    item.commandLineArgs = args.empty() ? c.args : args;
+    if (apply.kind != ApplyKind::None) {
+        // Evaluated in place: a failure leaves the text as written.
+        auto evaluate = [&](const std::wstring& text, std::wstring& out) {
+            if (text.empty()) out.clear();
+            else EvaluateToText(text, out);
+        };
+        evaluate(c.destFilename, apply.destFilename);
+        if (apply.kind == ApplyKind::Copy) evaluate(c.destPath, apply.destPath);
+        else evaluate(c.commandLine, apply.commandLine);
+    }
+    item.requiresElevation = c.haveElevation && zv::core::EqualsNoCase(c.elevation, L"no") ? 0 : 1;
+    ParseIntList(c.requirements, L',', item.minRequirementIds);
+    if (c.moreHasUrl || c.moreHasDialog) {
+        ZvLib_CDescriptionMore record;
+        record.moreText = c.moreTextId;
+        if (c.moreHasUrl) EvaluateToText(c.moreUrl, record.url);
+        else record.dialogId = c.moreDialogId;
+        LookupDisplayString(language, record.moreText);
+        item.descriptionMore = std::move(record);
+    }
+
+    item.internalId = -1;
+    item.fromManifest = 1;
+    item.hasApplyAction = apply.present ? 1 : 0;
+    item.requestGroupId = requestGroupId;
+    item.productAbbr = productAbbr;
+    item.publicKeyPath = publicKeyPath;
+
+    if (!item.IsBasicValid()) return false;
+
+    // Names from the manifest become file names in the download folder, nothing more.
+    const std::wstring urlName = zv::core::UrlFileName(item.url);
+    const std::wstring desired = zv::core::Trim(item.desiredMsiFilename);
+    for (const std::wstring* fileName : {&urlName, &desired, static_cast<const std::wstring*>(&apply.destFilename)}) {
+        if (zv::core::IsPlainFileName(*fileName)) continue;
+        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: Item %d: file name '%s' would leave the download folder, item dropped.\n", item.manifestId,
+                    fileName->c_str());
+        return false;
+    }
+
+    item.sigUrl = item.url + L".sig";
+    item.localPayloadPath = zv::core::LocalPayloadPath(tempDir, productAbbr, item.manifestId, {desired, item.url, apply.destFilename});
+    item.localSigPath = item.localPayloadPath + L".sig";
+    if (apply.kind != ApplyKind::None) {
+        item.isRunCommand = apply.kind == ApplyKind::Run ? 1 : 0;
+        item.requiresElevation = apply.requiresElevation;
+        item.destFilename = apply.destFilename.empty() ? urlName : apply.destFilename;
+        if (apply.kind == ApplyKind::Copy) item.destPath = apply.destPath;
+        else item.commandLine = apply.commandLine;
+    }
+    return item.IsValid() != 0;
+}

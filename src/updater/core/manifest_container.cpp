@@ -1,0 +1,90 @@
+// Parsing a "Container" with its subcomponents: the container and every valid
+// subcomponent are added to the item list, dependencies translated to internal ids.
+#include "updater/core/manifest_reader.h"
+#include "updater/core/manifest_text.h"
+#include "updater/core/updater_imp.h"
+
+#include "updater/config/xml_document.h"
+#include "updater/base/text_helpers.h"
+
+#include <algorithm>
+#include <map>
+
+using zv::core::Content;
+using zv::core::EnteredChild;
+using zv::core::IntAttribute;
+using zv::core::ReadChild;
+
+void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
+{
+    constexpr const wchar_t* kPosition = L"zv.container";
+    constexpr const wchar_t* kSubPosition = L"zv.subcomponent";
+    auto container = std::make_unique<ZvLib_CItemContainer>();
+    container->manifestId = IntAttribute(doc, L"id");
+    container->requestGroupId = requestGroupId;
+    container->productAbbr = productAbbr;
+    container->componentName = doc.GetAttribute(L"componentName");
+    container->componentVersion = doc.GetAttribute(L"componentVersion");
+    container->note = doc.GetAttribute(L"note");
+    container->isBonusItem = IntAttribute(doc, L"isBonusItem");
+    container->isVisible = IntAttribute(doc, L"isVisible");
+    container->isSelected = IntAttribute(doc, L"isSelected");
+    container->defaultSelected = container->isSelected;
+    container->isUnselectable = IntAttribute(doc, L"isUnselectable");
+    container->showSubcomponentsExpandedByDefault = IntAttribute(doc, L"showSubcomponentsExpandedByDefault");
+    container->category = zv::core::CategoryOf(doc.GetAttribute(L"category"));
+    container->a1 = doc.GetAttribute(L"a1");
+    container->a2 = doc.GetAttribute(L"a2");
+
+    const std::wstring language = Lang(requestGroupId);
+    doc.SavePosition(kPosition);
+    ReadChild(doc, kPosition, L"DisplayNameId", Content::Raw, container->displayName);
+    LookupDisplayString(language, container->displayName);
+    ReadChild(doc, kPosition, L"DescriptionId", Content::Raw, container->description);
+    LookupDisplayString(language, container->description);
+    ReadChild(doc, kPosition, L"E1", Content::Raw, container->e1);
+    ReadChild(doc, kPosition, L"E2", Content::Raw, container->e2);
+
+    std::vector<std::unique_ptr<ZvLib_CItemInstallableSubcomponent>> kept;
+    doc.RestorePosition(kPosition);
+    while (doc.FindChildElement(L"Subcomponent")) {
+        EnteredChild element(doc);
+        auto sub = std::make_unique<ZvLib_CItemInstallableSubcomponent>();
+        bool valid = ParseApplicationInto(doc, *sub, productAbbr, requestGroupId);
+        doc.SavePosition(kSubPosition);
+        std::wstring text;
+        ReadChild(doc, kSubPosition, L"DependsUponSubcomponentIds", Content::Raw, text);
+        ParseIntList(text, L',', sub->dependsUponManifestIds);
+        ReadChild(doc, kSubPosition, L"MinRequirementsIds", Content::Raw, text);
+        ParseIntList(text, L',', sub->minRequirementIds);
+        doc.RestorePosition(kSubPosition);
+        sub->containerManifestId = container->manifestId;
+        if (valid) kept.push_back(std::move(sub));
+    }
+    doc.RestorePosition(kPosition);
+
+    auto* added = static_cast<ZvLib_CItemContainer*>(AddItem(std::move(container)));
+    std::vector<ZvLib_CItemInstallableSubcomponent*> subs;
+    for (auto& sub : kept) {
+        sub->SetContainerId(added->internalId);
+        int manifestId = sub->manifestId;
+        auto* item = static_cast<ZvLib_CItemInstallableSubcomponent*>(AddItem(std::move(sub)));
+        added->childIds.push_back(item->internalId);
+        added->childManifestIds.push_back(manifestId);
+        subs.push_back(item);
+    }
+
+    // Requirements of what a subcomponent depends on, as the manifest gave them.
+    std::map<const ZvLib_CItemInstallableSubcomponent*, std::vector<int>> ownRequirements;
+    for (auto* sub : subs) ownRequirements[sub] = sub->minRequirementIds;
+    for (auto* sub : subs) {
+        sub->dependsUponIds.clear();
+        for (int manifestId : sub->dependsUponManifestIds) {
+            auto target = std::find_if(subs.begin(), subs.end(), [&](auto* s) { return s->manifestId == manifestId; });
+            if (target == subs.end()) continue;
+            sub->dependsUponIds.push_back((*target)->internalId);
+            const auto& extra = ownRequirements[*target];
+            sub->minRequirementIds.insert(sub->minRequirementIds.end(), extra.begin(), extra.end());
+        }
+    }
+}

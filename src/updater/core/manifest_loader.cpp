@@ -1,0 +1,157 @@
+// Loading a manifest document into the updater's lists: the document walk, display
+// strings, requirements and event strings. Applications, containers and dialogs have
+// their own files.
+#include "updater/core/manifest_reader.h"
+#include "updater/core/manifest_text.h"
+#include "updater/core/updater_imp.h"
+
+#include "updater/config/xml_document.h"
+#include "updater/expr/zv_expr.h"
+#include "updater/base/log.h"
+
+using zv::core::Content;
+using zv::core::EnteredChild;
+using zv::core::ReadChild;
+
+namespace {
+
+constexpr const wchar_t* kManifestPosition = L"zv.manifest";
+constexpr const wchar_t* kSectionPosition = L"zv.section";
+
+} // namespace
+
+int CUpdaterImp::LoadManifest(const std::wstring& path, const ZvLib_CConfigParamsLoader& config, std::wstring* problem)
+{
+    CXmlDocument doc;
+    bool loaded = !tempDir.empty() && doc.LoadFile(path);
+    return LoadDocument(doc, loaded, path, config, problem);
+}
+
+int CUpdaterImp::LoadManifestUtf8(const char* bytes, size_t size, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config,
+                                  std::wstring* problem)
+{
+    CXmlDocument doc;
+    bool loaded = !tempDir.empty() && doc.LoadUtf8(bytes, size);
+    return LoadDocument(doc, loaded, sourceName, config, problem);
+}
+
+int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config,
+                              std::wstring* problem)
+{
+    if (tempDir.empty()) {
+        // Payload paths would be relative to whatever the current directory is.
+        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: no temp directory, manifest '%s' not loaded.\n", sourceName.c_str());
+        if (problem) *problem = L"no temp directory";
+        return 0;
+    }
+    if (!loaded) {
+        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: cannot load manifest file '%s': %s\n", sourceName.c_str(), doc.GetResultText().c_str());
+        if (problem) *problem = doc.GetResultText();
+        return 0;
+    }
+    ZvLog().Log(ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", sourceName.c_str());
+    zv::expr::SetLoadedGroupInfo(config.productBrand, config.hostProductOption);
+    doc.ResetPosition();
+    while (doc.FindElement(L"ZV_Manifest")) LoadManifestElement(doc, config);
+    return 1;
+}
+
+void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config)
+{
+    std::wstring name = doc.GetAttribute(L"name");
+    std::wstring internalName = doc.GetAttribute(L"internalName");
+    std::wstring revision = doc.GetAttribute(L"contentRevision");
+    ZvLog().Log(ZVLOG_INFO1, L"**** Manifest info: name='%s' revision='%s' internalName='%s'\n", name.c_str(), revision.c_str(),
+                internalName.c_str());
+    const std::wstring& abbr = config.productAbbr;
+    const int group = config.requestGroupId;
+
+    // Each section: every occurrence of the element, each child of the given name.
+    auto forEach = [&](const wchar_t* section, const wchar_t* child, auto&& parse) {
+        doc.RestorePosition(kManifestPosition);
+        while (doc.FindChildElement(section)) {
+            EnteredChild entered(doc);
+            doc.SavePosition(kSectionPosition);
+            while (doc.FindChildElement(child)) {
+                EnteredChild element(doc);
+                parse();
+            }
+            doc.RestorePosition(kSectionPosition);
+        }
+    };
+
+    doc.SavePosition(kManifestPosition);
+    forEach(L"DisplayStrings", L"Entry", [&] { ParseDisplayStringEntry(doc, abbr); });
+    forEach(L"UiItems", L"Container", [&] { ParseContainer(doc, abbr, group); });
+    forEach(L"UiItems", L"Application", [&] {
+        if (auto app = ParseApplication(doc, abbr, group)) AddItem(std::move(app));
+    });
+    forEach(L"UiItems", L"DialogItem", [&] { dialogs.push_back(ParseDialogItem(doc, abbr, group)); });
+    forEach(L"Requirements", L"Requirement", [&] { requirements.push_back(ParseRequirement(doc, name, group)); });
+    forEach(L"EventStrings", L"EventString", [&] {
+        auto eventString = ParseEventString(doc, name, group);
+        if (eventString->IsValid()) eventStrings.push_back(std::move(eventString));
+    });
+    doc.RestorePosition(kManifestPosition);
+}
+
+void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr)
+{
+    std::wstring id = zv::core::Trim(doc.GetAttribute(L"id"));
+    while (doc.FindChildElement(L"String")) {
+        EnteredChild string(doc);
+        std::wstring language = zv::core::ToLowerAscii(doc.GetAttribute(L"lang"));
+        if (language.empty() || language == L"-1" || id.empty()) continue;
+        auto& table = langStrings[language];
+        if (!table) {
+            table = std::make_unique<ZvLib_CItemLangStrings>();
+            table->SetLanguage(language);
+            table->SetProductAbbr(productAbbr);
+        }
+        table->Add(id, doc.GetInnerMarkup());
+    }
+}
+
+void CUpdaterImp::LookupDisplayString(const std::wstring& language, std::wstring& id) const
+{
+    auto table = langStrings.find(zv::core::ToLowerAscii(language));
+    if (table == langStrings.end()) return;
+    std::wstring text;
+    if (table->second->Lookup(zv::core::ToUpperAscii(id), text)) id = text;
+}
+
+std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId)
+{
+    constexpr const wchar_t* kPosition = L"zv.requirement";
+    auto requirement = std::make_unique<ZvLib_CItemRequirement>();
+    requirement->id = zv::core::IntAttribute(doc, L"id");
+    requirement->isHardLimit = zv::core::IntAttribute(doc, L"isHardLimit");
+    requirement->note = doc.GetAttribute(L"note");
+    requirement->name = doc.GetAttribute(L"name");
+    requirement->manifestName = manifestName;
+    requirement->requestGroupId = requestGroupId;
+    doc.SavePosition(kPosition);
+    ReadChild(doc, kPosition, L"ValueExpression", Content::Text, requirement->valueExpression);
+    ReadChild(doc, kPosition, L"WarningStringId", Content::Raw, requirement->warningText);
+    LookupDisplayString(Lang(requestGroupId), requirement->warningText);
+    doc.RestorePosition(kPosition);
+    return requirement;
+}
+
+std::unique_ptr<ZvLib_CItemEventString> CUpdaterImp::ParseEventString(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId)
+{
+    auto eventString = std::make_unique<ZvLib_CItemEventString>();
+    eventString->id = doc.GetAttribute(L"id");
+    eventString->manifestName = manifestName;
+    eventString->requestGroupId = requestGroupId;
+    eventString->note.clear();
+    eventString->valueExpression.clear();
+    doc.SavePosition(L"zv.event");
+    while (doc.FindChildElement(L"ValueExpression")) {
+        EnteredChild expression(doc);
+        eventString->note = doc.GetAttribute(L"note");
+        doc.GetText(eventString->valueExpression);
+    }
+    doc.RestorePosition(L"zv.event");
+    return eventString;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Where a payload and its signature are stored: names taken from the manifest become
+// file names inside the download folder, and never more than a file name.
+#include <string>
+
+namespace zv::core {
+
+// The file name an address names: the part after its last "/", the query ("?") and
+// fragment ("#") cut off first.
+std::wstring UrlFileName(const std::wstring& url);
+
+// A name that stays in the folder it is put in: no "\", "/", ":" and no "..", and not ".".
+bool IsPlainFileName(const std::wstring& name);
+
+// Base name before the last "." and extension after it (empty when there is none).
+void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& extension);
+
+struct PayloadNames {
+    std::wstring desiredMsiFilename; // from the manifest, may be empty
+    std::wstring url;
+    std::wstring destFilename;       // the ApplyAction's, may be empty
+};
+
+// The payload's path below tempDir (which ends in a backslash).
+std::wstring LocalPayloadPath(const std::wstring& tempDir, const std::wstring& productAbbr, int manifestId, const PayloadNames& names);
+
+} // namespace zv::core

@@ -1,0 +1,102 @@
+#include "updater/core/updater_imp.h"
+
+#include "updater/expr/machine.h"
+#include "updater/expr/seed_variables.h"
+#include "updater/base/log.h"
+
+#include <algorithm>
+
+using com_quorvane_value::CValue;
+
+CUpdaterImp::CUpdaterImp(zv::expr::IMachine& machine) : evaluator(machine), m_machine(machine)
+{
+    Reset();
+}
+
+CUpdaterImp::~CUpdaterImp()
+{
+    Reset();
+}
+
+void CUpdaterImp::Reset()
+{
+    tempDir.clear();
+    initialised = 0;
+    items.clear();
+    dialogs.clear();
+    requirements.clear();
+    eventStrings.clear();
+    langStrings.clear();
+    requestGroups.clear();
+    variables.clear();
+}
+
+int CUpdaterImp::Initialize(const std::wstring& libVersion)
+{
+    ZvLog().EnsureInitialised();
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** LibVersion: '%s'\n", libVersion.c_str());
+
+    bool tempOk = false;
+    tempDir = zv::expr::TempDirectory(m_machine, tempOk);
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** Using temp directory '%s'\n", tempDir.c_str());
+
+    publicKeyPath = m_machine.ProgramDirectory() + L"\\quorkey.pub";
+    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** Using public key file '%s' if resource option is not available\n", publicKeyPath.c_str());
+
+    zv::expr::SeedUpdaterVariables(m_machine, tempDir, variables);
+
+    initialised = tempOk ? 1 : 0;
+    return initialised;
+}
+
+ZvLib_CRequestGroupInfo* CUpdaterImp::CreateRequestGroupInfo()
+{
+    int largest = kRequestGroupIdBase;
+    for (const auto& g : requestGroups) largest = std::max(largest, g->id);
+    auto group = std::make_unique<ZvLib_CRequestGroupInfo>();
+    group->id = largest + 1;
+    group->config.requestGroupId = group->id;
+    requestGroups.push_back(std::move(group));
+    return requestGroups.back().get();
+}
+
+ZvLib_CRequestGroupInfo* CUpdaterImp::FindRequestGroupInfo(int id) const
+{
+    for (const auto& g : requestGroups)
+        if (g->id == id) return g.get();
+    return nullptr;
+}
+
+std::wstring CUpdaterImp::Lang(int requestGroupId) const
+{
+    const ZvLib_CRequestGroupInfo* group = FindRequestGroupInfo(requestGroupId);
+    if (!group) {
+        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR from CUpdaterImp::Lang(): Rgi not found, iIdOfRequestGroupInfo: %d\n", requestGroupId);
+        return std::wstring();
+    }
+    return group->config.language;
+}
+
+void CUpdaterImp::SetVariable(const std::wstring& name, const CValue& value)
+{
+    zv::expr::SetTableVariable(variables, name, value);
+}
+
+int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& out)
+{
+    return zv::expr::EvaluateToText(evaluator, variables, expression, out) ? 1 : 0;
+}
+
+bool CUpdaterImp::EvaluateValue(const std::wstring& expression, CValue& value)
+{
+    evaluator.CopyVariables(variables);
+    evaluator.SetExpression(expression);
+    return evaluator.Evaluate(value);
+}
+
+ZvLib_CItemBase* CUpdaterImp::AddItem(std::unique_ptr<ZvLib_CItemBase> item)
+{
+    item->internalId = ++m_largestInternalId;
+    items.push_back(std::move(item));
+    return items.back().get();
+}

@@ -1,0 +1,117 @@
+#pragma once
+// CUpdaterImp: the updater library's state behind the facade: request groups, the
+// loaded manifest objects, the library's variables and the evaluator, and the
+// operations on them that need no network (loading a manifest from disk, selecting
+// installables). Used from one thread.
+#include "updater/core/item_base.h"
+#include "updater/core/item_installable.h"
+#include "updater/core/item_records.h"
+#include "updater/core/request_group.h"
+#include "updater/expr/value.h"
+#include "updater/expr/zv_expr.h"
+#include "updater/transfer/transfer_stats.h"
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CXmlDocument;
+
+namespace zv::expr {
+class IMachine;
+}
+
+// The selection masks of the standard selection.
+enum : int {
+    kStandardBonusItemMask = -1,
+    kStandardCriteriaResultMask = 77,
+    kStandardUserSelectionMask = 2,
+    kStandardTypeMask = 2,
+};
+
+class CUpdaterImp {
+public:
+    // The first request group gets one more than this.
+    static constexpr int kRequestGroupIdBase = 100;
+
+    explicit CUpdaterImp(zv::expr::IMachine& machine);
+    virtual ~CUpdaterImp();
+    CUpdaterImp(const CUpdaterImp&) = delete;
+    CUpdaterImp& operator=(const CUpdaterImp&) = delete;
+
+    // 1 on success; 0 only when the temporary directory cannot be determined (the
+    // object stays usable).
+    int Initialize(const std::wstring& libVersion);
+    // Empties every list and map, the variables, tempDir and initialised.
+    void Reset();
+
+    // Request groups.
+    ZvLib_CRequestGroupInfo* CreateRequestGroupInfo();
+    ZvLib_CRequestGroupInfo* FindRequestGroupInfo(int id) const;
+    std::wstring Lang(int requestGroupId) const;
+
+    // Variables and evaluation.
+    void SetVariable(const std::wstring& name, const com_quorvane_value::CValue& value);
+    int EvaluateToText(const std::wstring& expression, std::wstring& out);
+    const std::wstring& GetTempDir() const { return tempDir; }
+    const std::wstring& GetPublicKeyPath() const { return publicKeyPath; }
+
+    // Loading. Both return 1 when the document loaded (items that fail validation are
+    // dropped and do not change that); 0 adds nothing. Refused while tempDir is
+    // unresolved, so that no payload path is ever relative.
+    // problem, when given, receives the reader's message of a document that did not load.
+    int LoadManifest(const std::wstring& path, const ZvLib_CConfigParamsLoader& config, std::wstring* problem = nullptr);
+    int LoadManifestUtf8(const char* bytes, size_t size, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config,
+                         std::wstring* problem = nullptr);
+    // Replaces id by its text in the language's table when there is one.
+    void LookupDisplayString(const std::wstring& language, std::wstring& id) const;
+
+    // Per-element parsers, each with the reader on its element.
+    std::unique_ptr<ZvLib_CItemInstallableApp> ParseApplication(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId);
+    // Fills item from an "Application" or "Subcomponent" element; true when it is valid.
+    bool ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallableApp& item, const std::wstring& productAbbr, int requestGroupId);
+    void ParseContainer(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId);
+    std::unique_ptr<ZvLib_CItemRequirement> ParseRequirement(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId);
+    std::unique_ptr<ZvLib_CItemEventString> ParseEventString(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId);
+    std::unique_ptr<ZvLib_CItemDialogItem> ParseDialogItem(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId);
+    void ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr);
+
+    // Selection.
+    int EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure);
+    int GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusItemMask, int eCriteriaResultMask, int eUserSelectionMask, int eTypeMask);
+    int GetListOfSelectedInstallables(std::vector<ZvLib_CItemBase*>& out);
+
+    // Gives the item the next internal id and takes it.
+    ZvLib_CItemBase* AddItem(std::unique_ptr<ZvLib_CItemBase> item);
+
+    std::vector<std::unique_ptr<ZvLib_CItemBase>> items;
+    std::vector<std::unique_ptr<ZvLib_CItemDialogItem>> dialogs;
+    std::vector<std::unique_ptr<ZvLib_CItemRequirement>> requirements;
+    std::vector<std::unique_ptr<ZvLib_CItemEventString>> eventStrings;
+    std::map<std::wstring, std::unique_ptr<ZvLib_CItemLangStrings>> langStrings;
+    std::vector<std::unique_ptr<ZvLib_CRequestGroupInfo>> requestGroups;
+    std::wstring cancelEventName;
+    // The key file used when no key resource is available; the authentication code
+    // builds its key source from it.
+    std::wstring publicKeyPath;
+    ZvLib_CTransferStats transferStats;
+    int initialised = 0;
+    std::wstring tempDir;
+    ZVExpr evaluator;
+    com_quorvane_value::VariableTable variables;
+
+private:
+    // The version test of the selection: true when the item may be offered given the
+    // versions its group reports as installed.
+    bool PassesVersionTest(const ZvLib_CItemBase& item);
+    // Evaluates expression with the library's variables; false when it cannot be.
+    bool EvaluateValue(const std::wstring& expression, com_quorvane_value::CValue& value);
+    // Logs and loads a document the reader has read (loaded true), or logs why not.
+    int LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config, std::wstring* problem);
+    void LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config);
+
+    zv::expr::IMachine& m_machine;
+    int m_largestInternalId = 0;
+};

@@ -1,0 +1,67 @@
+// Containers: their subcomponents, internal ids and dependencies.
+#include "core_fixture.h"
+
+using namespace zvcoretest;
+
+namespace {
+
+std::string Subcomponent(int id, const std::string& extra, const std::string& url = "http://h/s.exe")
+{
+    std::string app = Application(id, extra, "", url);
+    return "<Subcomponent" + app.substr(std::string("<Application").size(), app.size() - std::string("<Application").size() - std::string("</Application>").size()) +
+           "</Subcomponent>";
+}
+
+TEST_F(CoreTest, ContainersComeFirstWithTheirValidSubcomponents)
+{
+    std::string container = "<Container id=\"50\" componentName=\"suite\" componentVersion=\"2.0\" isSelected=\"1\" isUnselectable=\"1\" "
+                            "showSubcomponentsExpandedByDefault=\"0\" category=\"Recommended\" a1=\"x\">"
+                            "<DisplayNameId>IDS_SUITE</DisplayNameId>" +
+                            Subcomponent(51, "<MinRequirementsIds>1</MinRequirementsIds>") + Subcomponent(52, "", "") +
+                            Subcomponent(53, "<DependsUponSubcomponentIds>51, 52 ,99</DependsUponSubcomponentIds><MinRequirementsIds>3,4</MinRequirementsIds>") +
+                            "</Container>";
+    // The application is written first but containers are read first.
+    ASSERT_EQ(Load(Manifest(Application(1) + container)), 1);
+    ASSERT_EQ(imp->items.size(), 4u);
+
+    auto* c = dynamic_cast<ZvLib_CItemContainer*>(imp->items[0].get());
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->manifestId, 50);
+    EXPECT_EQ(c->internalId, 1);
+    EXPECT_EQ(c->category, 1);
+    EXPECT_EQ(c->showSubcomponentsExpandedByDefault, 0);
+    EXPECT_EQ(c->displayName, L"IDS_SUITE");
+    EXPECT_EQ(c->a1, L"x");
+    EXPECT_EQ(c->childIds, (std::vector<int>{2, 3}));
+    EXPECT_EQ(c->childManifestIds, (std::vector<int>{51, 53}));
+
+    auto* s51 = dynamic_cast<ZvLib_CItemInstallableSubcomponent*>(imp->items[1].get());
+    auto* s53 = dynamic_cast<ZvLib_CItemInstallableSubcomponent*>(imp->items[2].get());
+    ASSERT_NE(s51, nullptr);
+    ASSERT_NE(s53, nullptr);
+    EXPECT_EQ(s51->IsSubcomponent(), 1);
+    EXPECT_EQ(s51->IsInstallableApp(), 0);
+    EXPECT_EQ(s51->manifestId, 51);
+    EXPECT_EQ(s51->containerId, 1);
+    EXPECT_EQ(s51->containerManifestId, 50);
+    EXPECT_EQ(s51->internalId, 2);
+    EXPECT_EQ(s53->internalId, 3);
+    // 52 was dropped (no address) and 99 is not in the container.
+    EXPECT_EQ(s53->dependsUponManifestIds, (std::vector<int>{51, 52, 99}));
+    EXPECT_EQ(s53->dependsUponIds, (std::vector<int>{2}));
+    EXPECT_EQ(s53->minRequirementIds, (std::vector<int>{3, 4, 1}));
+    EXPECT_EQ(s51->localPayloadPath, L"C:\\users\\user\\Temp\\zv\\TVK_51_s.exe");
+
+    EXPECT_EQ(imp->items[3]->manifestId, 1);
+    EXPECT_EQ(imp->items[3]->internalId, 4);
+}
+
+TEST_F(CoreTest, AContainerWithoutValidSubcomponentsIsStillAdded)
+{
+    ASSERT_EQ(Load(Manifest("<Container id=\"5\">" + Subcomponent(6, "", "") + "</Container>")), 1);
+    ASSERT_EQ(imp->items.size(), 1u);
+    EXPECT_EQ(imp->items[0]->IsContainer(), 1);
+    EXPECT_TRUE(static_cast<ZvLib_CItemContainer*>(imp->items[0].get())->childIds.empty());
+}
+
+} // namespace
