@@ -10,6 +10,12 @@ ApplyState& State()
     return state;
 }
 
+CopyFileFn& CopyFileCall()
+{
+    static CopyFileFn call = &::CopyFileExW;
+    return call;
+}
+
 void ResetForNewApply(ApplyState& state)
 {
     state.resultCode = 0;
@@ -67,8 +73,9 @@ DWORD CALLBACK Qv_CopyProgressRoutine(LARGE_INTEGER totalFileSize, LARGE_INTEGER
                      ? 100.0 * static_cast<double>(totalBytesTransferred.QuadPart) / static_cast<double>(totalFileSize.QuadPart)
                      : 100.0;
 
-    bool cancelling = copy.cancelEvent && ::WaitForSingleObject(copy.cancelEvent.Get(), 0) == WAIT_OBJECT_0;
     int cancelFlag = zv::apply::IsCopyCancelSet() ? 1 : 0;
+    // The flag counts too: an auto-reset cancel event is spent by the caller's wait.
+    bool cancelling = cancelFlag || (copy.cancelEvent && ::WaitForSingleObject(copy.cancelEvent.Get(), 0) == WAIT_OBJECT_0);
     if (cancelling)
         ZvLog().Log(ZVLOG_INFO2,
                     L"%d(0x%x) *** Qv_CopyProgressRoutine: pct: %6.1lf, canceling, bytes xferred: %lld, delta bytes: %lld, cb "

@@ -35,6 +35,12 @@ struct ApplyState {
 
 ApplyState& State();
 
+// The copy call of copy actions: CopyFileExW. Tests may put in one that behaves as
+// Windows can where Wine does not (Wine never calls the progress routine).
+using CopyFileFn = BOOL(WINAPI*)(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE routine, LPVOID data, LPBOOL cancel,
+                                 DWORD flags);
+CopyFileFn& CopyFileCall();
+
 // Clears the result code, the copy cancel flag and progress state and the shell record:
 // nothing of an earlier apply reaches this one.
 void ResetForNewApply(ApplyState& state);

@@ -257,8 +257,8 @@ int ZvLib_CApplyThread::CopyDirectly()
                 L"----- ZVLib:InstallItem(): InstallItem:: begin copying file to destination. File '%s', dest '%s'\n",
                 filePath.c_str(), dest.c_str());
         zv::apply::PrepareCopyProgress(cancelEventName);
-        BOOL copied = ::CopyFileExW(filePath.c_str(), dest.c_str(), &Qv_CopyProgressRoutine, nullptr,
-                                    &zv::apply::State().copyCancel, 0);
+        BOOL copied = zv::apply::CopyFileCall()(filePath.c_str(), dest.c_str(), &Qv_CopyProgressRoutine, nullptr,
+                                                &zv::apply::State().copyCancel, 0);
         DWORD err = ::GetLastError();
         // A copy that worked has result 0, whatever an earlier call left in the last error.
         resultCode = copied ? 0 : static_cast<int>(err);

@@ -84,6 +84,16 @@ TEST(ApplyCopyProgress, ContinuesUntilTheCancelEventIsSignalledThenCancels)
     EXPECT_NE(cancelling[0].find(L"pct:   30.0"), std::wstring::npos);
 }
 
+TEST(ApplyCopyProgress, CopyCancelFlagCancelsAlsoWhenTheEventIsNoLongerSignalled)
+{
+    zv::apply::PrepareCopyProgress(UniqueName(L"copyflag"));
+    EXPECT_EQ(CallRoutine(1, 2), static_cast<DWORD>(PROGRESS_CONTINUE));
+    zv::apply::SetCopyCancel();
+    EXPECT_EQ(CallRoutine(2, 4), static_cast<DWORD>(PROGRESS_CANCEL));
+    zv::apply::PrepareCopyProgress(UniqueName(L"copyflag"));
+    EXPECT_EQ(CallRoutine(3, 4), static_cast<DWORD>(PROGRESS_CONTINUE));
+}
+
 TEST(ApplyCopyProgress, EmptyFileReportsFullWithoutDividingByZero)
 {
     zv::apply::PrepareCopyProgress(UniqueName(L"copyempty"));
