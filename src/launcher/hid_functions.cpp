@@ -11,9 +11,8 @@ void Bind(HMODULE module, const char* name, Fn& fn)
     fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
-HMODULE LoadHid()
+HMODULE LoadSystemHid()
 {
-    if (HMODULE loaded = ::GetModuleHandleW(L"hid.dll")) return loaded;
     // From the system folder only: a "hid.dll" beside the launcher must not be picked up.
     wchar_t system[MAX_PATH] = {};
     UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
@@ -30,8 +29,13 @@ const HidFunctions& HidFunctions::Instance()
     return table;
 }
 
-HidFunctions::HidFunctions() noexcept : m_module(LoadHid())
+HidFunctions::HidFunctions() noexcept
 {
+    m_module = ::GetModuleHandleW(L"hid.dll");
+    if (!m_module) {
+        m_loaded.Reset(LoadSystemHid());
+        m_module = m_loaded.Get();
+    }
     if (!m_module) return;
     Bind(m_module, "HidD_GetHidGuid", m_getHidGuid);
     Bind(m_module, "HidD_GetAttributes", m_getAttributes);

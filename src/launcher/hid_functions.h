@@ -1,6 +1,8 @@
 #pragma once
 // The process-wide table of HID functions, bound from "hid.dll" at run time so that the
 // launcher starts on systems without it. A call through a missing entry fails.
+#include "framework/handle.h"
+
 #include <windows.h>
 
 #include <hidsdi.h>
@@ -25,7 +27,8 @@ public:
 private:
     HidFunctions() noexcept;
 
-    HMODULE m_module = nullptr; // never freed: the table lives as long as the process
+    fw::CModule m_loaded;       // set when this table loaded the library itself
+    HMODULE m_module = nullptr; // the library in use, loaded by us or before us
     void(__stdcall* m_getHidGuid)(GUID*) = nullptr;
     BOOLEAN(__stdcall* m_getAttributes)(HANDLE, HIDD_ATTRIBUTES*) = nullptr;
     BOOLEAN(__stdcall* m_setFeature)(HANDLE, void*, ULONG) = nullptr;
