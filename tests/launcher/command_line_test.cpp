@@ -73,8 +73,8 @@ TEST(SplitCommand, SeparatesTheProgramFromItsArguments)
         {LR"(C:\Program Files\Q\KVCHHost.exe)", LR"(C:\Program Files\Q\KVCHHost.exe)", L""},
         // Only ".exe" and ".EXE" end the program in an unquoted value.
         {LR"(C:\Q\KVCHHost.Exe -tray)", LR"(C:\Q\KVCHHost.Exe -tray)", L""},
-        // A value without an opening quote keeps its first character.
-        {LR"(C:\Q\KVCHHost.exe" -tray)", LR"(C:\Q\KVCHHost.exe")", L"-tray"},
+        // Without an opening quote the first character stays, and a stray quote ends no program.
+        {LR"(C:\Q\KVCHHost.exe" -tray)", LR"(C:\Q\KVCHHost.exe" -tray)", L""},
         // An opening quote that is never closed: the rest is the program.
         {LR"("C:\Q\KVCHHost.exe -tray)", LR"(C:\Q\KVCHHost.exe -tray)", L""},
         {L"", L"", L""},

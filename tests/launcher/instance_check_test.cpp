@@ -101,10 +101,11 @@ TEST(CQuorInstanceCheck, CopyUnderAnotherNameIsNotBlockedAndTheMappingEndsWithIt
     ChildProcess owner;
     ASSERT_TRUE(owner.Start(zv::test::SiblingProgram(L"instance_probe.exe"), tag));
     ASSERT_TRUE(line.AwaitStarted(1));
-    // Wait until the owner holds its mapping.
-    CQuorInstanceCheck usual(L"instance_probe");
-    for (int i = 0; i < 500 && !usual.IsAnotherInstanceRunning(); ++i) ::Sleep(10);
-    ASSERT_TRUE(usual.IsAnotherInstanceRunning());
+    // Wait until the owner holds its mapping. A probe keeps the mapping open while it
+    // lives, so every look uses a guard of its own.
+    auto running = [] { return CQuorInstanceCheck(L"instance_probe").IsAnotherInstanceRunning(); };
+    for (int i = 0; i < 500 && !running(); ++i) ::Sleep(10);
+    ASSERT_TRUE(running());
 
     ChildProcess second;
     ASSERT_TRUE(second.Start(zv::test::SiblingProgram(L"instance_probe.exe"), tag));
@@ -118,7 +119,7 @@ TEST(CQuorInstanceCheck, CopyUnderAnotherNameIsNotBlockedAndTheMappingEndsWithIt
     EXPECT_EQ(owner.Wait(), 10u);
 
     // The owner is gone, so is its mapping: the next start is first again.
-    EXPECT_FALSE(usual.IsAnotherInstanceRunning());
+    EXPECT_FALSE(running());
     ChildProcess next;
     ASSERT_TRUE(next.Start(zv::test::SiblingProgram(L"instance_probe.exe"), tag));
     EXPECT_EQ(next.Wait(), 10u);

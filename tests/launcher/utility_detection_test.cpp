@@ -132,11 +132,15 @@ TEST_F(UtilityRegistryTest, NotInstalledFollowsTheSystemLanguage)
 
 std::string WaitForFile(const std::wstring& path)
 {
+    std::string content = "<not started>";
     for (int i = 0; i < 1000; ++i) {
-        if (zv::test::FileExists(path)) return zv::test::ReadFileBytes(path);
+        if (zv::test::FileExists(path)) {
+            content = zv::test::ReadFileBytes(path);
+            if (!content.empty()) break;
+        }
         ::Sleep(10);
     }
-    return "<not started>";
+    return content;
 }
 
 TEST_F(UtilityRegistryTest, LaunchStartsTheTestedProgramWithItsArgumentsThenTheLaunchParameters)
