@@ -9,6 +9,7 @@ packages=(
   wine wine64 xvfb x11-utils imagemagick xcompmgr
   nginx-light openssl libssl-dev curl python3 msitools wixl
   fonts-liberation procps psmisc
+  python3-pil fonts-noto-cjk fonts-dejavu-extra
 )
 
 missing=()

@@ -77,9 +77,9 @@ def _sparkles(size):
     """A few soft points of light riding on the bundles (fixed positions)."""
     m = cv.mask(size)
     d = ImageDraw.Draw(m)
-    spots = [(272, 1.3), (401, 1.9), (452, 1.1)]
+    spots = [(272, 1.4), (401, 2.0)]
     for k, (x, r) in enumerate(spots):
-        y = _curve(x, 124, 34, 460, 0.5, 3.4, (4, 7, 9)[k], 14)
+        y = _curve(x, 124, 34, 460, 0.5, 3.4, (5, 7)[k], 14)
         d.ellipse(cv.sc((x - r, y - r, x + r, y + r)), fill=255)
     return cv.reduce(m)
 
@@ -119,8 +119,9 @@ def make():
     base = _glow_over(base, cyan, a, 0.85)
 
     sp = _sparkles(size)
-    base = _glow_over(base, cv.solid(size, (150, 225, 255)), cv.blur(sp, 4.5), 1.0)
-    base = _glow_over(base, cv.solid(size, (235, 250, 255)), sp, 1.0)
+    halo = cv.blur(sp, 7)
+    base = _glow_over(base, cv.solid(size, (90, 190, 255)), halo.point(lambda v: min(255, v * 5)), 0.5)
+    base = _glow_over(base, cv.solid(size, (200, 240, 255)), cv.blur(sp, 1.2), 0.8)
 
     white = cv.solid(size, (255, 255, 255))
     base = Image.composite(white, base, cv.scale_mask(_partner_mark(size), 0.86))

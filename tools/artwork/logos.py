@@ -104,49 +104,52 @@ def _brand_span():
 
 
 def make_brand_main():
-    """Quorvane: a ring with a tail (the Q) and the tracked name."""
+    """Quorvane: a blue ring with a tail (the Q) and the tracked name."""
     size = g.BRAND_LOGO
     left, right = _brand_span()
-    m = cv.mask(size)
     cap = -cv.ink_box("Q", "sans", 19)[1]
     cy, r = BRAND_BASE - cap / 2, 9.6
     cx = left + r
-    ring = _ring(size, cx, cy, r, 2.7)
+    ring = _ring(size, cx, cy, r, 2.8)
     tail = cv.mask(size)
-    ImageDraw.Draw(tail).line(cv.sc([(cx + 3.0, cy + 3.0), (cx + 10.2, cy + 10.2)]), fill=255, width=int(cv.sc(2.7)))
-    m = cv.union(ring, tail)
-    text_x = left + 2 * r + 10
+    ImageDraw.Draw(tail).line(cv.sc([(cx + 3.0, cy + 3.0), (cx + 10.4, cy + 10.4)]), fill=255, width=int(cv.sc(2.8)))
+    mark = cv.union(ring, tail)
+    word = cv.mask(size)
+    text_x = left + 2 * r + 13
     tracking = _fit_tracking("QUORVANE", "sans", 19, right - text_x - 1)
-    cv.text_mask(m, (text_x, BRAND_BASE), "QUORVANE", "sans", 19, tracking=tracking)
-    return cv.picture(cv.solid(size, WHITE), cv.reduce(m))
+    cv.text_mask(word, (text_x, BRAND_BASE), "QUORVANE", "sans", 19, tracking=tracking)
+    box = cv.sc(size)
+    colour = _bleed([(cv.gradient(box, RING_A[1], RING_A[0], 60), mark)], size)
+    return cv.picture(colour, cv.reduce(cv.union(mark, word)))
 
 
 def make_brand_regional():
     """Tessaron for Japan: a split diamond mark, the katakana name and the
-    Latin name after a hairline."""
+    Latin name after a hairline, set flush right like the main brand."""
     size = g.BRAND_LOGO
-    left, right = _brand_span()
+    s, kana, latin, track = 8.0, 16, 10.5, 1.4
+    gaps = (9, 7, 7.75)
+    width = (2 * s + gaps[0] + cv.text_width("テッサロン", "sans-bold", kana) + gaps[1] + gaps[2]
+             + cv.text_width("TESSARON", "sans", latin, track))
+    left = size[0] - 1 - width
     ink = cv.mask(size)
     red = cv.mask(size)
-    cap = -cv.ink_box("テ", "sans-bold", 16)[1]
-    cy, s = BRAND_BASE - cap / 2 + 0.5, 8.0
+    cap = -cv.ink_box("テ", "sans-bold", kana)[1]
+    cy = BRAND_BASE - cap / 2 + 0.5
     cx = left + s
     d = ImageDraw.Draw(red)
     d.polygon(cv.sc([(cx, cy - s), (cx + s, cy), (cx, cy + s), (cx - s, cy)]), fill=255)
     notch = cv.mask(size)
-    ImageDraw.Draw(notch).polygon(cv.sc([(cx, cy - s + 4.2), (cx + s - 4.2, cy), (cx, cy + s - 4.2), (cx - s + 4.2, cy)]), fill=255)
+    t = s - 4.2
+    ImageDraw.Draw(notch).polygon(cv.sc([(cx, cy - t), (cx + t, cy), (cx, cy + t), (cx - t, cy)]), fill=255)
     red = cv.subtract(red, notch)
-    dot = cv.mask(size)
-    ImageDraw.Draw(dot).ellipse(cv.sc((cx - 1.7, cy - 1.7, cx + 1.7, cy + 1.7)), fill=255)
-    ink = cv.union(ink, dot)
+    ImageDraw.Draw(ink).ellipse(cv.sc((cx - 1.7, cy - 1.7, cx + 1.7, cy + 1.7)), fill=255)
 
-    x = left + 2 * s + 8
-    x += cv.text_mask(ink, (x, BRAND_BASE), "テッサロン", "sans-bold", 16)
-    x += 7
+    x = left + 2 * s + gaps[0]
+    x += cv.text_mask(ink, (x, BRAND_BASE), "テッサロン", "sans-bold", kana) + gaps[1]
     ImageDraw.Draw(ink).rectangle(cv.sc((x, BRAND_BASE - 12, x + 0.75, BRAND_BASE + 1)), fill=150)
-    x += 7.75
-    tracking = _fit_tracking("TESSARON", "sans", 10.5, right - x - 1)
-    cv.text_mask(ink, (x, BRAND_BASE), "TESSARON", "sans", 10.5, tracking=tracking)
+    x += gaps[2]
+    cv.text_mask(ink, (x, BRAND_BASE), "TESSARON", "sans", latin, tracking=track)
     colour = _bleed([(TESS_RED, red)], size)
     return cv.picture(colour, cv.reduce(cv.union(ink, red)))
 

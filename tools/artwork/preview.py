@@ -53,7 +53,5 @@ def render(pics, path):
     for i, st in enumerate(states):
         sheet.alpha_composite(compose(pics, **st), (pad + i * (w + pad), pad))
     zoom = compose(pics, 46).resize((2 * w, 2 * h), Image.NEAREST)
-    back = _backdrop(zoom.size)
-    back.alpha_composite(zoom)
-    sheet.alpha_composite(back, (pad, pad + h + pad))
+    sheet.alpha_composite(zoom, (pad, pad + h + pad))
     sheet.convert("RGB").save(path)
