@@ -115,8 +115,8 @@ def make():
 
     base = _glow_over(base, blue, cv.blur(b, 5), 0.55)
     base = _glow_over(base, cyan, cv.blur(a, 6), 0.65)
-    base = _glow_over(base, blue, b, 0.75)
-    base = _glow_over(base, cyan, a, 0.85)
+    base = _glow_over(base, blue, b, 0.9)
+    base = _glow_over(base, cyan, a, 1.0)
 
     sp = _sparkles(size)
     halo = cv.blur(sp, 7)
