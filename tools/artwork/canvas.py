@@ -8,7 +8,7 @@ import math
 import os
 import sys
 
-from PIL import Image, ImageDraw, ImageFilter, ImageFont
+from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
 
 SS = 4  # supersampling factor
 
@@ -54,12 +54,10 @@ def scale_mask(m, factor):
 
 def subtract(a, b):
     """a where b is not: a * (1 - b)."""
-    from PIL import ImageChops
     return ImageChops.multiply(a, ImageChops.invert(b))
 
 
 def union(a, b):
-    from PIL import ImageChops
     return ImageChops.lighter(a, b)
 
 

@@ -53,13 +53,13 @@ PRODUCT_DRAWN = (int(g.PRODUCT_LOGO[0] / 2.5), int(g.PRODUCT_LOGO[1] / 2.5))
 PRODUCT_LEFT = g.CONTENT_INSET - g.PLACES["product"][0]
 PRODUCT_BASE = g.ROW_BASELINE - g.PLACES["product"][1]
 WORD_SIZE = 25
+RING_R, RING_THICK, RING_STEP = 12, 3.4, 14.5   # ring radius, stroke, centre distance
+WORD_X = PRODUCT_LEFT + 2 * RING_R + RING_STEP + 11
 
 
 def product_content_right():
     """Window x where the product logo's ink ends (the brand logo mirrors it)."""
-    r, gap = 12, 14.5
-    word_x = PRODUCT_LEFT + 2 * r + gap + 11
-    return g.PLACES["product"][0] + word_x + cv.ink_box("Tandemix", "sans-bold", WORD_SIZE)[2]
+    return g.PLACES["product"][0] + WORD_X + cv.ink_box("Tandemix", "sans-bold", WORD_SIZE)[2]
 
 
 def make_product():
@@ -67,7 +67,7 @@ def make_product():
     shows them and then enlarged 2.5x: the window shrinks the picture with a
     plain bilinear filter, which keeps an already smooth image clean."""
     size = PRODUCT_DRAWN
-    r, thick, gap = 12, 3.4, 14.5
+    r, thick, gap = RING_R, RING_THICK, RING_STEP
     cap = -cv.ink_box("T", "sans-bold", WORD_SIZE)[1]
     cy = PRODUCT_BASE - cap / 2
     ax, bx = PRODUCT_LEFT + r, PRODUCT_LEFT + r + gap
@@ -78,8 +78,7 @@ def make_product():
     b_ink = cv.subtract(b, ImageChops.multiply(cv.grow(a, cut), _half(size, int(cy), upper=True)))
 
     word = cv.mask(size)
-    word_x = PRODUCT_LEFT + 2 * r + gap + 11
-    cv.text_mask(word, (word_x, PRODUCT_BASE), "Tandemix", "sans-bold", WORD_SIZE)
+    cv.text_mask(word, (WORD_X, PRODUCT_BASE), "Tandemix", "sans-bold", WORD_SIZE)
 
     ring_box = cv.sc(size)
     grad_a = cv.gradient(ring_box, RING_A[0], RING_A[1], 300).resize(ring_box)
