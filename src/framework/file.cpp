@@ -1,6 +1,6 @@
 #include "framework/file.h"
 
-namespace fw {
+namespace zv::fw {
 
 int CFileException::OsErrorToCause(LONG osError) noexcept
 {
@@ -153,4 +153,4 @@ void CFile::Rename(const std::wstring& from, const std::wstring& to)
     }
 }
 
-} // namespace fw
+} // namespace zv::fw

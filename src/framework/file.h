@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace fw {
+namespace zv::fw {
 
 struct CFileStatus {
     FILETIME ctime{};
@@ -72,4 +72,4 @@ private:
     std::wstring m_path;
 };
 
-} // namespace fw
+} // namespace zv::fw

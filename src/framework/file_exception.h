@@ -6,7 +6,7 @@
 #include <exception>
 #include <string>
 
-namespace fw {
+namespace zv::fw {
 
 class CFileException : public std::exception {
 public:
@@ -42,4 +42,4 @@ public:
     std::wstring m_strFileName;
 };
 
-} // namespace fw
+} // namespace zv::fw

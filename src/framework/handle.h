@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace fw {
+namespace zv::fw {
 
 // Owns one handle; Traits::Close releases it, Traits::Invalid() is the empty value.
 template <class Traits>
@@ -79,4 +79,4 @@ struct ModuleTraits {
 };
 using CModule = UniqueHandle<ModuleTraits>;
 
-} // namespace fw
+} // namespace zv::fw

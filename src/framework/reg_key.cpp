@@ -2,7 +2,7 @@
 
 #include <vector>
 
-namespace fw {
+namespace zv::fw {
 
 CRegKey& CRegKey::operator=(CRegKey&& other) noexcept
 {
@@ -95,4 +95,4 @@ LONG CRegKey::DeleteTree(HKEY parent, const std::wstring& subKey) noexcept
     return ::RegDeleteTreeW(parent, subKey.c_str());
 }
 
-} // namespace fw
+} // namespace zv::fw

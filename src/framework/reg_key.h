@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace fw {
+namespace zv::fw {
 
 class CRegKey {
 public:
@@ -38,4 +38,4 @@ private:
     HKEY m_key = nullptr;
 };
 
-} // namespace fw
+} // namespace zv::fw

@@ -1,7 +1,7 @@
 // Requirement evaluation the way the updater does it: copy the 16-variable table into
 // the one reused ZVExpr, set the text, evaluate. The reference in the same run is the
 // table copy alone, so the ratio shows what the language itself costs on top.
-#include "updater/expr/fake_machine.h"
+#include "support/fake_machine/fake_machine.h"
 #include "updater/expr/seed_variables.h"
 #include "updater/expr/zv_expr.h"
 
@@ -28,7 +28,7 @@ const wchar_t* const kRequirements[] = {
 };
 
 struct Setup {
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
     VariableTable vars;
 
     Setup()
@@ -36,8 +36,8 @@ struct Setup {
         const uint16_t version[4] = {2, 40, 40, 1};
         machine.AddFile(L"C:\\Program Files\\Quorvane\\Tandemix\\KVCHHost.exe", true, version);
         bool ok = false;
-        zvexpr::SeedUpdaterVariables(machine, zvexpr::TempDirectory(machine, ok), vars);
-        zvexpr::SetTableVariable(vars, L"hostversion", CValue::Text(L"1.00"));
+        zv::expr::SeedUpdaterVariables(machine, zv::expr::TempDirectory(machine, ok), vars);
+        zv::expr::SetTableVariable(vars, L"hostversion", CValue::Text(L"1.00"));
         if (vars.size() != 16) std::fprintf(stderr, "expr_bench: %zu variables, not 16\n", vars.size());
     }
 };
@@ -84,7 +84,7 @@ BENCHMARK(BM_EvaluateRequirement);
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    zvbench::RatioReporter reporter;
+    zv::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
@@ -97,8 +97,8 @@ int main(int argc, char** argv)
         return it == t.end() || it->second <= 0 ? 0.0 : 1e9 / it->second;
     };
     double wall = perSecond(reporter.times), cpu = perSecond(reporter.cpuTimes);
-    std::printf("\nevaluation / table copy: %.2f (CPU time %.2f)\n", zvbench::RatioReporter::Ratio(reporter.times, eval, copy),
-                zvbench::RatioReporter::Ratio(reporter.cpuTimes, eval, copy));
+    std::printf("\nevaluation / table copy: %.2f (CPU time %.2f)\n", zv::bench::RatioReporter::Ratio(reporter.times, eval, copy),
+                zv::bench::RatioReporter::Ratio(reporter.cpuTimes, eval, copy));
     std::printf("evaluations per second: %.0f (goal >= 100000: %s; CPU time %.0f)\n", wall, wall >= 100000 ? "met" : "NOT met",
                 cpu);
     return 0;

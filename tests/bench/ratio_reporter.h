@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace zvbench {
+namespace zv::bench {
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -37,4 +37,4 @@ public:
     std::map<std::string, double> cpuTimes;
 };
 
-} // namespace zvbench
+} // namespace zv::bench

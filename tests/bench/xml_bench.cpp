@@ -150,13 +150,13 @@ int main(int argc, char** argv)
     std::printf("document: %zu bytes of UTF-8, %zu elements, %zu wide chars\n", bytes.size(), elements,
                 doc.GetDocumentText().size());
 
-    zvbench::RatioReporter reporter;
+    zv::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
     // Wall-clock ratios are the measure; CPU-time ratios are shown beside them because
     // other work on a busy machine stretches wall-clock times unevenly.
-    auto ratio = zvbench::RatioReporter::Ratio;
+    auto ratio = zv::bench::RatioReporter::Ratio;
     double parse = ratio(reporter.times, "BM_ParseOurs", "BM_ParsePugixml");
     double walk = ratio(reporter.times, "BM_WalkOurs", "BM_WalkPugixml");
     double parseCpu = ratio(reporter.cpuTimes, "BM_ParseOurs", "BM_ParsePugixml");

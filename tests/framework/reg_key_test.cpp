@@ -8,12 +8,12 @@ TEST(CRegKey, WritesReadsAndRemovesItsOwnKey)
 {
     const std::wstring sub = L"Software\\zvtest\\regkey-" + std::to_wstring(::GetCurrentProcessId());
     {
-        fw::CRegKey key;
+        zv::fw::CRegKey key;
         ASSERT_EQ(key.Create(HKEY_CURRENT_USER, sub), ERROR_SUCCESS);
         EXPECT_EQ(key.SetString(L"Version", L"2.10.5"), ERROR_SUCCESS);
         EXPECT_EQ(key.SetDword(L"Count", 7), ERROR_SUCCESS);
     }
-    fw::CRegKey key;
+    zv::fw::CRegKey key;
     ASSERT_EQ(key.Open(HKEY_CURRENT_USER, sub), ERROR_SUCCESS);
     EXPECT_EQ(key.QueryString(L"Version"), std::optional<std::wstring>(L"2.10.5"));
     EXPECT_EQ(key.QueryDword(L"Count"), std::optional<DWORD>(7));
@@ -21,7 +21,7 @@ TEST(CRegKey, WritesReadsAndRemovesItsOwnKey)
     EXPECT_EQ(key.QueryDword(L"Version"), std::nullopt);
     EXPECT_EQ(key.QueryString(L"Absent"), std::nullopt);
     key.Close();
-    EXPECT_EQ(fw::CRegKey::DeleteTree(HKEY_CURRENT_USER, sub), ERROR_SUCCESS);
+    EXPECT_EQ(zv::fw::CRegKey::DeleteTree(HKEY_CURRENT_USER, sub), ERROR_SUCCESS);
     EXPECT_NE(key.Open(HKEY_CURRENT_USER, sub), ERROR_SUCCESS);
     EXPECT_FALSE(key.IsOpen());
 }

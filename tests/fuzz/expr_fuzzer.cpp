@@ -1,10 +1,10 @@
 // libFuzzer target: ZVExpr (and the base CExpression) over the in-memory machine, with
 // a seeded variable table as the updater has one, including variables that refer to
 // themselves. Any crash, sanitizer report, hang or runaway memory is a finding.
-#include "updater/expr/fake_machine.h"
+#include "support/fake_machine/fake_machine.h"
 #include "updater/expr/seed_variables.h"
 #include "updater/expr/zv_expr.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <cstdio>
 #include <string>
@@ -27,7 +27,7 @@ window 0x10010 = VeskWndClass | Vesk
 )";
 
 struct World {
-    zvexpr::FakeMachine prototype;
+    zv::expr::FakeMachine prototype;
     com_quorvane_value::VariableTable vars;
 
     World()
@@ -35,10 +35,10 @@ struct World {
         std::wstring error;
         prototype.LoadProfile(kProfile, error);
         bool ok = false;
-        zvexpr::SeedUpdaterVariables(prototype, zvexpr::TempDirectory(prototype, ok), vars);
-        zvexpr::SetTableVariable(vars, L"self", com_quorvane_value::CValue::Text(L"self + 1"));
-        zvexpr::SetTableVariable(vars, L"ping", com_quorvane_value::CValue::Text(L"\"<pong>\""));
-        zvexpr::SetTableVariable(vars, L"pong", com_quorvane_value::CValue::Text(L"ping"));
+        zv::expr::SeedUpdaterVariables(prototype, zv::expr::TempDirectory(prototype, ok), vars);
+        zv::expr::SetTableVariable(vars, L"self", com_quorvane_value::CValue::Text(L"self + 1"));
+        zv::expr::SetTableVariable(vars, L"ping", com_quorvane_value::CValue::Text(L"\"<pong>\""));
+        zv::expr::SetTableVariable(vars, L"pong", com_quorvane_value::CValue::Text(L"ping"));
         // Descriptions of unexpected tokens would flood the output.
         CExpression::SetDiagnosticStream(std::fopen("/dev/null", "w"));
     }
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static World world;
     if (size > 4096) return 0;
     std::wstring text = zv::FromUtf8(std::string(reinterpret_cast<const char*>(data), size));
-    zvexpr::FakeMachine machine = world.prototype; // functions may write: start clean each time
+    zv::expr::FakeMachine machine = world.prototype; // functions may write: start clean each time
     com_quorvane_value::CValue result;
     {
         ZVExpr e(machine);

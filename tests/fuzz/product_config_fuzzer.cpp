@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the product configuration loader as its file.
-#include "updater/core/config_params.h"
+#include "updater/config/config_params.h"
 
 #include <cstddef>
 #include <cstdint>

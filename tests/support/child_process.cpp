@@ -2,7 +2,7 @@
 
 #include <vector>
 
-namespace zvtest {
+namespace zv::test {
 
 std::wstring SiblingProgram(const std::wstring& fileName)
 {
@@ -46,4 +46,4 @@ DWORD ChildProcess::Wait(DWORD timeoutMs)
     return code;
 }
 
-} // namespace zvtest
+} // namespace zv::test

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace zvtest {
+namespace zv::test {
 
 // A program built next to the running test program.
 std::wstring SiblingProgram(const std::wstring& fileName);
@@ -26,4 +26,4 @@ private:
     DWORD m_pid = 0;
 };
 
-} // namespace zvtest
+} // namespace zv::test

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace zvtest {
+namespace zv::test {
 
 namespace {
 constexpr const char* kSyncPrefix = "\x01zvtest-sync-";
@@ -91,4 +91,4 @@ void DebugStreamCapture::Clear()
     m_entries.clear();
 }
 
-} // namespace zvtest
+} // namespace zv::test

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace zvtest {
+namespace zv::test {
 
 struct DebugStreamEntry {
     DWORD pid = 0;
@@ -52,4 +52,4 @@ private:
     unsigned m_syncSeen = 0;
 };
 
-} // namespace zvtest
+} // namespace zv::test

@@ -1,10 +1,10 @@
 #include "support/log_capture.h"
 
-#include "updater/transfer/log.h"
+#include "updater/base/log.h"
 
 #include <mutex>
 
-namespace zvtest {
+namespace zv::test {
 
 namespace {
 
@@ -54,4 +54,4 @@ void LogLines::Clear()
     g_lines.clear();
 }
 
-} // namespace zvtest
+} // namespace zv::test

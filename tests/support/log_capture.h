@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace zvtest {
+namespace zv::test {
 
 class LogLines {
 public:
@@ -20,4 +20,4 @@ public:
     void Clear();
 };
 
-} // namespace zvtest
+} // namespace zv::test

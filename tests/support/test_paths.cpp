@@ -1,6 +1,6 @@
 #include "support/test_paths.h"
 
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -13,7 +13,7 @@
 
 namespace fs = std::filesystem;
 
-namespace zvtest {
+namespace zv::test {
 
 namespace {
 
@@ -121,4 +121,4 @@ bool FileExists(const std::wstring& path)
     return fs::exists(ToFs(path), ec);
 }
 
-} // namespace zvtest
+} // namespace zv::test

@@ -2,7 +2,7 @@
 // Where tests find their data and where they may write.
 #include <string>
 
-namespace zvtest {
+namespace zv::test {
 
 // A file or folder of the source tree, as the program under test names it
 // (under Wine: the Z: drive path of the same file).
@@ -29,4 +29,4 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 
-} // namespace zvtest
+} // namespace zv::test

@@ -2,16 +2,17 @@
 // variables, and prints the kind and text form of the result.
 #include "command.h"
 
-#include "updater/expr/fake_machine.h"
+#include "support/fake_machine/fake_machine.h"
 #include "updater/expr/machine.h"
 #include "updater/expr/seed_variables.h"
 #include "updater/expr/zv_expr.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <cstdio>
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -32,7 +33,7 @@ std::wstring Hex(const std::vector<uint8_t>& bytes)
     return out;
 }
 
-int RunEval(const zvtool::Args& args)
+int RunEval(const zv::tool::Args& args)
 {
     std::vector<std::pair<std::wstring, std::wstring>> vars;
     std::wstring machineFile, expression;
@@ -40,44 +41,48 @@ int RunEval(const zvtool::Args& args)
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         if (a == L"--machine") {
-            if (!zvtool::TakeValue(args, i, machineFile)) return zvtool::UsageError("eval", a + L" needs a value");
+            if (!zv::tool::TakeValue(args, i, machineFile)) return zv::tool::UsageError("eval", a + L" needs a value");
         } else if (a == L"--var") {
             std::wstring v, name, value;
-            if (!zvtool::TakeValue(args, i, v)) return zvtool::UsageError("eval", a + L" needs a value");
-            if (!zvtool::SplitNameValue(v, name, value))
-                return zvtool::UsageError("eval", L"--var wants NAME=VALUE, got '" + v + L"'");
+            if (!zv::tool::TakeValue(args, i, v)) return zv::tool::UsageError("eval", a + L" needs a value");
+            if (!zv::tool::SplitNameValue(v, name, value))
+                return zv::tool::UsageError("eval", L"--var wants NAME=VALUE, got '" + v + L"'");
             vars.emplace_back(name, value);
-        } else if (a != L"--" && zvtool::IsOption(a)) {
+        } else if (a != L"--" && zv::tool::IsOption(a)) {
             // "--" alone is an expression.
-            return zvtool::UsageError("eval", L"unknown option '" + a + L"'");
+            return zv::tool::UsageError("eval", L"unknown option '" + a + L"'");
         } else if (haveExpression) {
-            return zvtool::UsageError("eval", L"one expression only (quote it)");
+            return zv::tool::UsageError("eval", L"one expression only (quote it)");
         } else {
             expression = a == L"-" ? ReadStdin() : a;
             haveExpression = true;
         }
     }
-    if (!haveExpression) return zvtool::UsageError("eval", L"missing expression");
+    if (!haveExpression) return zv::tool::UsageError("eval", L"missing expression");
 
-    // Without a profile: the machine the process runs on (the real one in the Windows build).
-    std::unique_ptr<zvexpr::FakeMachine> fake;
+    // Without a profile: the machine the process runs on in the Windows build, the
+    // default in-memory machine natively.
+    zv::expr::FakeMachine fake;
+    std::optional<zv::expr::ScopedProcessMachine> useFake;
     if (!machineFile.empty()) {
-        fake = std::make_unique<zvexpr::FakeMachine>();
         std::wstring error;
-        if (!fake->LoadProfileFile(machineFile, error)) {
-            zvtool::Err(L"zvtool eval: machine profile " + machineFile + L": " + error + L"\n");
+        if (!fake.LoadProfileFile(machineFile, error)) {
+            zv::tool::Err(L"zvtool eval: machine profile " + machineFile + L": " + error + L"\n");
             return 2;
         }
-        zvexpr::SetProcessMachine(fake.get());
+        useFake.emplace(fake);
     }
-    zvexpr::IMachine& machine = zvexpr::ProcessMachine();
+#ifndef _WIN32
+    if (!useFake) useFake.emplace(fake);
+#endif
+    zv::expr::IMachine& machine = zv::expr::ProcessMachine();
     // Descriptions of unexpected tokens go with the diagnostics, not the result line.
     CExpression::SetDiagnosticStream(stderr);
 
     bool tempOk = false;
     com_quorvane_value::VariableTable table;
-    zvexpr::SeedUpdaterVariables(machine, zvexpr::TempDirectory(machine, tempOk), table);
-    for (const auto& [name, value] : vars) zvexpr::SetTableVariable(table, name, CValue::Text(value));
+    zv::expr::SeedUpdaterVariables(machine, zv::expr::TempDirectory(machine, tempOk), table);
+    for (const auto& [name, value] : vars) zv::expr::SetTableVariable(table, name, CValue::Text(value));
 
     int code = 0;
     std::wstring line;
@@ -93,8 +98,7 @@ int RunEval(const zvtool::Args& args)
             code = 1;
         }
     }
-    zvexpr::SetProcessMachine(nullptr);
-    zvtool::Out(line);
+    zv::tool::Out(line);
     return code;
 }
 

@@ -4,9 +4,9 @@
 
 #include "framework/handle.h"
 #include "updater/transfer/downloader.h"
-#include "updater/transfer/log.h"
+#include "updater/base/log.h"
 #include "updater/transfer/payload_cache.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
 #include "updater/transfer/web_grab.h"
 
@@ -35,7 +35,7 @@ void EchoToStderr(const wchar_t* line)
 {
     std::wstring text(line);
     if (text.empty() || text.back() != L'\n') text += L'\n';
-    zvtool::Err(text);
+    zv::tool::Err(text);
 }
 
 // The signature's address: ".sig" after the path, the query kept.
@@ -60,7 +60,7 @@ std::wstring AbsolutePath(const std::wstring& path)
     return n && n < MAX_PATH * 4 ? std::wstring(full, n) : path;
 }
 
-int Run(const zvtool::Args& args)
+int Run(const zv::tool::Args& args)
 {
     std::wstring url, file, sigUrl, sigFile;
     bool resumable = false;
@@ -71,26 +71,26 @@ int Run(const zvtool::Args& args)
         if (a == L"--resumable") {
             resumable = true;
         } else if (a == L"--sig-url") {
-            if (!zvtool::TakeValue(args, i, sigUrl)) return zvtool::UsageError(kName, L"--sig-url needs a URL");
+            if (!zv::tool::TakeValue(args, i, sigUrl)) return zv::tool::UsageError(kName, L"--sig-url needs a URL");
         } else if (a == L"--sig") {
-            if (!zvtool::TakeValue(args, i, sigFile)) return zvtool::UsageError(kName, L"--sig needs a file");
+            if (!zv::tool::TakeValue(args, i, sigFile)) return zv::tool::UsageError(kName, L"--sig needs a file");
         } else if (a == L"--trace") {
             std::wstring level;
-            if (!zvtool::TakeValue(args, i, level)) return zvtool::UsageError(kName, L"--trace needs a level 0..6");
+            if (!zv::tool::TakeValue(args, i, level)) return zv::tool::UsageError(kName, L"--trace needs a level 0..6");
             wchar_t* end = nullptr;
             long n = std::wcstol(level.c_str(), &end, 10);
-            if (level.empty() || *end || n < 0 || n > 6) return zvtool::UsageError(kName, L"--trace takes 0..6");
+            if (level.empty() || *end || n < 0 || n > 6) return zv::tool::UsageError(kName, L"--trace takes 0..6");
             trace = static_cast<int>(n);
-        } else if (zvtool::IsOption(a)) {
-            return zvtool::UsageError(kName, L"unknown option " + a);
+        } else if (zv::tool::IsOption(a)) {
+            return zv::tool::UsageError(kName, L"unknown option " + a);
         } else {
             positional.push_back(a);
         }
     }
-    if (positional.size() != 2) return zvtool::UsageError(kName, L"needs URL and FILE");
+    if (positional.size() != 2) return zv::tool::UsageError(kName, L"needs URL and FILE");
     url = positional[0];
     file = AbsolutePath(positional[1]);
-    if (sigUrl.empty() != sigFile.empty()) return zvtool::UsageError(kName, L"--sig-url and --sig go together");
+    if (sigUrl.empty() != sigFile.empty()) return zv::tool::UsageError(kName, L"--sig-url and --sig go together");
     if (resumable && sigUrl.empty()) {
         // The orchestration always fetches the signature first: it fingerprints the cache.
         sigUrl = SignatureUrlOf(url);
@@ -105,8 +105,8 @@ int Run(const zvtool::Args& args)
     }
 
     std::wstring cancelName = zv::Format(128, L"Local\\zvtool.fetch_cancel_%lu", ::GetCurrentProcessId());
-    fw::CHandle ownCancel(::CreateEventW(nullptr, TRUE, FALSE, cancelName.c_str()));
-    fw::CHandle workCancel(::CreateEventW(nullptr, TRUE, FALSE, kWorkCancelEventName));
+    zv::fw::CHandle ownCancel(::CreateEventW(nullptr, TRUE, FALSE, cancelName.c_str()));
+    zv::fw::CHandle workCancel(::CreateEventW(nullptr, TRUE, FALSE, kWorkCancelEventName));
     g_cancelEvents[0] = ownCancel.Get();
     g_cancelEvents[1] = workCancel.Get();
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
@@ -117,7 +117,7 @@ int Run(const zvtool::Args& args)
     if (!sigUrl.empty()) {
         result = HttpGrabFile(&downloader, 0, sigUrl, sigFile, L"", 1, cancelled, connectionError, nullptr, nullptr,
                               nullptr, &status);
-        if (!result) zvtool::Err(L"zvtool fetch: the signature did not arrive: " + sigUrl + L"\n");
+        if (!result) zv::tool::Err(L"zvtool fetch: the signature did not arrive: " + sigUrl + L"\n");
     }
     if (sigUrl.empty() || result) {
         ZvLib_CTransferStats stats;
@@ -143,7 +143,7 @@ int Run(const zvtool::Args& args)
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
     uint64_t bytes = FileLength(result ? file : file + L".part");
     if (!result && bytes == 0) bytes = FileLength(file);
-    zvtool::Out(zv::Format(512, L"fetch: result=%d cancelled=%d connection_error=%d http_status=%d bytes=%llu "
+    zv::tool::Out(zv::Format(512, L"fetch: result=%d cancelled=%d connection_error=%d http_status=%d bytes=%llu "
                                 L"seconds=%.3f peak_working_set=%llu\n",
                            result, cancelled, connectionError, status, static_cast<unsigned long long>(bytes), seconds,
                            static_cast<unsigned long long>(memory.PeakWorkingSetSize)));

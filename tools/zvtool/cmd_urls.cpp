@@ -3,12 +3,13 @@
 #include "command.h"
 
 #include "updater/config/url_builder.h"
-#include "updater/core/config_params.h"
-#include "updater/expr/fake_machine.h"
+#include "updater/config/config_params.h"
+#include "support/fake_machine/fake_machine.h"
 #include "updater/expr/machine.h"
 #include "updater/expr/os_info.h"
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -34,50 +35,53 @@ const OsChoice* FindOs(std::wstring code)
     return nullptr;
 }
 
-int RunUrls(const zvtool::Args& args)
+int RunUrls(const zv::tool::Args& args)
 {
     std::wstring productXml, brand = L"quorvane", osCode, bits;
     std::vector<std::pair<std::wstring, std::wstring>> installed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         if (a == L"--brand") {
-            if (!zvtool::TakeValue(args, i, brand)) return zvtool::UsageError("urls", L"--brand needs a value");
+            if (!zv::tool::TakeValue(args, i, brand)) return zv::tool::UsageError("urls", L"--brand needs a value");
         } else if (a == L"--installed") {
             std::wstring pair, name, version;
-            if (!zvtool::TakeValue(args, i, pair) || !zvtool::SplitNameValue(pair, name, version))
-                return zvtool::UsageError("urls", L"--installed takes NAME=VERSION");
+            if (!zv::tool::TakeValue(args, i, pair) || !zv::tool::SplitNameValue(pair, name, version))
+                return zv::tool::UsageError("urls", L"--installed takes NAME=VERSION");
             installed.emplace_back(name, version);
         } else if (a == L"--os") {
-            if (!zvtool::TakeValue(args, i, osCode)) return zvtool::UsageError("urls", L"--os needs a code");
+            if (!zv::tool::TakeValue(args, i, osCode)) return zv::tool::UsageError("urls", L"--os needs a code");
         } else if (a == L"--bits") {
-            if (!zvtool::TakeValue(args, i, bits) || (bits != L"32" && bits != L"64"))
-                return zvtool::UsageError("urls", L"--bits takes 32 or 64");
-        } else if (zvtool::IsOption(a)) {
-            return zvtool::UsageError("urls", L"unknown option " + a);
+            if (!zv::tool::TakeValue(args, i, bits) || (bits != L"32" && bits != L"64"))
+                return zv::tool::UsageError("urls", L"--bits takes 32 or 64");
+        } else if (zv::tool::IsOption(a)) {
+            return zv::tool::UsageError("urls", L"unknown option " + a);
         } else if (productXml.empty()) {
             productXml = a;
         } else {
-            return zvtool::UsageError("urls", L"one product configuration file only");
+            return zv::tool::UsageError("urls", L"one product configuration file only");
         }
     }
-    if (productXml.empty()) return zvtool::UsageError("urls", L"missing PRODUCT_XML");
-    if (osCode.empty() != bits.empty()) return zvtool::UsageError("urls", L"--os and --bits go together");
+    if (productXml.empty()) return zv::tool::UsageError("urls", L"missing PRODUCT_XML");
+    if (osCode.empty() != bits.empty()) return zv::tool::UsageError("urls", L"--os and --bits go together");
 
     // A chosen OS is answered by an in-memory machine of that kind.
-    std::unique_ptr<zvexpr::FakeMachine> fake;
+    zv::expr::FakeMachine fake;
+    std::optional<zv::expr::ScopedProcessMachine> useFake;
     if (!osCode.empty()) {
         const OsChoice* os = FindOs(osCode);
-        if (!os) return zvtool::UsageError("urls", L"unknown OS code " + osCode + L" (2k xp 2k3 vi 2k8 _w7 8r2 _w8 s12 unk)");
-        fake = std::make_unique<zvexpr::FakeMachine>();
-        fake->SetOs(os->major, os->minor, 1000, os->productType, bits == L"64" ? 9 : 0);
-        zvexpr::SetProcessMachine(fake.get());
+        if (!os) return zv::tool::UsageError("urls", L"unknown OS code " + osCode + L" (2k xp 2k3 vi 2k8 _w7 8r2 _w8 s12 unk)");
+        fake.SetOs(os->major, os->minor, 1000, os->productType, bits == L"64" ? 9 : 0);
+        useFake.emplace(fake);
         OSInfo::Reset();
     }
+#ifndef _WIN32
+    // Natively the default in-memory machine stands for the one the process runs on.
+    if (!useFake) useFake.emplace(fake);
+#endif
 
     ZvLib_CConfigParamsLoader config;
     if (!config.LoadConfigXml(productXml, L"2.00")) {
-        zvtool::Err(L"zvtool urls: cannot load product configuration file " + productXml + L"\n");
-        zvexpr::SetProcessMachine(nullptr);
+        zv::tool::Err(L"zvtool urls: cannot load product configuration file " + productXml + L"\n");
         return 1;
     }
     // The launcher's host values.
@@ -94,14 +98,13 @@ int RunUrls(const zvtool::Args& args)
     std::wstring payload = builder.BuildPayloadPath(config, config.productVersion, 1);
     std::wstring manifest = builder.BuildManifestPath(payload);
     const std::wstring& qs = config.queryString;
-    zvtool::Out(L"payload: " + payload + L"\n");
-    zvtool::Out(L"payload-signature: " + builder.AppendSigSuffix(payload) + L"\n");
-    zvtool::Out(L"manifest: " + manifest + L"\n");
-    zvtool::Out(L"manifest-signature: " + builder.AppendSigSuffix(manifest) + L"\n");
-    zvtool::Out(L"query: " + qs + L"\n");
-    zvtool::Out(L"manifest-request: " + manifest + L"?" + qs + L"\n");
-    zvtool::Out(L"manifest-signature-request: " + builder.AppendSigSuffix(manifest) + L"?" + qs + L"\n");
-    zvexpr::SetProcessMachine(nullptr);
+    zv::tool::Out(L"payload: " + payload + L"\n");
+    zv::tool::Out(L"payload-signature: " + builder.AppendSigSuffix(payload) + L"\n");
+    zv::tool::Out(L"manifest: " + manifest + L"\n");
+    zv::tool::Out(L"manifest-signature: " + builder.AppendSigSuffix(manifest) + L"\n");
+    zv::tool::Out(L"query: " + qs + L"\n");
+    zv::tool::Out(L"manifest-request: " + manifest + L"?" + qs + L"\n");
+    zv::tool::Out(L"manifest-signature-request: " + builder.AppendSigSuffix(manifest) + L"?" + qs + L"\n");
     return 0;
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace zvtool {
+namespace zv::tool {
 
 using Args = std::vector<std::wstring>; // the arguments after the command name
 
@@ -35,7 +35,7 @@ struct Registrar {
     explicit Registrar(const Command& c) { Register(c); }
 };
 
-} // namespace zvtool
+} // namespace zv::tool
 
 #define ZVTOOL_COMMAND(ident, name, usage, summary, fn) \
-    static const ::zvtool::Registrar zvtool_registrar_##ident({name, usage, summary, fn})
+    static const ::zv::tool::Registrar zvtool_registrar_##ident({name, usage, summary, fn})

@@ -1,6 +1,6 @@
 #include "key_args.h"
 
-namespace zvtool {
+namespace zv::tool {
 
 int ParseKeyArgs(const char* command, const Args& args, KeyArgs& out)
 {
@@ -14,4 +14,4 @@ int ParseKeyArgs(const char* command, const Args& args, KeyArgs& out)
     return 0;
 }
 
-} // namespace zvtool
+} // namespace zv::tool

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace zvtool {
+namespace zv::tool {
 
 struct KeyArgs {
     std::wstring key;
@@ -16,4 +16,4 @@ struct KeyArgs {
 // else returns 0.
 int ParseKeyArgs(const char* command, const Args& args, KeyArgs& out);
 
-} // namespace zvtool
+} // namespace zv::tool

@@ -3,11 +3,11 @@
 #include "openssl_rsa.h"
 
 #include "updater/transfer/pubkey_blob.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 namespace {
 
-int Keygen(const zvtool::Args& args)
+int Keygen(const zv::tool::Args& args)
 {
     std::wstring privatePath, publicPath;
     int bits = 2048;
@@ -15,29 +15,29 @@ int Keygen(const zvtool::Args& args)
     std::wstring bitsText;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
-        if ((a == L"--private" && zvtool::TakeValue(args, i, privatePath)) ||
-            (a == L"--public" && zvtool::TakeValue(args, i, publicPath)))
+        if ((a == L"--private" && zv::tool::TakeValue(args, i, privatePath)) ||
+            (a == L"--public" && zv::tool::TakeValue(args, i, publicPath)))
             continue;
-        if (a == L"--bits" && zvtool::TakeValue(args, i, bitsText)) {
+        if (a == L"--bits" && zv::tool::TakeValue(args, i, bitsText)) {
             bool digits = !bitsText.empty() && bitsText.size() <= 5 &&
                           bitsText.find_first_not_of(L"0123456789") == std::wstring::npos;
             bits = digits ? std::stoi(bitsText) : 0;
             if (bits < 1024 || bits > static_cast<int>(zv::kMaxRsaBits) || bits % 8 != 0)
-                return zvtool::UsageError("keygen", L"--bits takes a multiple of 8 from 1024 to 16384");
+                return zv::tool::UsageError("keygen", L"--bits takes a multiple of 8 from 1024 to 16384");
         } else if (a == L"--force") {
             force = true;
         } else {
-            return zvtool::UsageError("keygen", L"unexpected argument '" + a + L"'");
+            return zv::tool::UsageError("keygen", L"unexpected argument '" + a + L"'");
         }
     }
-    if (privatePath.empty() || publicPath.empty()) return zvtool::UsageError("keygen", L"--private and --public are required");
+    if (privatePath.empty() || publicPath.empty()) return zv::tool::UsageError("keygen", L"--private and --public are required");
 
     std::wstring error;
-    if (!zvtool::GenerateKeyPair(bits, zv::ToUtf8(privatePath), zv::ToUtf8(publicPath), force, error)) {
-        zvtool::Err(L"zvtool keygen: " + error + L"\n");
+    if (!zv::tool::GenerateKeyPair(bits, zv::ToUtf8(privatePath), zv::ToUtf8(publicPath), force, error)) {
+        zv::tool::Err(L"zvtool keygen: " + error + L"\n");
         return 1;
     }
-    zvtool::Out(L"RSA " + std::to_wstring(bits) + L"-bit key pair: private key " + privatePath + L", public key blob " +
+    zv::tool::Out(L"RSA " + std::to_wstring(bits) + L"-bit key pair: private key " + privatePath + L", public key blob " +
                 publicPath + L"\n");
     return 0;
 }

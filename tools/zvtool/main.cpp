@@ -1,7 +1,7 @@
 // zvtool: the project's command-line tool for deployment engineers and tests.
 #include "command.h"
 
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <cstdio>
 #include <string>
@@ -11,7 +11,7 @@
 #include <io.h>
 #endif
 
-namespace zvtool {
+namespace zv::tool {
 
 namespace {
 
@@ -100,7 +100,7 @@ bool SplitNameValue(const std::wstring& text, std::wstring& name, std::wstring& 
     return true;
 }
 
-} // namespace zvtool
+} // namespace zv::tool
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv)
@@ -108,13 +108,13 @@ int wmain(int argc, wchar_t** argv)
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     std::vector<std::wstring> args(argv, argv + argc);
-    return zvtool::Run(args);
+    return zv::tool::Run(args);
 }
 #else
 int main(int argc, char** argv)
 {
     std::vector<std::wstring> args;
     for (int i = 0; i < argc; ++i) args.push_back(zv::FromUtf8(argv[i]));
-    return zvtool::Run(args);
+    return zv::tool::Run(args);
 }
 #endif

@@ -1,7 +1,7 @@
 #include "openssl_rsa.h"
 
 #include "updater/transfer/pubkey_blob.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
@@ -21,7 +21,7 @@
 #include <cstring>
 #include <memory>
 
-namespace zvtool {
+namespace zv::tool {
 
 namespace {
 
@@ -295,4 +295,4 @@ zv::AuthStatus VerifyFileWithOpenSsl(const std::string& keyBlobPath, const std::
     return verdict == 0 ? zv::AuthStatus::kMismatch : zv::AuthStatus::kProviderFailure;
 }
 
-} // namespace zvtool
+} // namespace zv::tool

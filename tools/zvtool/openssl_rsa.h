@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace zvtool {
+namespace zv::tool {
 
 // Generates an RSA key pair: the private key as PEM (PKCS#8, mode 0600) and the public
 // half as a CryptoAPI public-key blob. Existing files are kept unless overwrite is set.
@@ -40,4 +40,4 @@ bool WriteSignatureFile(const std::string& path, const std::vector<unsigned char
 zv::AuthStatus VerifyFileWithOpenSsl(const std::string& keyBlobPath, const std::string& dataPath,
                                      const std::string& sigPath);
 
-} // namespace zvtool
+} // namespace zv::tool

@@ -3,33 +3,33 @@
 #include "key_args.h"
 #include "openssl_rsa.h"
 
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 namespace {
 
-int Sign(const zvtool::Args& args)
+int Sign(const zv::tool::Args& args)
 {
-    zvtool::KeyArgs parsed;
-    if (int usage = zvtool::ParseKeyArgs("sign", args, parsed)) return usage;
+    zv::tool::KeyArgs parsed;
+    if (int usage = zv::tool::ParseKeyArgs("sign", args, parsed)) return usage;
     if (parsed.key.empty() || parsed.files.empty())
-        return zvtool::UsageError("sign", L"--key and at least one FILE are required");
+        return zv::tool::UsageError("sign", L"--key and at least one FILE are required");
 
-    zvtool::Signer signer;
+    zv::tool::Signer signer;
     std::wstring error;
     if (!signer.LoadKey(zv::ToUtf8(parsed.key), error)) {
-        zvtool::Err(L"zvtool sign: " + error + L"\n");
+        zv::tool::Err(L"zvtool sign: " + error + L"\n");
         return 1;
     }
     int failures = 0;
     for (const auto& file : parsed.files) {
         std::vector<unsigned char> signature;
         if (!signer.SignFile(zv::ToUtf8(file), signature, error) ||
-            !zvtool::WriteSignatureFile(zv::ToUtf8(file), signature, error)) {
-            zvtool::Err(L"zvtool sign: " + error + L"\n");
+            !zv::tool::WriteSignatureFile(zv::ToUtf8(file), signature, error)) {
+            zv::tool::Err(L"zvtool sign: " + error + L"\n");
             ++failures;
             continue;
         }
-        zvtool::Out(L"signed: " + file + L".sig\n");
+        zv::tool::Out(L"signed: " + file + L".sig\n");
     }
     return failures == 0 ? 0 : 1;
 }

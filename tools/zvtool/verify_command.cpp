@@ -3,7 +3,7 @@
 #include "command.h"
 #include "key_args.h"
 
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #ifdef _WIN32
 #include "updater/transfer/signature_auth.h"
@@ -13,13 +13,13 @@
 
 namespace {
 
-int Verify(const zvtool::Args& args)
+int Verify(const zv::tool::Args& args)
 {
-    zvtool::KeyArgs parsed;
-    if (int usage = zvtool::ParseKeyArgs("verify", args, parsed)) return usage;
+    zv::tool::KeyArgs parsed;
+    if (int usage = zv::tool::ParseKeyArgs("verify", args, parsed)) return usage;
     const std::vector<std::wstring>& files = parsed.files;
     if (parsed.key.empty() || files.empty() || files.size() > 2)
-        return zvtool::UsageError("verify", L"--key, FILE and at most one SIGFILE are required");
+        return zv::tool::UsageError("verify", L"--key, FILE and at most one SIGFILE are required");
     const std::wstring& file = files[0];
     std::wstring sigFile = files.size() == 2 ? files[1] : file + L".sig";
 
@@ -28,13 +28,13 @@ int Verify(const zvtool::Args& args)
     key.keyFilePath = parsed.key;
     zv::AuthStatus status = zv::CheckFileSignature(file, sigFile, &key);
 #else
-    zv::AuthStatus status = zvtool::VerifyFileWithOpenSsl(zv::ToUtf8(parsed.key), zv::ToUtf8(file), zv::ToUtf8(sigFile));
+    zv::AuthStatus status = zv::tool::VerifyFileWithOpenSsl(zv::ToUtf8(parsed.key), zv::ToUtf8(file), zv::ToUtf8(sigFile));
 #endif
     if (status == zv::AuthStatus::kVerified) {
-        zvtool::Out(L"verified: " + file + L"\n");
+        zv::tool::Out(L"verified: " + file + L"\n");
         return 0;
     }
-    zvtool::Out(L"NOT verified: " + file + L": " + zv::AuthStatusText(status) + L"\n");
+    zv::tool::Out(L"NOT verified: " + file + L": " + zv::AuthStatusText(status) + L"\n");
     return 1;
 }
 

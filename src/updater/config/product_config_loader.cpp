@@ -1,8 +1,8 @@
 // Reading the product configuration file into a request group's configuration record.
-#include "updater/core/config_params.h"
+#include "updater/config/config_params.h"
 
-#include "updater/transfer/log.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
 namespace {
 

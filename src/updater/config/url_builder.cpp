@@ -1,8 +1,8 @@
 #include "updater/config/url_builder.h"
 
-#include "updater/core/config_params.h"
+#include "updater/config/config_params.h"
 #include "updater/expr/os_info.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Loading a document: decoding, the one-pass element index and the document checks.
 #include "updater/config/xml_document.h"
 
-#include "updater/config/xml_file.h"
+#include "updater/base/file_read.h"
 #include "updater/config/xml_scanner.h"
 #include "updater/config/xml_text.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <cwchar>
 #include <new>
@@ -248,7 +248,7 @@ bool CXmlDocument::LoadFile(const std::wstring& path)
     std::string bytes;
     std::wstring error;
     try {
-        if (!zv::xml::ReadWholeFile(path, m_maxChars * 4 + 3, bytes, error)) return Refuse(std::move(error));
+        if (!zv::ReadWholeFile(path, m_maxChars * 4 + 3, bytes, error)) return Refuse(std::move(error));
     } catch (const std::bad_alloc&) {
         return Refuse(L"Out of memory");
     }

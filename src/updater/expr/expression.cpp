@@ -2,8 +2,8 @@
 #include "updater/expr/expression.h"
 
 #include "updater/expr/machine.h"
-#include "updater/transfer/log.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
 #include <cstring>
 
@@ -56,11 +56,11 @@ const wchar_t* ExprErrorName(int code)
     return kErrorNames[code];
 }
 
-CExpression::CExpression() : CExpression(zvexpr::ProcessMachine(), std::wstring()) {}
+CExpression::CExpression() : CExpression(zv::expr::ProcessMachine(), std::wstring()) {}
 
-CExpression::CExpression(const std::wstring& text) : CExpression(zvexpr::ProcessMachine(), text) {}
+CExpression::CExpression(const std::wstring& text) : CExpression(zv::expr::ProcessMachine(), text) {}
 
-CExpression::CExpression(zvexpr::IMachine& machine, const std::wstring& text) : m_text(text), m_machine(&machine)
+CExpression::CExpression(zv::expr::IMachine& machine, const std::wstring& text) : m_text(text), m_machine(&machine)
 {
     // Called from the constructor, so the base version runs for every class: it only
     // defines pi, which every evaluator has.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace zvexpr {
+namespace zv::expr {
 class IMachine;
 }
 
@@ -96,7 +96,7 @@ public:
 
     CExpression();
     explicit CExpression(const std::wstring& text);
-    explicit CExpression(zvexpr::IMachine& machine, const std::wstring& text = std::wstring());
+    explicit CExpression(zv::expr::IMachine& machine, const std::wstring& text = std::wstring());
     virtual ~CExpression();
     CExpression(const CExpression&) = delete;
     CExpression& operator=(const CExpression&) = delete;
@@ -113,7 +113,7 @@ public:
     bool Evaluate(CValue& result);
     int GetErrorCode() const { return m_error; }
 
-    zvexpr::IMachine& Machine() const { return *m_machine; }
+    zv::expr::IMachine& Machine() const { return *m_machine; }
 
     // Where the description of an unexpected token is written (standard output by default).
     static void SetDiagnosticStream(FILE* stream);
@@ -182,7 +182,7 @@ private:
     // A variable evaluator reads its parent's table in place, as if it had copied it
     // with CopyVariables (it never writes to it): copying per reference costs too much.
     const VariableTable* m_inherited = nullptr;
-    zvexpr::IMachine* m_machine;
+    zv::expr::IMachine* m_machine;
     int m_depth = 0;
     int m_parseDepth = 0;
     bool m_depthExceeded = false;

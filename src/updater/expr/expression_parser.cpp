@@ -42,7 +42,7 @@ bool CExpression::EnterLevel()
 
 bool CExpression::ApplyBinary(int op, CValue& left, const CValue& right)
 {
-    int error = zvexpr::ApplyOperator(op, left, right, kMaxTextChars);
+    int error = zv::expr::ApplyOperator(op, left, right, kMaxTextChars);
     if (error == ERR_OK) return true;
     m_error = error;
     left.Clear();

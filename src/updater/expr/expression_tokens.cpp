@@ -1,7 +1,7 @@
 // The tokenizer of CExpression: turns the text into the token list before parsing.
 #include "updater/expr/expression.h"
 
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <cwchar>
 

@@ -4,7 +4,7 @@
 // they ask of the machine goes through the calling expression's IMachine.
 #include "updater/expr/expression.h"
 
-namespace zvexpr {
+namespace zv::expr {
 namespace fn {
 
 using com_quorvane_value::CValue;
@@ -64,4 +64,4 @@ ZV_EXPR_FUNCTION(RegisterWindowMessage);
 #undef ZV_EXPR_FUNCTION
 
 } // namespace fn
-} // namespace zvexpr
+} // namespace zv::expr

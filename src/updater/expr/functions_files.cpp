@@ -2,9 +2,9 @@
 #include "updater/expr/functions.h"
 
 #include "updater/expr/machine.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
-namespace zvexpr {
+namespace zv::expr {
 namespace fn {
 
 namespace {
@@ -65,4 +65,4 @@ int MSIPackageInstalled(ExprArgs& args, CValue& result, CExpression& expr)
 }
 
 } // namespace fn
-} // namespace zvexpr
+} // namespace zv::expr

@@ -4,7 +4,7 @@
 #include "updater/expr/machine.h"
 #include "updater/expr/registry_path.h"
 
-namespace zvexpr {
+namespace zv::expr {
 namespace fn {
 
 namespace {
@@ -70,4 +70,4 @@ int SetRegVal(ExprArgs& args, CValue& result, CExpression& expr)
 }
 
 } // namespace fn
-} // namespace zvexpr
+} // namespace zv::expr

@@ -3,9 +3,9 @@
 
 #include "updater/expr/machine.h"
 #include "updater/expr/registry_path.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
-namespace zvexpr {
+namespace zv::expr {
 namespace fn {
 
 using namespace com_quorvane_value;
@@ -164,4 +164,4 @@ int USBHubCount(ExprArgs&, CValue& result, CExpression& expr)
 }
 
 } // namespace fn
-} // namespace zvexpr
+} // namespace zv::expr

@@ -6,7 +6,7 @@
 
 #include <cwctype>
 
-namespace zvexpr {
+namespace zv::expr {
 namespace fn {
 
 int SubStr(ExprArgs& args, CValue& result, CExpression&)
@@ -87,4 +87,4 @@ int UPo(ExprArgs&, CValue& result, CExpression&)
 }
 
 } // namespace fn
-} // namespace zvexpr
+} // namespace zv::expr

@@ -2,9 +2,9 @@
 #include "updater/expr/functions.h"
 
 #include "updater/expr/machine.h"
-#include "updater/transfer/log.h"
+#include "updater/base/log.h"
 
-namespace zvexpr {
+namespace zv::expr {
 namespace fn {
 
 namespace {
@@ -67,4 +67,4 @@ int RegisterWindowMessage(ExprArgs& args, CValue& result, CExpression& expr)
 }
 
 } // namespace fn
-} // namespace zvexpr
+} // namespace zv::expr

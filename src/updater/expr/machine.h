@@ -2,7 +2,8 @@
 // IMachine: everything the expression language asks of the machine it runs on. The
 // portable core (engine, built-in functions, OS classification, seeded variables)
 // only talks to this interface; the product implements it over Win32
-// (machine_win32.cpp), tests and the native zvtool use FakeMachine.
+// (win32/), tests and the native zvtool use the in-memory FakeMachine of the test
+// support library.
 //
 // Conventions: paths and names are Windows texts as the manifest wrote them; every
 // call answers, none throws; "false" means the machine could not tell.
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace zvexpr {
+namespace zv::expr {
 
 // What GetVersionEx reports with the extended structure.
 struct OsVersion {
@@ -116,10 +117,21 @@ public:
     virtual bool GetUiLanguage(std::wstring& abbreviation, uint16_t& languageId) = 0;
 };
 
-// The machine the process runs on: the Win32 machine in the Windows build, a FakeMachine
-// with the default profile natively. Tools and tests may put another one in its place
-// (nullptr restores the default); the object must outlive its use.
+// The machine the process runs on: the one a ScopedProcessMachine put in place, else
+// the platform's own (Win32 in the product; natively one that can tell nothing).
 IMachine& ProcessMachine();
-void SetProcessMachine(IMachine* machine);
+IMachine& PlatformMachine();
 
-} // namespace zvexpr
+// Puts a machine in place of the process's for its lifetime, then restores the one before.
+class ScopedProcessMachine {
+public:
+    explicit ScopedProcessMachine(IMachine& machine);
+    ~ScopedProcessMachine();
+    ScopedProcessMachine(const ScopedProcessMachine&) = delete;
+    ScopedProcessMachine& operator=(const ScopedProcessMachine&) = delete;
+
+private:
+    IMachine* m_previous;
+};
+
+} // namespace zv::expr

@@ -2,7 +2,7 @@
 
 #include "updater/expr/expression.h"
 
-namespace zvexpr {
+namespace zv::expr {
 
 using com_quorvane_value::CValue;
 using namespace com_quorvane_value;
@@ -192,4 +192,4 @@ int ApplyOperator(int op, CValue& left, const CValue& right, size_t maxTextChars
     return ERR_SYNTAX;
 }
 
-} // namespace zvexpr
+} // namespace zv::expr

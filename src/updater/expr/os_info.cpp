@@ -2,7 +2,7 @@
 
 #include "updater/expr/machine.h"
 
-namespace zvexpr {
+namespace zv::expr {
 
 namespace {
 
@@ -76,17 +76,17 @@ std::wstring BitnessText(int is64)
     return is64 == 1 ? L"64" : L"32";
 }
 
-} // namespace zvexpr
+} // namespace zv::expr
 
 namespace {
 
-zvexpr::OsClassification g_os;
+zv::expr::OsClassification g_os;
 
 } // namespace
 
 OSInfo::OSInfo()
 {
-    if (g_os.osCode == zvexpr::OS_UNCLASSIFIED) g_os = zvexpr::ClassifyOs(zvexpr::ProcessMachine());
+    if (g_os.osCode == zv::expr::OS_UNCLASSIFIED) g_os = zv::expr::ClassifyOs(zv::expr::ProcessMachine());
 }
 
 int OSInfo::OsCode()
@@ -111,5 +111,5 @@ unsigned OSInfo::Build()
 
 void OSInfo::Reset()
 {
-    g_os = zvexpr::OsClassification();
+    g_os = zv::expr::OsClassification();
 }

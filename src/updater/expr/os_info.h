@@ -3,7 +3,7 @@
 // variable, UOs and the update request are built on.
 #include <string>
 
-namespace zvexpr {
+namespace zv::expr {
 class IMachine;
 
 enum OsCode : int {
@@ -38,7 +38,7 @@ std::wstring PaddedOsCode(int osCode);
 // "64" when the 64-bit flag is set, else "32".
 std::wstring BitnessText(int is64);
 
-} // namespace zvexpr
+} // namespace zv::expr
 
 // Process-wide classification of the machine the process runs on: the first
 // construction classifies (again later while it is still unclassified).
@@ -51,9 +51,9 @@ public:
     static int Is64Flag();
     static int ServerFlag();
     static unsigned Build();
-    static std::wstring OsText() { return zvexpr::OsText(OsCode()); }
-    static std::wstring PaddedOsCode() { return zvexpr::PaddedOsCode(OsCode()); }
-    static std::wstring BitnessText() { return zvexpr::BitnessText(Is64Flag()); }
+    static std::wstring OsText() { return zv::expr::OsText(OsCode()); }
+    static std::wstring PaddedOsCode() { return zv::expr::PaddedOsCode(OsCode()); }
+    static std::wstring BitnessText() { return zv::expr::BitnessText(Is64Flag()); }
 
     // Forgets the classification (tests that change the process machine).
     static void Reset();

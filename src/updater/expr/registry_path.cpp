@@ -1,6 +1,6 @@
 #include "updater/expr/registry_path.h"
 
-namespace zvexpr {
+namespace zv::expr {
 
 using com_quorvane_value::CValue;
 
@@ -90,4 +90,4 @@ std::vector<uint8_t> RegStringBytes(const std::wstring& text)
     return bytes;
 }
 
-} // namespace zvexpr
+} // namespace zv::expr

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace zvexpr {
+namespace zv::expr {
 
 struct RegPath {
     RegRoot root = RegRoot::LocalMachine;
@@ -29,4 +29,4 @@ com_quorvane_value::CValue ValueFromRegData(const RegData& data);
 // UTF-16LE bytes of a text, with its terminating zero, as the registry stores REG_SZ.
 std::vector<uint8_t> RegStringBytes(const std::wstring& text);
 
-} // namespace zvexpr
+} // namespace zv::expr

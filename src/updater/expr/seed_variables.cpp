@@ -2,10 +2,10 @@
 
 #include "updater/expr/machine.h"
 #include "updater/expr/zv_expr.h"
-#include "updater/transfer/log.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
-namespace zvexpr {
+namespace zv::expr {
 
 using com_quorvane_value::CValue;
 using com_quorvane_value::VariableTable;
@@ -79,4 +79,4 @@ void SeedUpdaterVariables(IMachine& machine, const std::wstring& tempDir, Variab
     }
 }
 
-} // namespace zvexpr
+} // namespace zv::expr

@@ -7,7 +7,7 @@
 
 class ZVExpr;
 
-namespace zvexpr {
+namespace zv::expr {
 class IMachine;
 
 // The "TEMP" environment variable with one backslash appended; ok is false (and the
@@ -25,4 +25,4 @@ void SetTableVariable(com_quorvane_value::VariableTable& vars, const std::wstrin
 // langid and langhexid. Folders the machine cannot name are logged and left out.
 void SeedUpdaterVariables(IMachine& machine, const std::wstring& tempDir, com_quorvane_value::VariableTable& vars);
 
-} // namespace zvexpr
+} // namespace zv::expr

@@ -1,6 +1,6 @@
 #include "updater/expr/value.h"
 
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <cwchar>
 

@@ -10,47 +10,47 @@ namespace {
 
 // The updater's function table, in its order. Empty signatures take no arguments.
 const ExprFunctionEntry kFunctions[] = {
-    {L"SysVer", L"", zvexpr::fn::SysVer},
-    {L"ServPackVer", L"", zvexpr::fn::ServPackVer},
-    {L"VerCompare", L"???????", zvexpr::fn::VerCompare},
-    {L"IsNT", L"", zvexpr::fn::IsNT},
-    {L"OSPlatformID", L"", zvexpr::fn::OSPlatformID},
-    {L"OSProductType", L"", zvexpr::fn::OSProductType},
-    {L"OSBitSize", L"", zvexpr::fn::OSBitSize},
-    {L"SystemEnum", L"", zvexpr::fn::SystemEnum},
-    {L"RegVal", L"SS*", zvexpr::fn::RegVal},
-    {L"RegValExists", L"SS", zvexpr::fn::RegValExists},
-    {L"RegKeyExists", L"S", zvexpr::fn::RegKeyExists},
-    {L"DirectXVer", L"", zvexpr::fn::DirectXVer},
-    {L"IEVer", L"", zvexpr::fn::IEVer},
-    {L"FileVer", L"S", zvexpr::fn::FileVer},
-    {L"MSIVer", L"", zvexpr::fn::MSIVer},
-    {L"SubStr", L"SII", zvexpr::fn::SubStr},
-    {L"VidCompare", L"III", zvexpr::fn::VidCompare},
-    {L"CrackPath", L"SI", zvexpr::fn::CrackPath},
-    {L"SetVar", L"V?", zvexpr::fn::SetVar},
-    {L"MemorySize", L"", zvexpr::fn::MemorySize},
-    {L"ProcSpeed", L"", zvexpr::fn::ProcSpeed},
-    {L"ProcNumber", L"", zvexpr::fn::ProcNumber},
-    {L"SetRegVal", L"SS", zvexpr::fn::SetRegVal},
-    {L"MSIProductInstalled", L"S", zvexpr::fn::MSIProductInstalled},
-    {L"MSIPackageInstalled", L"S", zvexpr::fn::MSIPackageInstalled},
-    {L"FileExists", L"S", zvexpr::fn::FileExists},
-    {L"BatteryLevel", L"", zvexpr::fn::BatteryLevel},
-    {L"AvailableDiskSpace", L"S", zvexpr::fn::AvailableDiskSpace},
-    {L"MemoryAvailable", L"", zvexpr::fn::MemoryAvailable},
-    {L"USBHubCount", L"", zvexpr::fn::USBHubCount},
-    {L"FindWindow", L"SS", zvexpr::fn::FindWindow},
-    {L"FindWindowClass", L"S", zvexpr::fn::FindWindowClass},
-    {L"FindWindowName", L"S", zvexpr::fn::FindWindowName},
-    {L"PostMessage", L"IIII", zvexpr::fn::PostMessage},
-    {L"SendMessage", L"IIII", zvexpr::fn::SendMessage},
-    {L"RegisterWindowMessage", L"S", zvexpr::fn::RegisterWindowMessage},
-    {L"brand", L"", zvexpr::fn::Brand},
-    {L"UBrand", L"", zvexpr::fn::Brand},
-    {L"UBit", L"", zvexpr::fn::UBit},
-    {L"UOs", L"", zvexpr::fn::UOs},
-    {L"UPo", L"", zvexpr::fn::UPo},
+    {L"SysVer", L"", zv::expr::fn::SysVer},
+    {L"ServPackVer", L"", zv::expr::fn::ServPackVer},
+    {L"VerCompare", L"???????", zv::expr::fn::VerCompare},
+    {L"IsNT", L"", zv::expr::fn::IsNT},
+    {L"OSPlatformID", L"", zv::expr::fn::OSPlatformID},
+    {L"OSProductType", L"", zv::expr::fn::OSProductType},
+    {L"OSBitSize", L"", zv::expr::fn::OSBitSize},
+    {L"SystemEnum", L"", zv::expr::fn::SystemEnum},
+    {L"RegVal", L"SS*", zv::expr::fn::RegVal},
+    {L"RegValExists", L"SS", zv::expr::fn::RegValExists},
+    {L"RegKeyExists", L"S", zv::expr::fn::RegKeyExists},
+    {L"DirectXVer", L"", zv::expr::fn::DirectXVer},
+    {L"IEVer", L"", zv::expr::fn::IEVer},
+    {L"FileVer", L"S", zv::expr::fn::FileVer},
+    {L"MSIVer", L"", zv::expr::fn::MSIVer},
+    {L"SubStr", L"SII", zv::expr::fn::SubStr},
+    {L"VidCompare", L"III", zv::expr::fn::VidCompare},
+    {L"CrackPath", L"SI", zv::expr::fn::CrackPath},
+    {L"SetVar", L"V?", zv::expr::fn::SetVar},
+    {L"MemorySize", L"", zv::expr::fn::MemorySize},
+    {L"ProcSpeed", L"", zv::expr::fn::ProcSpeed},
+    {L"ProcNumber", L"", zv::expr::fn::ProcNumber},
+    {L"SetRegVal", L"SS", zv::expr::fn::SetRegVal},
+    {L"MSIProductInstalled", L"S", zv::expr::fn::MSIProductInstalled},
+    {L"MSIPackageInstalled", L"S", zv::expr::fn::MSIPackageInstalled},
+    {L"FileExists", L"S", zv::expr::fn::FileExists},
+    {L"BatteryLevel", L"", zv::expr::fn::BatteryLevel},
+    {L"AvailableDiskSpace", L"S", zv::expr::fn::AvailableDiskSpace},
+    {L"MemoryAvailable", L"", zv::expr::fn::MemoryAvailable},
+    {L"USBHubCount", L"", zv::expr::fn::USBHubCount},
+    {L"FindWindow", L"SS", zv::expr::fn::FindWindow},
+    {L"FindWindowClass", L"S", zv::expr::fn::FindWindowClass},
+    {L"FindWindowName", L"S", zv::expr::fn::FindWindowName},
+    {L"PostMessage", L"IIII", zv::expr::fn::PostMessage},
+    {L"SendMessage", L"IIII", zv::expr::fn::SendMessage},
+    {L"RegisterWindowMessage", L"S", zv::expr::fn::RegisterWindowMessage},
+    {L"brand", L"", zv::expr::fn::Brand},
+    {L"UBrand", L"", zv::expr::fn::Brand},
+    {L"UBit", L"", zv::expr::fn::UBit},
+    {L"UOs", L"", zv::expr::fn::UOs},
+    {L"UPo", L"", zv::expr::fn::UPo},
     {nullptr, nullptr, nullptr},
 };
 
@@ -59,7 +59,7 @@ std::wstring g_loadedProductOption;
 
 } // namespace
 
-namespace zvexpr {
+namespace zv::expr {
 
 void SetLoadedGroupInfo(const std::wstring& productBrand, const std::wstring& hostProductOption)
 {
@@ -77,13 +77,13 @@ const std::wstring& LoadedGroupProductOption()
     return g_loadedProductOption;
 }
 
-} // namespace zvexpr
+} // namespace zv::expr
 
 ZVExpr::ZVExpr() = default;
 
 ZVExpr::ZVExpr(const std::wstring& text) : CExpression(text) {}
 
-ZVExpr::ZVExpr(zvexpr::IMachine& machine, const std::wstring& text) : CExpression(machine, text) {}
+ZVExpr::ZVExpr(zv::expr::IMachine& machine, const std::wstring& text) : CExpression(machine, text) {}
 
 ZVExpr::~ZVExpr() = default;
 

@@ -8,7 +8,7 @@ class ZVExpr : public CExpression {
 public:
     ZVExpr();
     explicit ZVExpr(const std::wstring& text);
-    explicit ZVExpr(zvexpr::IMachine& machine, const std::wstring& text = std::wstring());
+    explicit ZVExpr(zv::expr::IMachine& machine, const std::wstring& text = std::wstring());
     ~ZVExpr() override;
 
     // Evaluates text in a fresh ZVExpr holding this object's variables; on failure the
@@ -29,11 +29,11 @@ private:
     std::wstring ExpandVariableMacro(const std::wstring& name);
 };
 
-namespace zvexpr {
+namespace zv::expr {
 
 // What brand, UBrand and UPo report: the request group whose manifest was loaded last.
 void SetLoadedGroupInfo(const std::wstring& productBrand, const std::wstring& hostProductOption);
 const std::wstring& LoadedGroupBrand();
 const std::wstring& LoadedGroupProductOption();
 
-} // namespace zvexpr
+} // namespace zv::expr

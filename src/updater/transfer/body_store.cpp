@@ -44,7 +44,7 @@ void FileStore::Restart()
 {
     Flush();
     m_file.SetLength(0);
-    m_file.Seek(0, fw::CFile::begin);
+    m_file.Seek(0, zv::fw::CFile::begin);
 }
 
 void FileStore::Run() noexcept

@@ -37,7 +37,7 @@ private:
 // Appends to an open file. One write is under way at a time.
 class FileStore : public BodyStore {
 public:
-    explicit FileStore(fw::CFile& file) : m_file(file) {}
+    explicit FileStore(zv::fw::CFile& file) : m_file(file) {}
     ~FileStore() override;
     FileStore(const FileStore&) = delete;
     FileStore& operator=(const FileStore&) = delete;
@@ -50,7 +50,7 @@ public:
 private:
     void Run() noexcept;
 
-    fw::CFile& m_file;
+    zv::fw::CFile& m_file;
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::thread m_thread;

@@ -25,8 +25,8 @@ struct CryptHashTraits {
     static void Close(Handle h) noexcept { ::CryptDestroyHash(h); }
 };
 // Release a key and a hash before the provider they came from.
-using CCryptProv = fw::UniqueHandle<CryptProvTraits>;
-using CCryptKey = fw::UniqueHandle<CryptKeyTraits>;
-using CCryptHash = fw::UniqueHandle<CryptHashTraits>;
+using CCryptProv = zv::fw::UniqueHandle<CryptProvTraits>;
+using CCryptKey = zv::fw::UniqueHandle<CryptKeyTraits>;
+using CCryptHash = zv::fw::UniqueHandle<CryptHashTraits>;
 
 } // namespace zv

@@ -1,7 +1,7 @@
 #pragma once
 // What a download pass hands to each transfer: its own copy of the configuration
 // record, whose cache directives the resumable download reads.
-#include "updater/core/config_params.h"
+#include "updater/config/config_params.h"
 
 class ZvLib_CDownloader {
 public:

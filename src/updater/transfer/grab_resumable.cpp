@@ -1,5 +1,5 @@
 #include "updater/transfer/downloader.h"
-#include "updater/transfer/log.h"
+#include "updater/base/log.h"
 #include "updater/transfer/payload_cache.h"
 #include "updater/transfer/transfer_stats.h"
 #include "updater/transfer/web_grab.h"

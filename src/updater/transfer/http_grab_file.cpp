@@ -1,8 +1,8 @@
 // The fetcher's entry points: whether a URL names a fetchable file, and a whole-file
 // download held in memory and then written to disk.
 #include "framework/file.h"
-#include "updater/transfer/log.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
 #include "updater/transfer/web_grab.h"
 
@@ -68,13 +68,13 @@ int HttpGrabFile(ZvLib_CDownloader* /*downloader*/, int id, const std::wstring& 
             try {
                 std::wstring dir = GetDirectoryPart(localPath);
                 if (!dir.empty()) ::SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
-                fw::CFileStatus st;
-                if (fw::CFile::GetStatus(localPath, st))
-                    fw::CFile::SetAttributes(localPath, st.attribute & ~static_cast<DWORD>(fw::CFile::readOnly |
-                                                                                          fw::CFile::hidden));
-                fw::CFile file;
-                fw::CFileException error;
-                if (!file.Open(localPath, fw::CFile::modeCreate | fw::CFile::modeWrite | fw::CFile::typeBinary, &error))
+                zv::fw::CFileStatus st;
+                if (zv::fw::CFile::GetStatus(localPath, st))
+                    zv::fw::CFile::SetAttributes(localPath, st.attribute & ~static_cast<DWORD>(zv::fw::CFile::readOnly |
+                                                                                          zv::fw::CFile::hidden));
+                zv::fw::CFile file;
+                zv::fw::CFileException error;
+                if (!file.Open(localPath, zv::fw::CFile::modeCreate | zv::fw::CFile::modeWrite | zv::fw::CFile::typeBinary, &error))
                     throw error;
                 file.Write(body.data(), static_cast<uint32_t>(body.size()));
                 file.Close();

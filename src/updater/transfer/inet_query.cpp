@@ -1,6 +1,6 @@
 #include "updater/transfer/inet_query.h"
 
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 namespace zv::inet {
 

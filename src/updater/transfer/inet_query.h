@@ -17,7 +17,7 @@ struct HandleTraits {
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
     static void Close(Handle h) noexcept { ::InternetCloseHandle(h); }
 };
-using Handle = fw::UniqueHandle<HandleTraits>;
+using Handle = zv::fw::UniqueHandle<HandleTraits>;
 
 // The system's text for a WinINet or Win32 error, with its number.
 std::wstring ErrorText(DWORD error);

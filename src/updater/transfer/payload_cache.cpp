@@ -1,8 +1,8 @@
 #include "updater/transfer/payload_cache.h"
 
 #include "framework/file.h"
-#include "updater/transfer/file_helpers.h"
-#include "updater/transfer/log.h"
+#include "updater/base/win32/file_helpers.h"
+#include "updater/base/log.h"
 
 #include <windows.h>
 
@@ -18,15 +18,15 @@ bool Exists(const std::wstring& path)
 }
 
 // A missing file is not retried: only a file that another process holds may come free.
-bool OpenForReading(fw::CFile& file, const std::wstring& path)
+bool OpenForReading(zv::fw::CFile& file, const std::wstring& path)
 {
     if (!Exists(path)) return false;
-    return OpenFileWithRetry(file, path, fw::CFile::modeRead | fw::CFile::shareDenyNone | fw::CFile::typeBinary) != 0;
+    return OpenFileWithRetry(file, path, zv::fw::CFile::modeRead | zv::fw::CFile::shareDenyNone | zv::fw::CFile::typeBinary) != 0;
 }
 
 bool ReadWhole(const std::wstring& path, std::string& bytes)
 {
-    fw::CFile file;
+    zv::fw::CFile file;
     if (!OpenForReading(file, path)) return false;
     try {
         uint64_t length = file.GetLength();
@@ -39,19 +39,19 @@ bool ReadWhole(const std::wstring& path, std::string& bytes)
             done += n;
         }
         return true;
-    } catch (const fw::CFileException&) {
+    } catch (const zv::fw::CFileException&) {
         return false;
     }
 }
 
 bool LengthOf(const std::wstring& path, uint64_t& length)
 {
-    fw::CFile file;
+    zv::fw::CFile file;
     if (!OpenForReading(file, path)) return false;
     try {
         length = file.GetLength();
         return true;
-    } catch (const fw::CFileException&) {
+    } catch (const zv::fw::CFileException&) {
         return false;
     }
 }
@@ -63,7 +63,7 @@ bool DeleteIfPresent(const std::wstring& path)
     try {
         DeleteHiddenReadonlyFile(path);
         return true;
-    } catch (const fw::CFileException&) {
+    } catch (const zv::fw::CFileException&) {
         return false;
     }
 }
@@ -159,8 +159,8 @@ void CPayloadCache::ResetCache()
         ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: GetLastError: %d, cannot copy '%s'\n",
                     static_cast<int>(::GetLastError()), sigPath.c_str());
     // P and P.part were deleted above; P.part starts again empty.
-    fw::CFile part;
-    if (!part.Open(payloadPartPath, fw::CFile::modeCreate | fw::CFile::modeWrite | fw::CFile::typeBinary))
+    zv::fw::CFile part;
+    if (!part.Open(payloadPartPath, zv::fw::CFile::modeCreate | zv::fw::CFile::modeWrite | zv::fw::CFile::typeBinary))
         ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: cannot create '%s'\n", payloadPartPath.c_str());
 }
 
@@ -169,9 +169,9 @@ int CPayloadCache::MoveCachedPayloadToPayload()
     bool deleted = DeleteIfPresent(payloadPath);
     RemoveHiddenReadonlyFileStatus(payloadPartPath);
     try {
-        fw::CFile::Rename(payloadPartPath, payloadPath);
+        zv::fw::CFile::Rename(payloadPartPath, payloadPath);
         return deleted ? 1 : 0;
-    } catch (const fw::CFileException& e) {
+    } catch (const zv::fw::CFileException& e) {
         ZvLog().Log(ZVLOG_ERROR, L"----- Downloader-cacher: MoveCachedPayloadToPayload: CFileException %d, failed to rename cached payload file to payload. File '%s'\n",
                     e.m_cause, payloadPath.c_str());
     }

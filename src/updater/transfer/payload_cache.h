@@ -20,7 +20,6 @@ public:
     virtual ~IPayloadCache() = default;
 };
 
-#ifdef _WIN32
 class CPayloadCache : public IPayloadCache {
 public:
     CPayloadCache(const std::wstring& payload, const std::wstring& signature, const std::wstring& suffix,
@@ -60,4 +59,3 @@ public:
 int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownloadRequest& request, int& cancelled,
                           int& connectionError, const std::wstring& cancelEventName, ZvLib_IDownloadEvents* sink,
                           const ZvLib_CItemProgress* item, ZvLib_CTransferStats* stats, int* httpStatus = nullptr);
-#endif

@@ -1,8 +1,8 @@
 #include "updater/transfer/pubkey_resource.h"
 
 #include "framework/file.h"
-#include "updater/transfer/log.h"
-#include "updater/transfer/path_helpers.h"
+#include "updater/base/log.h"
+#include "updater/base/win32/path_helpers.h"
 #include "updater/transfer/pubkey_blob.h"
 
 #include <optional>
@@ -27,8 +27,8 @@ std::optional<std::vector<unsigned char>> ResourceBytes(const PubKeyResource& ke
 std::vector<unsigned char> KeyFileBytes(const std::wstring& path)
 {
     if (path.empty()) return {};
-    fw::CFile file;
-    if (!file.Open(path, fw::CFile::modeRead | fw::CFile::shareDenyWrite)) return {};
+    zv::fw::CFile file;
+    if (!file.Open(path, zv::fw::CFile::modeRead | zv::fw::CFile::shareDenyWrite)) return {};
     try {
         uint64_t length = file.GetLength();
         if (length == 0 || length > zv::kMaxPublicKeyBlobSize) return {};
@@ -36,7 +36,7 @@ std::vector<unsigned char> KeyFileBytes(const std::wstring& path)
         uint32_t got = file.Read(blob.data(), static_cast<uint32_t>(blob.size()));
         if (got != blob.size()) return {};
         return blob;
-    } catch (const fw::CFileException&) {
+    } catch (const zv::fw::CFileException&) {
         return {};
     }
 }

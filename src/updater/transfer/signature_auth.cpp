@@ -2,7 +2,7 @@
 
 #include "framework/file.h"
 #include "updater/transfer/crypt_handles.h"
-#include "updater/transfer/file_helpers.h"
+#include "updater/base/win32/file_helpers.h"
 #include "updater/transfer/pubkey_blob.h"
 
 #include <algorithm>
@@ -69,8 +69,8 @@ private:
 // The signature file's first line, decoded.
 zv::AuthStatus ReadSignature(const std::wstring& path, std::vector<unsigned char>& signature)
 {
-    fw::CFile file;
-    if (!OpenFileWithRetry(file, path, fw::CFile::modeRead | fw::CFile::shareDenyWrite | fw::CFile::typeText))
+    zv::fw::CFile file;
+    if (!OpenFileWithRetry(file, path, zv::fw::CFile::modeRead | zv::fw::CFile::shareDenyWrite | zv::fw::CFile::typeText))
         return zv::AuthStatus::kSignatureUnreadable;
     std::string head(zv::kSignatureHeadBytes, '\0');
     bool more = false;
@@ -78,7 +78,7 @@ zv::AuthStatus ReadSignature(const std::wstring& path, std::vector<unsigned char
         uint32_t got = file.Read(head.data(), static_cast<uint32_t>(head.size()));
         head.resize(got);
         more = got == zv::kSignatureHeadBytes && file.GetLength() > got;
-    } catch (const fw::CFileException&) {
+    } catch (const zv::fw::CFileException&) {
         return zv::AuthStatus::kSignatureUnreadable;
     }
     auto line = zv::SignatureFirstLine(head, more);
@@ -90,8 +90,8 @@ zv::AuthStatus CheckFile(const std::wstring& dataPath, const std::wstring& sigPa
 {
     if (key == nullptr) return zv::AuthStatus::kNoKeySource;
     // Writers are kept out while the data is hashed.
-    fw::CFile data;
-    if (!OpenFileWithRetry(data, dataPath, fw::CFile::modeRead | fw::CFile::shareDenyWrite))
+    zv::fw::CFile data;
+    if (!OpenFileWithRetry(data, dataPath, zv::fw::CFile::modeRead | zv::fw::CFile::shareDenyWrite))
         return zv::AuthStatus::kDataUnreadable;
 
     std::vector<unsigned char> signature;
@@ -109,7 +109,7 @@ zv::AuthStatus CheckFile(const std::wstring& dataPath, const std::wstring& sigPa
             if (got == 0) break;
             if (!verifier.Update(buffer.data(), got)) return zv::AuthStatus::kProviderFailure;
         }
-    } catch (const fw::CFileException&) {
+    } catch (const zv::fw::CFileException&) {
         return zv::AuthStatus::kDataUnreadable;
     }
     return verifier.Finish(signature.data(), signature.size());

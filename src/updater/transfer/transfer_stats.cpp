@@ -1,5 +1,12 @@
 #include "updater/transfer/transfer_stats.h"
 
+#include "updater/base/clock.h"
+
+ZvLib_CTransferStats::Clock ZvLib_CTransferStats::PerformanceCounter()
+{
+    return {zv::PerformanceCounterNow, zv::PerformanceCounterFrequency};
+}
+
 ZvLib_CTransferStats::ZvLib_CTransferStats() : m_clock(PerformanceCounter()) {}
 
 ZvLib_CTransferStats::ZvLib_CTransferStats(Clock clock) : m_clock(clock) {}

@@ -4,10 +4,11 @@
 #include "framework/file.h"
 #include "updater/transfer/body_store.h"
 #include "updater/transfer/inet_query.h"
-#include "updater/transfer/log.h"
+#include "updater/base/clock.h"
+#include "updater/base/log.h"
 #include "updater/transfer/payload_cache.h"
 #include "updater/transfer/read_sizer.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
 
 #include <windows.h>
@@ -31,17 +32,6 @@ std::wstring ApplicationName()
     size_t dot = name.rfind(L'.');
     if (dot != std::wstring::npos) name.erase(dot);
     return name.empty() ? L"none" : name;
-}
-
-int64_t CounterMicros()
-{
-    static const int64_t frequency = [] {
-        LARGE_INTEGER f;
-        return ::QueryPerformanceFrequency(&f) && f.QuadPart > 0 ? f.QuadPart : 1;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<int64_t>(static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(frequency));
 }
 
 constexpr uint32_t kAskAvailableBelow = 256 * 1024;
@@ -247,7 +237,7 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
 int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
 {
     HINTERNET request = loop.request->Get();
-    fw::CHandle cancelEvent;
+    zv::fw::CHandle cancelEvent;
     if (!loop.cancelEventName.empty())
         cancelEvent.Reset(::OpenEventW(SYNCHRONIZE, FALSE, loop.cancelEventName.c_str()));
 
@@ -285,7 +275,7 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         uint32_t received = 0;
         uint32_t sinceNotify = 0;
         int64_t lastReadEnd = loop.sentMicros;
-        int64_t loopStart = CounterMicros(), readMicros = 0, storeMicros = 0;
+        int64_t loopStart = zv::PerformanceCounterMicros(), readMicros = 0, storeMicros = 0;
         uint32_t reads = 0;
         for (;;) {
             // What is already buffered matters only while reads are small; asking costs a
@@ -298,7 +288,7 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
             char* buffer = buffers[current].data();
             if (!::InternetReadFile(request, buffer, want, &got))
                 return connectionFailure(zv::inet::ErrorText(::GetLastError()));
-            int64_t readEnd = CounterMicros();
+            int64_t readEnd = zv::PerformanceCounterMicros();
             sizer.Record(got, static_cast<uint64_t>(std::max<int64_t>(0, readEnd - lastReadEnd)));
             readMicros += readEnd - lastReadEnd;
             lastReadEnd = readEnd;
@@ -311,7 +301,7 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
             uint32_t keep = static_cast<uint32_t>(std::min<uint64_t>(got, room));
             if (keep) loop.store->Store(buffer, keep);
             current ^= 1;
-            storeMicros += CounterMicros() - readEnd;
+            storeMicros += zv::PerformanceCounterMicros() - readEnd;
             received += keep;
             if (loop.downloadedEnd) *loop.downloadedEnd = loop.base + received;
             if (keep < got) {
@@ -338,7 +328,7 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         }
         loop.store->Flush();
         ZvLog().Log(ZVLOG_DEBU2, L"ZvLib: ---- Downloader: %u bytes in %u reads, %lld ms: %lld ms waiting for data, "
-                                 L"%lld ms handing it to the store.\n", received, reads, (CounterMicros() - loopStart) / 1000,
+                                 L"%lld ms handing it to the store.\n", received, reads, (zv::PerformanceCounterMicros() - loopStart) / 1000,
                     readMicros / 1000, storeMicros / 1000);
         status = zv::inet::QueryStatus(request);
         zv::inet::QueryText(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers);
@@ -357,7 +347,7 @@ int priv_CWebGrab::RunReadLoop(ReadLoop& loop)
         }
         if (loop.sink) loop.sink->OnItemEnd(id);
         result = 1;
-    } catch (const fw::CFileException& e) {
+    } catch (const zv::fw::CFileException& e) {
         errorText = zv::inet::ErrorText(static_cast<DWORD>(e.m_lOsError));
         LogTransferFailure(false, errorText);
         if (loop.sink) loop.sink->OnItemError(id, errorText);
@@ -393,7 +383,7 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
     }
 
     Request request;
-    int64_t sent = CounterMicros();
+    int64_t sent = zv::PerformanceCounterMicros();
     if (!SendRequest(request, url, extra, connectionError, L"GET")) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: ++++++ CException caught: CInternetException, while opening "
                                  L"URL (CHttpFile).  Possibly is a connection error.  Likely is an OK runtime "
@@ -448,10 +438,10 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
         }
     }
 
-    fw::CFile target;
-    fw::CFileException error;
-    if (!target.Open(targetPath, fw::CFile::modeWrite | fw::CFile::modeCreate | fw::CFile::modeNoTruncate |
-                                     fw::CFile::shareDenyWrite | fw::CFile::typeBinary,
+    zv::fw::CFile target;
+    zv::fw::CFileException error;
+    if (!target.Open(targetPath, zv::fw::CFile::modeWrite | zv::fw::CFile::modeCreate | zv::fw::CFile::modeNoTruncate |
+                                     zv::fw::CFile::shareDenyWrite | zv::fw::CFile::typeBinary,
                      &error)) {
         errorText = zv::inet::ErrorText(static_cast<DWORD>(error.m_lOsError));
         ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: GetFile: cannot open target file '%s': '%s'\n",
@@ -480,7 +470,7 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
         loop.connectionError = &connectionError;
         loop.sentMicros = sent;
         result = RunReadLoop(loop);
-    } catch (const fw::CFileException& e) {
+    } catch (const zv::fw::CFileException& e) {
         errorText = zv::inet::ErrorText(static_cast<DWORD>(e.m_lOsError));
         LogTransferFailure(false, errorText);
         result = 0;
@@ -496,7 +486,7 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
 {
     if (!session && !OpenSession(agentName)) return 0;
     Request request;
-    int64_t sent = CounterMicros();
+    int64_t sent = zv::PerformanceCounterMicros();
     if (!SendRequest(request, url, std::wstring(), connectionError, L"GET")) {
         ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: cannot open '%s': '%s'\n", url.c_str(), errorText.c_str());
         return 0;

@@ -1,4 +1,4 @@
-#include "updater/core/config_params.h"
+#include "updater/config/config_params.h"
 
 #include "support/log_capture.h"
 #include "support/test_paths.h"
@@ -13,13 +13,13 @@ namespace {
 
 class ProductConfig : public ::testing::Test {
 protected:
-    zvtest::LogLines log{6};
+    zv::test::LogLines log{6};
 
     // A configuration file of one set holding the given String elements.
     std::wstring Write(const std::string& strings)
     {
         std::wstring path = dir.File(L"Product" + std::to_wstring(++count) + L".xml");
-        zvtest::WriteFileBytes(path, "<Product><StringSet>" + strings + "</StringSet></Product>");
+        zv::test::WriteFileBytes(path, "<Product><StringSet>" + strings + "</StringSet></Product>");
         return path;
     }
     // A configuration file holding one String element.
@@ -28,14 +28,14 @@ protected:
         return Write(std::string("<String id='") + key + "'>" + value + "</String>");
     }
 
-    zvtest::ScratchDir dir{L"product_config"};
+    zv::test::ScratchDir dir{L"product_config"};
     int count = 0;
 };
 
 TEST_F(ProductConfig, ReadsEveryKeyOfTheShippedFile)
 {
     ZvLib_CConfigParamsLoader r;
-    std::wstring path = zvtest::SourcePath(L"tests/data/config/Product.TandemVesk.xml");
+    std::wstring path = zv::test::SourcePath(L"tests/data/config/Product.TandemVesk.xml");
     ASSERT_EQ(r.LoadConfigXml(path, L"2.00"), 1);
     EXPECT_EQ(r.productNameKey, L"TandemixConnect");
     EXPECT_EQ(r.productBrand, L"Vesk");
@@ -127,7 +127,7 @@ TEST_F(ProductConfig, FailedLoadChangesNothing)
     std::vector<std::wstring> paths;
     for (const auto& b : broken) {
         paths.push_back(dir.File(L"broken" + std::to_wstring(paths.size()) + L".xml"));
-        zvtest::WriteFileBytes(paths.back(), b);
+        zv::test::WriteFileBytes(paths.back(), b);
     }
     paths.push_back(dir.File(L"missing.xml"));
     for (const auto& path : paths) {
@@ -149,7 +149,7 @@ TEST_F(ProductConfig, FailedReloadKeepsWhatWasLoaded)
     ZvLib_CConfigParamsLoader r;
     ASSERT_EQ(r.LoadConfigXml(WriteOne("IDS_PRODUCT_ABBR", "KVCH"), L"2.00"), 1);
     std::wstring broken = dir.File(L"reload_broken.xml");
-    zvtest::WriteFileBytes(broken, "<Product><StringSet>");
+    zv::test::WriteFileBytes(broken, "<Product><StringSet>");
     for (const auto& path : {broken, dir.File(L"reload_missing.xml")}) {
         EXPECT_EQ(r.LoadConfigXml(path, L"2.00"), 0) << path;
         EXPECT_EQ(r.productAbbr, L"KVCH");
@@ -164,7 +164,7 @@ TEST_F(ProductConfig, LookupRules)
 {
     ZvLib_CConfigParamsLoader r;
     std::wstring path = dir.File(L"lookup.xml");
-    zvtest::WriteFileBytes(path, "<P>"
+    zv::test::WriteFileBytes(path, "<P>"
                                  "<Other><String id='K'>other set</String></Other>"
                                  "<StringSet><String>no attribute</String><String id='A'>first</String>"
                                  "<Item id='I'>not a String</Item><String name='B' id='X'>by first attribute</String>"

@@ -1,7 +1,7 @@
 #include "updater/config/url_builder.h"
 
-#include "updater/core/config_params.h"
-#include "updater/expr/fake_machine.h"
+#include "updater/config/config_params.h"
+#include "support/fake_machine/fake_machine.h"
 #include "updater/expr/os_info.h"
 
 #include <gtest/gtest.h>
@@ -14,16 +14,12 @@ protected:
     void UseOs(uint32_t major, uint32_t minor, uint8_t productType, int architecture)
     {
         machine.SetOs(major, minor, 1000, productType, architecture);
-        zvexpr::SetProcessMachine(&machine);
         OSInfo::Reset();
     }
-    void TearDown() override
-    {
-        zvexpr::SetProcessMachine(nullptr);
-        OSInfo::Reset();
-    }
+    void TearDown() override { OSInfo::Reset(); }
 
-    zvexpr::FakeMachine machine;
+    zv::expr::FakeMachine machine;
+    zv::expr::ScopedProcessMachine useMachine{machine};
     CUrlBuilder builder;
 };
 

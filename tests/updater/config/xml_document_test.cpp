@@ -2,7 +2,7 @@
 
 #include "updater/config/xml_text.h"
 #include "support/test_paths.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -412,7 +412,7 @@ struct FileCase {
 
 TEST(XmlDocument, LoadFile)
 {
-    zvtest::ScratchDir dir(L"xml_load_file");
+    zv::test::ScratchDir dir(L"xml_load_file");
     const FileCase cases[] = {
         {"<a>\xC3\xA9</a>", true, L"9 bytes to 8 wide chars", L"\x00E9"},
         {"<a>\xFF</a>", true, L"8 bytes to 8 wide chars", L"?"},
@@ -425,7 +425,7 @@ TEST(XmlDocument, LoadFile)
     int i = 0;
     for (const auto& c : cases) {
         std::wstring path = dir.File(L"case" + std::to_wstring(i++) + L".xml");
-        zvtest::WriteFileBytes(path, c.bytes);
+        zv::test::WriteFileBytes(path, c.bytes);
         CXmlDocument doc;
         EXPECT_EQ(doc.LoadFile(path), c.loaded) << c.bytes;
         EXPECT_EQ(doc.GetResultText(), c.result) << c.bytes;
@@ -436,7 +436,7 @@ TEST(XmlDocument, LoadFile)
 
 TEST(XmlDocument, UnopenableFileReportsTheRuntimeError)
 {
-    zvtest::ScratchDir dir(L"xml_missing_file");
+    zv::test::ScratchDir dir(L"xml_missing_file");
     CXmlDocument doc(L"<old/>");
     EXPECT_FALSE(doc.LoadFile(dir.File(L"missing.xml")));
     EXPECT_EQ(doc.GetResultText(), L"No such file or directory");
@@ -450,9 +450,9 @@ TEST(XmlDocument, UnopenableFileReportsTheRuntimeError)
 
 TEST(XmlDocument, NonAsciiPath)
 {
-    zvtest::ScratchDir dir(L"xml_\x00E9t\x00E9");
+    zv::test::ScratchDir dir(L"xml_\x00E9t\x00E9");
     std::wstring path = dir.File(L"\x0444\x0430\x0439\x043B.xml");
-    zvtest::WriteFileBytes(path, "<a>ok</a>");
+    zv::test::WriteFileBytes(path, "<a>ok</a>");
     CXmlDocument doc;
     EXPECT_TRUE(doc.LoadFile(path)) << doc.GetResultText();
 }

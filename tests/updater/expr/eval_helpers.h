@@ -1,16 +1,16 @@
 #pragma once
 // Evaluates expressions over a FakeMachine and reports kind, text and error together.
 #include "support/log_capture.h"
-#include "updater/expr/fake_machine.h"
+#include "support/fake_machine/fake_machine.h"
 #include "updater/expr/zv_expr.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace zvexprtest {
+namespace zv::exprtest {
 
 struct Outcome {
     bool ok = false;
@@ -34,7 +34,7 @@ inline Outcome Eval(CExpression& e, const std::wstring& text)
     return o;
 }
 
-inline Outcome RunZv(zvexpr::IMachine& m, const std::wstring& text)
+inline Outcome RunZv(zv::expr::IMachine& m, const std::wstring& text)
 {
     ZVExpr e(m);
     return Eval(e, text);
@@ -45,6 +45,6 @@ struct Case {
     const char* expected; // Outcome::Show()
 };
 
-using zvtest::LogLines;
+using zv::test::LogLines;
 
-} // namespace zvexprtest
+} // namespace zv::exprtest

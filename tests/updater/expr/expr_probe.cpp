@@ -3,7 +3,7 @@
 // carries a version resource (1.2.3.4) for FileVer and a manifest that declares
 // Windows 8.1 and 10, so that Wine reports those versions to it unchanged.
 #include "updater/expr/zv_expr.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <cstdio>
 

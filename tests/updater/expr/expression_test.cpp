@@ -1,12 +1,12 @@
 // The language itself: tokens, precedence, operators, errors (base class and ZVExpr).
 #include "eval_helpers.h"
 
-using namespace zvexprtest;
+using namespace zv::exprtest;
 using com_quorvane_value::CValue;
 
 namespace {
 
-void CheckAll(zvexpr::IMachine& m, const Case* begin, const Case* end, bool base)
+void CheckAll(zv::expr::IMachine& m, const Case* begin, const Case* end, bool base)
 {
     for (const Case* c = begin; c != end; ++c) {
         Outcome o;
@@ -66,7 +66,7 @@ TEST(Expression, ArithmeticPrecedenceAndConversions)
         {L"  3  ", "int 3"},
         {L"\t1\r\n+\n1", "int 2"},
     };
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     CheckAll(m, std::begin(cases), std::end(cases), false);
 }
 
@@ -86,13 +86,13 @@ TEST(Expression, ConditionalBindsToThePrimaryBeforeIt)
         {L"1 ? 5 : NoSuch(1)", "ERR_SYNTAX"},
         {L"1 ? 7 / 0 : 1", "ERR_SYNTAX"},
     };
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     CheckAll(m, std::begin(cases), std::end(cases), false);
 }
 
 TEST(Expression, TheBranchNotTakenRunsNoFunction)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     Outcome o = RunZv(m, L"0 ? PostMessage(1, 2, 3, 4) : SendMessage(5, 6, 7, 8)");
     ASSERT_TRUE(o.ok);
     ASSERT_EQ(m.messages.size(), 1u);
@@ -133,7 +133,7 @@ TEST(Expression, ErrorCodes)
         {L"sysver()", "ERR_FUNC_UNK"},
         {L"-NoSuch(1)", "ERR_SYNTAX"},
     };
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     CheckAll(m, std::begin(cases), std::end(cases), false);
 }
 
@@ -148,13 +148,13 @@ TEST(Expression, BaseClassKnowsOnlyItsOwnFunctionsAndRemainder)
         {L"SubStr(\"abc\", 1, 1)", "ERR_FUNC_UNK"},
         {L"%PATH%", "ERR_SYNTAX"},
     };
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     CheckAll(m, std::begin(cases), std::end(cases), true);
 }
 
 TEST(Expression, AlertShowsEveryArgument)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     EXPECT_EQ(RunZv(m, L"Alert(\"x\", 2)").Show(), "int 0");
     ASSERT_EQ(m.alerts.size(), 1u);
     EXPECT_EQ(m.alerts[0], L"Alert!\nP1->x\nP2->2\n");
@@ -171,7 +171,7 @@ TEST(Expression, IntegerOverflowWrapsAndNeverTraps)
         {L"-(0 - 2147483647 - 1)", "int -2147483648"},
         {L"99999999999", "int 2147483647"},
     };
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     CheckAll(m, std::begin(cases), std::end(cases), false);
     CExpression base(m, L"(0 - 2147483647 - 1) % (0 - 1)");
     CValue v;
@@ -181,7 +181,7 @@ TEST(Expression, IntegerOverflowWrapsAndNeverTraps)
 
 TEST(Expression, DeepNestingFailsCleanly)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     std::wstring deep = std::wstring(100000, L'(') + L"1" + std::wstring(100000, L')');
     EXPECT_EQ(RunZv(m, deep).Show(), "ERR_SYNTAX");
     std::wstring nots(100000, L'!');
@@ -194,7 +194,7 @@ TEST(Expression, DeepNestingFailsCleanly)
 
 TEST(Expression, LongExpressionsAreLinear)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     std::wstring sum = L"0";
     for (int i = 0; i < 50000; ++i) sum += L" + 1";
     EXPECT_EQ(RunZv(m, sum).Show(), "int 50000");
@@ -211,7 +211,7 @@ TEST(Expression, LongExpressionsAreLinear)
 
 TEST(Expression, EmptyExpressionClearsTheResult)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     ZVExpr e(m, L"");
     CValue v = CValue::Int(5);
     EXPECT_FALSE(e.Evaluate(v));
@@ -227,8 +227,8 @@ TEST(Expression, ComparisonsByKind)
         {L"RegVal(\"HKEY_CURRENT_USER\\q\", \"big\", 0) > 5", "int 1"},
         {L"SetVar(v, 1) == \"1\"", "int 1"},
     };
-    zvexpr::FakeMachine m;
-    m.SetRegValue(zvexpr::RegRoot::CurrentUser, L"q", L"big", zvexpr::RegData{zvexpr::ZV_REG_QWORD, {0, 0, 0, 0, 1, 0, 0, 0}});
+    zv::expr::FakeMachine m;
+    m.SetRegValue(zv::expr::RegRoot::CurrentUser, L"q", L"big", zv::expr::RegData{zv::expr::ZV_REG_QWORD, {0, 0, 0, 0, 1, 0, 0, 0}});
     CheckAll(m, std::begin(cases), std::end(cases), false);
 }
 

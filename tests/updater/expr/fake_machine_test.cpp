@@ -1,7 +1,7 @@
 // The machine-profile reader: good lines change the machine, bad ones name their line.
-#include "updater/expr/fake_machine.h"
+#include "support/fake_machine/fake_machine.h"
 
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ TEST(FakeMachineProfile, RejectsBadLinesWithTheirNumber)
         {L"language = ENU\n", L"line 1: expected ABBREVIATION ID: language = ENU"},
     };
     for (const auto& c : cases) {
-        zvexpr::FakeMachine m;
+        zv::expr::FakeMachine m;
         std::wstring error;
         EXPECT_FALSE(m.LoadProfile(c.text, error));
         EXPECT_EQ(error, c.error);
@@ -36,7 +36,7 @@ TEST(FakeMachineProfile, RejectsBadLinesWithTheirNumber)
 
 TEST(FakeMachineProfile, MissingFileIsAnError)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     std::wstring error;
     EXPECT_FALSE(m.LoadProfileFile(L"/nonexistent/zv.profile", error));
     EXPECT_NE(error.find(L"cannot read"), std::wstring::npos);
@@ -44,7 +44,7 @@ TEST(FakeMachineProfile, MissingFileIsAnError)
 
 TEST(FakeMachineProfile, ValuesReachTheMachine)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     std::wstring error;
     ASSERT_TRUE(m.LoadProfile(L"os.version = 10.0.19045\r\n"
                               L"cpu.architecture = 0\r\n"
@@ -55,20 +55,20 @@ TEST(FakeMachineProfile, ValuesReachTheMachine)
                               L"disk c:\\ = 3\r\n",
                               error))
         << zv::ToUtf8(error);
-    zvexpr::OsVersion v;
+    zv::expr::OsVersion v;
     ASSERT_TRUE(m.GetOsVersion(v));
     EXPECT_EQ(v.major, 10u);
     EXPECT_EQ(v.build, 19045u);
     EXPECT_EQ(m.NativeArchitecture(), 0);
-    zvexpr::RegData d;
-    ASSERT_EQ(m.ReadRegValue(zvexpr::RegRoot::Users, L".default\\x", L"b", d), zvexpr::RegQuery::Ok);
-    EXPECT_EQ(d.type, zvexpr::ZV_REG_BINARY);
+    zv::expr::RegData d;
+    ASSERT_EQ(m.ReadRegValue(zv::expr::RegRoot::Users, L".default\\x", L"b", d), zv::expr::RegQuery::Ok);
+    EXPECT_EQ(d.type, zv::expr::ZV_REG_BINARY);
     EXPECT_EQ(d.bytes, (std::vector<uint8_t>{0x0a, 0xff}));
     // Each item with its terminator, then the empty string that ends the list.
-    ASSERT_EQ(m.ReadRegValue(zvexpr::RegRoot::Users, L".default\\x", L"m", d), zvexpr::RegQuery::Ok);
-    EXPECT_EQ(d.type, zvexpr::ZV_REG_MULTI_SZ);
+    ASSERT_EQ(m.ReadRegValue(zv::expr::RegRoot::Users, L".default\\x", L"m", d), zv::expr::RegQuery::Ok);
+    EXPECT_EQ(d.type, zv::expr::ZV_REG_MULTI_SZ);
     EXPECT_EQ(d.bytes, (std::vector<uint8_t>{'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}));
-    ASSERT_EQ(m.ReadRegValue(zvexpr::RegRoot::Users, L".default\\x", L"e", d), zvexpr::RegQuery::Ok);
+    ASSERT_EQ(m.ReadRegValue(zv::expr::RegRoot::Users, L".default\\x", L"e", d), zv::expr::RegQuery::Ok);
     EXPECT_EQ(d.bytes, (std::vector<uint8_t>{0, 0}));
     std::wstring path;
     ASSERT_TRUE(m.GetEnvironment(L"PATH", path));

@@ -3,26 +3,26 @@
 
 #include "support/test_paths.h"
 
-using namespace zvexprtest;
+using namespace zv::exprtest;
 
 namespace {
 
-zvexpr::FakeMachine Rich()
+zv::expr::FakeMachine Rich()
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     std::wstring error;
-    EXPECT_TRUE(m.LoadProfileFile(zvtest::SourcePath(L"tests/data/expr/machines/rich.profile"), error)) << zv::ToUtf8(error);
+    EXPECT_TRUE(m.LoadProfileFile(zv::test::SourcePath(L"tests/data/expr/machines/rich.profile"), error)) << zv::ToUtf8(error);
     return m;
 }
 
-void CheckAll(zvexpr::IMachine& m, std::initializer_list<Case> cases)
+void CheckAll(zv::expr::IMachine& m, std::initializer_list<Case> cases)
 {
     for (const auto& c : cases) EXPECT_EQ(RunZv(m, c.expression).Show(), c.expected) << zv::ToUtf8(c.expression);
 }
 
 TEST(Functions, OperatingSystem)
 {
-    zvexpr::FakeMachine m = Rich();
+    zv::expr::FakeMachine m = Rich();
     CheckAll(m, {
                     {L"SysVer()", "text 6.1.7601"},
                     {L"ServPackVer()", "text 1.0"},
@@ -38,7 +38,7 @@ TEST(Functions, OperatingSystem)
                     {L"OSBitSize()", "int 64"},
                     {L"UBit()", "int 64"},
                 });
-    zvexpr::FakeMachine blind;
+    zv::expr::FakeMachine blind;
     blind.osReadable = false;
     CheckAll(blind, {
                         {L"SysVer()", "ERR_FUNCTION"},
@@ -52,7 +52,7 @@ TEST(Functions, OperatingSystem)
 
 TEST(Functions, Registry)
 {
-    zvexpr::FakeMachine m = Rich();
+    zv::expr::FakeMachine m = Rich();
     CheckAll(m, {
                     {L"RegVal(\"HKEY_CURRENT_USER\\Software\\NoSuchKey\", \"x\", 7)", "int 7"},
                     {L"RegVal(\"HKEY_CURRENT_USER\\Software\\ZvTest\", \"Five\", 0)", "int 5"},
@@ -84,13 +84,13 @@ TEST(Functions, Registry)
                     {L"SetRegVal(\"Installed\", \"yes\")", "text "},
                     {L"RegVal(\"HKEY_CURRENT_USER\\Software\\Quorvane\\Install\", \"Installed\", \"\")", "text yes"},
                 });
-    zvexpr::FakeMachine bare;
+    zv::expr::FakeMachine bare;
     CheckAll(bare, {{L"SetRegVal(\"Installed\", \"yes\")", "ERR_FUNCTION"}});
 }
 
 TEST(Functions, FilesAndInstaller)
 {
-    zvexpr::FakeMachine m = Rich();
+    zv::expr::FakeMachine m = Rich();
     CheckAll(m, {
                     {L"FileVer(\"C:\\Program Files\\App\\app.exe\")", "text 2.40.40.7"},
                     {L"FileVer(\"C:\\data\\plain.txt\")", "ERR_FUNCTION"},
@@ -115,7 +115,7 @@ TEST(Functions, FilesAndInstaller)
 
 TEST(Functions, TextsAndPaths)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     CheckAll(m, {
                     {L"SubStr(\"abcdef\", 2, 3)", "text bcd"},
                     {L"SubStr(\"abc\", 3, 10)", "text c"},
@@ -137,7 +137,7 @@ TEST(Functions, TextsAndPaths)
 
 TEST(Functions, MemoryPowerDisplayDevices)
 {
-    zvexpr::FakeMachine m = Rich();
+    zv::expr::FakeMachine m = Rich();
     CheckAll(m, {
                     {L"MemorySize()", "uint 16384"},
                     {L"MemoryAvailable()", "uint 9000"},
@@ -159,7 +159,7 @@ TEST(Functions, MemoryPowerDisplayDevices)
 
 TEST(Functions, WindowsAndMessages)
 {
-    zvexpr::FakeMachine m = Rich();
+    zv::expr::FakeMachine m = Rich();
     LogLines log(3);
     CheckAll(m, {
                     {L"FindWindow(\"VeskWndClass\", \"Vesk Tandemix\")", "uint 65552"},
@@ -189,10 +189,10 @@ TEST(Functions, WindowsAndMessages)
 
 TEST(Functions, BrandAndOptionOfTheLastLoadedGroup)
 {
-    zvexpr::FakeMachine m;
-    zvexpr::SetLoadedGroupInfo(L"VeSK", L"0");
+    zv::expr::FakeMachine m;
+    zv::expr::SetLoadedGroupInfo(L"VeSK", L"0");
     CheckAll(m, {{L"brand()", "text vesk"}, {L"UBrand()", "text vesk"}, {L"UPo()", "text 0"}});
-    zvexpr::SetLoadedGroupInfo(L"", L"");
+    zv::expr::SetLoadedGroupInfo(L"", L"");
     CheckAll(m, {{L"brand()", "text "}});
 }
 

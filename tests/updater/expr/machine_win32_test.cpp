@@ -11,14 +11,14 @@
 
 #include <regex>
 
-using namespace zvexprtest;
+using namespace zv::exprtest;
 using com_quorvane_value::CValue;
 
 namespace {
 
 Outcome Real(const std::wstring& text)
 {
-    return RunZv(zvexpr::ProcessMachine(), text);
+    return RunZv(zv::expr::ProcessMachine(), text);
 }
 
 void CheckAll(std::initializer_list<Case> cases)
@@ -49,7 +49,7 @@ TEST(Win32Machine, OperatingSystemAndHardware)
         {L"AvailableDiskSpace(\"C:\\\") > 0", "int 1"},
         {L"AvailableDiskSpace(\"C:\\no\\such\\folder\\file.bin\") > 0", "int 1"},
     });
-    zvexpr::OsClassification c = zvexpr::ClassifyOs(zvexpr::ProcessMachine());
+    zv::expr::OsClassification c = zv::expr::ClassifyOs(zv::expr::ProcessMachine());
     EXPECT_EQ(c.is64, 1);
     EXPECT_EQ(c.build, 7601u);
 }
@@ -116,9 +116,9 @@ TEST(Win32Machine, RegistryReadsEveryType)
         {L"RegVal(\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\", \"ProgramFilesDir\", \"\", 64)",
          "text C:\\Program Files"},
     });
-    zvexpr::RegData data;
-    ASSERT_EQ(zvexpr::ProcessMachine().ReadRegValue(zvexpr::RegRoot::CurrentUser, key.Full().substr(18), L"Bin", data),
-              zvexpr::RegQuery::Ok);
+    zv::expr::RegData data;
+    ASSERT_EQ(zv::expr::ProcessMachine().ReadRegValue(zv::expr::RegRoot::CurrentUser, key.Full().substr(18), L"Bin", data),
+              zv::expr::RegQuery::Ok);
     EXPECT_EQ(data.type, static_cast<uint32_t>(REG_BINARY));
     EXPECT_EQ(data.bytes, (std::vector<uint8_t>{0x00, 0xff}));
 }
@@ -145,10 +145,10 @@ TEST(Win32Machine, SetRegValWritesIntoTheExistingInstallKey)
 
 TEST(Win32Machine, FilesAndVersions)
 {
-    zvtest::ScratchDir dir(L"expr_files");
+    zv::test::ScratchDir dir(L"expr_files");
     std::wstring plain = dir.File(L"plain.txt");
-    zvtest::WriteFileBytes(plain, "no version here");
-    std::wstring probe = zvtest::SiblingProgram(L"expr_probe.exe");
+    zv::test::WriteFileBytes(plain, "no version here");
+    std::wstring probe = zv::test::SiblingProgram(L"expr_probe.exe");
     CheckAll({
         {(L"FileExists(" + Quoted(probe) + L")").c_str(), "int 1"},
         {(L"FileExists(" + Quoted(plain) + L")").c_str(), "int 1"},
@@ -227,12 +227,12 @@ TEST(Win32Machine, EnvironmentFoldersAndLanguage)
     });
     SetEnvironmentVariableW(L"ZVEXPR_TEST_ENV", nullptr);
 
-    zvexpr::IMachine& m = zvexpr::ProcessMachine();
+    zv::expr::IMachine& m = zv::expr::ProcessMachine();
     bool ok = false;
-    std::wstring temp = zvexpr::TempDirectory(m, ok);
+    std::wstring temp = zv::expr::TempDirectory(m, ok);
     EXPECT_TRUE(ok);
     com_quorvane_value::VariableTable vars;
-    zvexpr::SeedUpdaterVariables(m, temp, vars);
+    zv::expr::SeedUpdaterVariables(m, temp, vars);
     struct Expect {
         const wchar_t* name;
         const wchar_t* text;
@@ -263,14 +263,14 @@ std::vector<std::string> ProbeAs(const wchar_t* wineVersion, const std::wstring&
     RegSetValueExW(h, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(wineVersion),
                    static_cast<DWORD>((wcslen(wineVersion) + 1) * sizeof(wchar_t)));
     RegCloseKey(h);
-    zvtest::ScratchDir dir(L"expr_probe");
+    zv::test::ScratchDir dir(L"expr_probe");
     std::wstring out = dir.File(L"out.txt");
-    zvtest::ChildProcess child;
-    EXPECT_TRUE(child.Start(zvtest::SiblingProgram(L"expr_probe.exe"), Quoted(out) + L" " + expressions));
+    zv::test::ChildProcess child;
+    EXPECT_TRUE(child.Start(zv::test::SiblingProgram(L"expr_probe.exe"), Quoted(out) + L" " + expressions));
     EXPECT_EQ(child.Wait(60000), 0u);
     RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
     std::vector<std::string> lines;
-    std::string text = zvtest::ReadFileBytes(out);
+    std::string text = zv::test::ReadFileBytes(out);
     for (size_t pos = 0, nl; (nl = text.find('\n', pos)) != std::string::npos; pos = nl + 1) lines.push_back(text.substr(pos, nl - pos));
     return lines;
 }
@@ -315,16 +315,16 @@ DWORD Msiexec(const std::wstring& arguments)
 {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
-    zvtest::ChildProcess child;
+    zv::test::ChildProcess child;
     if (!child.Start(std::wstring(system) + L"\\msiexec.exe", arguments)) return GetLastError();
     return child.Wait(120000);
 }
 
 TEST(Win32Machine, WindowsInstallerProductsAndPackages)
 {
-    std::wstring v1 = zvtest::BuildPath(L"tests/updater/expr/zvexprtest-1.2.3.msi");
-    std::wstring v2 = zvtest::BuildPath(L"tests/updater/expr/zvexprtest-1.2.4.msi");
-    ASSERT_TRUE(zvtest::FileExists(v1) && zvtest::FileExists(v2)) << "packages are built by wixl";
+    std::wstring v1 = zv::test::BuildPath(L"tests/updater/expr/zvexprtest-1.2.3.msi");
+    std::wstring v2 = zv::test::BuildPath(L"tests/updater/expr/zvexprtest-1.2.4.msi");
+    ASSERT_TRUE(zv::test::FileExists(v1) && zv::test::FileExists(v2)) << "packages are built by wixl";
     std::wstring product = L"MSIProductInstalled(\"" + std::wstring(kProductCode) + L"\")";
     Msiexec(L"/x " + std::wstring(kProductCode) + L" /qn"); // a leftover of an interrupted run
     EXPECT_EQ(Real(product).Show(), "int 0");
@@ -340,7 +340,7 @@ TEST(Win32Machine, WindowsInstallerProductsAndPackages)
         {L"MSIProductInstalled(\"not a product code\")", "int 0"},
     });
     std::wstring installedVersion;
-    EXPECT_TRUE(zvexpr::ProcessMachine().OpenInstalledProduct(kProductCode, installedVersion));
+    EXPECT_TRUE(zv::expr::ProcessMachine().OpenInstalledProduct(kProductCode, installedVersion));
     EXPECT_EQ(installedVersion, L"1.2.3");
 
     EXPECT_EQ(Msiexec(L"/x " + std::wstring(kProductCode) + L" /qn"), 0u);

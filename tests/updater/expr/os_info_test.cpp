@@ -4,16 +4,16 @@
 #include "support/test_paths.h"
 #include "updater/expr/os_info.h"
 
-using namespace zvexprtest;
+using namespace zv::exprtest;
 
 namespace {
 
 std::wstring ProfilePath(const std::wstring& name)
 {
-    return zvtest::SourcePath(L"tests/data/expr/machines/" + name + L".profile");
+    return zv::test::SourcePath(L"tests/data/expr/machines/" + name + L".profile");
 }
 
-void Load(zvexpr::FakeMachine& m, const std::wstring& name)
+void Load(zv::expr::FakeMachine& m, const std::wstring& name)
 {
     std::wstring error;
     ASSERT_TRUE(m.LoadProfileFile(ProfilePath(name), error)) << zv::ToUtf8(error);
@@ -48,13 +48,13 @@ TEST(OSInfo, EveryClassificationRow)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(zv::ToUtf8(r.profile));
-        zvexpr::FakeMachine m;
+        zv::expr::FakeMachine m;
         Load(m, r.profile);
-        zvexpr::OsClassification c = zvexpr::ClassifyOs(m);
+        zv::expr::OsClassification c = zv::expr::ClassifyOs(m);
         EXPECT_EQ(c.osCode, r.code);
-        EXPECT_EQ(zvexpr::OsText(c.osCode), r.text);
-        EXPECT_EQ(zvexpr::PaddedOsCode(c.osCode), r.padded);
-        EXPECT_EQ(zvexpr::BitnessText(c.is64), r.bitness);
+        EXPECT_EQ(zv::expr::OsText(c.osCode), r.text);
+        EXPECT_EQ(zv::expr::PaddedOsCode(c.osCode), r.padded);
+        EXPECT_EQ(zv::expr::BitnessText(c.is64), r.bitness);
         EXPECT_EQ(c.isServer, r.server);
         EXPECT_EQ(RunZv(m, L"UOs()").Show(), "text " + zv::ToUtf8(r.padded));
         EXPECT_EQ(RunZv(m, L"SystemEnum()").Show(), r.systemEnum);
@@ -68,13 +68,13 @@ TEST(OSInfo, Windows9xVariantsOfSystemEnum)
         const char* expected;
     } rows[] = {{0, 950, "int 1"}, {10, 1998, "int 2"}, {10, 2183, "int 3"}, {90, 3000, "int 4"}, {50, 1, "int 0"}};
     for (const auto& r : rows) {
-        zvexpr::FakeMachine m;
+        zv::expr::FakeMachine m;
         m.SetOs(4, r.minor, r.build, 1, 0);
         m.os.platformId = 1;
         EXPECT_EQ(RunZv(m, L"SystemEnum()").Show(), r.expected) << r.minor;
         EXPECT_EQ(RunZv(m, L"IsNT()").Show(), "int 0");
     }
-    zvexpr::FakeMachine win32s;
+    zv::expr::FakeMachine win32s;
     win32s.os.platformId = 0;
     EXPECT_EQ(RunZv(win32s, L"SystemEnum()").Show(), "int 0");
 }
@@ -86,35 +86,34 @@ TEST(OSInfo, ArchitectureDecidesTheBitnessFlag)
         int flag;
     } rows[] = {{9, 1}, {0, 0}, {6, 2}, {12, 2}};
     for (const auto& r : rows) {
-        zvexpr::FakeMachine m;
+        zv::expr::FakeMachine m;
         m.architecture = r.arch;
-        EXPECT_EQ(zvexpr::ClassifyOs(m).is64, r.flag) << r.arch;
+        EXPECT_EQ(zv::expr::ClassifyOs(m).is64, r.flag) << r.arch;
     }
     // 5.2 workstation on x86 is not XP x64: it classifies as 2003, with the server flag.
-    zvexpr::FakeMachine x86;
+    zv::expr::FakeMachine x86;
     x86.SetOs(5, 2, 3790, 1, 0);
-    EXPECT_EQ(zvexpr::ClassifyOs(x86).osCode, zvexpr::OS_2003);
-    EXPECT_EQ(zvexpr::ClassifyOs(x86).isServer, 1);
+    EXPECT_EQ(zv::expr::ClassifyOs(x86).osCode, zv::expr::OS_2003);
+    EXPECT_EQ(zv::expr::ClassifyOs(x86).isServer, 1);
 }
 
 TEST(OSInfo, ProcessWideStateClassifiesOnceAndRetriesWhileUnclassified)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     Load(m, L"unreadable");
-    zvexpr::SetProcessMachine(&m);
+    zv::expr::ScopedProcessMachine useIt(m);
     OSInfo::Reset();
     { OSInfo first; }
     EXPECT_EQ(OSInfo::OsCode(), 0);
     Load(m, L"xp64");
     m.osReadable = true;
     { OSInfo second; }
-    EXPECT_EQ(OSInfo::OsCode(), zvexpr::OS_XP);
+    EXPECT_EQ(OSInfo::OsCode(), zv::expr::OS_XP);
     EXPECT_EQ(OSInfo::PaddedOsCode(), L"_xp");
     EXPECT_EQ(OSInfo::BitnessText(), L"64");
     Load(m, L"win8");
     { OSInfo third; }
-    EXPECT_EQ(OSInfo::OsCode(), zvexpr::OS_XP); // classified once per process
-    zvexpr::SetProcessMachine(nullptr);
+    EXPECT_EQ(OSInfo::OsCode(), zv::expr::OS_XP); // classified once per process
     OSInfo::Reset();
 }
 

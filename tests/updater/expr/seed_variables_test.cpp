@@ -4,7 +4,7 @@
 #include "support/test_paths.h"
 #include "updater/expr/seed_variables.h"
 
-using namespace zvexprtest;
+using namespace zv::exprtest;
 using com_quorvane_value::CValue;
 using com_quorvane_value::VariableTable;
 
@@ -12,18 +12,18 @@ namespace {
 
 TEST(SeedVariables, FromAMachineProfile)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     std::wstring error;
-    ASSERT_TRUE(m.LoadProfileFile(zvtest::SourcePath(L"tests/data/expr/machines/rich.profile"), error)) << zv::ToUtf8(error);
+    ASSERT_TRUE(m.LoadProfileFile(zv::test::SourcePath(L"tests/data/expr/machines/rich.profile"), error)) << zv::ToUtf8(error);
     m.folders.erase(35);
-    zvexpr::SetLoadedGroupInfo(L"Vesk", L"0");
+    zv::expr::SetLoadedGroupInfo(L"Vesk", L"0");
     bool ok = false;
-    std::wstring temp = zvexpr::TempDirectory(m, ok);
+    std::wstring temp = zv::expr::TempDirectory(m, ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(temp, L"C:\\users\\me\\Temp\\\\");
     VariableTable vars;
-    zvexpr::SeedUpdaterVariables(m, temp, vars);
-    zvexpr::SetLoadedGroupInfo(L"", L"");
+    zv::expr::SeedUpdaterVariables(m, temp, vars);
+    zv::expr::SetLoadedGroupInfo(L"", L"");
 
     struct Expect {
         const wchar_t* name;
@@ -64,14 +64,14 @@ TEST(SeedVariables, FromAMachineProfile)
 
 TEST(SeedVariables, MissingTempAndShortProgramDirectory)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     m.SetEnvironment(L"TEMP", L"");
     m.programDir = L"C:";
     bool ok = true;
-    std::wstring temp = zvexpr::TempDirectory(m, ok);
+    std::wstring temp = zv::expr::TempDirectory(m, ok);
     EXPECT_FALSE(ok);
     VariableTable vars;
-    zvexpr::SeedUpdaterVariables(m, temp, vars);
+    zv::expr::SeedUpdaterVariables(m, temp, vars);
     EXPECT_EQ(vars.at(L"tempdir")->AsText(), L"");
     EXPECT_EQ(vars.at(L"parentdir")->AsText(), L"");
     EXPECT_EQ(vars.at(L"os")->AsText(), L"_w7");
@@ -79,13 +79,13 @@ TEST(SeedVariables, MissingTempAndShortProgramDirectory)
 
 TEST(SeedVariables, EvaluateToTextGivesTheInputOnFailure)
 {
-    zvexpr::FakeMachine m;
+    zv::expr::FakeMachine m;
     ZVExpr e(m);
     VariableTable vars;
     std::wstring out;
-    EXPECT_TRUE(zvexpr::EvaluateToText(e, vars, L"1 + 1", out));
+    EXPECT_TRUE(zv::expr::EvaluateToText(e, vars, L"1 + 1", out));
     EXPECT_EQ(out, L"2");
-    EXPECT_FALSE(zvexpr::EvaluateToText(e, vars, L"1 +", out));
+    EXPECT_FALSE(zv::expr::EvaluateToText(e, vars, L"1 +", out));
     EXPECT_EQ(out, L"1 +");
 }
 

@@ -2,7 +2,7 @@
 
 #include "updater/expr/expression.h"
 #include "updater/expr/operators.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +106,7 @@ TEST(CValue, VersionsComparePartByPartAsNumbers)
     };
     for (const auto& o : ops) {
         CValue left = CValue::VersionFromText(L"1.2");
-        ASSERT_EQ(zvexpr::ApplyOperator(o.op, left, o.right, 1000), ERR_OK);
+        ASSERT_EQ(zv::expr::ApplyOperator(o.op, left, o.right, 1000), ERR_OK);
         EXPECT_EQ(left.Kind(), VK_INT);
         EXPECT_EQ(left.AsInt(), o.result) << o.op << " " << zv::ToUtf8(o.right.AsText());
     }

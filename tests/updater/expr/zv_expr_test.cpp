@@ -2,7 +2,7 @@
 #include "eval_helpers.h"
 
 
-using namespace zvexprtest;
+using namespace zv::exprtest;
 using com_quorvane_value::CValue;
 using com_quorvane_value::VariableTable;
 
@@ -15,9 +15,9 @@ VariableTable Table(std::initializer_list<std::pair<const wchar_t*, CValue>> ent
     return t;
 }
 
-zvexpr::FakeMachine& Machine()
+zv::expr::FakeMachine& Machine()
 {
-    static zvexpr::FakeMachine m;
+    static zv::expr::FakeMachine m;
     static bool once = [] {
         m.SetEnvironment(L"ZVTEST_ENV", L"C:\\env value");
         return true;

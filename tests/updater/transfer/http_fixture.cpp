@@ -1,13 +1,13 @@
 #include "http_fixture.h"
 
 #include "support/test_paths.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <windows.h>
 
 #include <sstream>
 
-namespace zvtest {
+namespace zv::test {
 
 namespace {
 
@@ -57,4 +57,4 @@ std::wstring UniqueMarker(const std::wstring& prefix)
                       static_cast<unsigned long long>(::GetTickCount64()));
 }
 
-} // namespace zvtest
+} // namespace zv::test

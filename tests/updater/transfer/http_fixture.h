@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace zvtest {
+namespace zv::test {
 
 enum class Server { nginx, fault, closed };
 
@@ -20,4 +20,4 @@ std::vector<std::string> AccessLogLines(const std::string& marker);
 // A marker unique to this process and call, for URLs whose log lines a test reads.
 std::wstring UniqueMarker(const std::wstring& prefix);
 
-} // namespace zvtest
+} // namespace zv::test

@@ -5,7 +5,7 @@
 #include "support/log_capture.h"
 #include "support/test_paths.h"
 #include "updater/transfer/downloader.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
 #include "updater/transfer/web_grab.h"
 
@@ -17,12 +17,12 @@
 
 namespace {
 
-using zvtest::FileExists;
-using zvtest::HttpUrl;
-using zvtest::ReadFileBytes;
-using zvtest::Server;
-using zvtest::ServedFile;
-using zvtest::WriteFileBytes;
+using zv::test::FileExists;
+using zv::test::HttpUrl;
+using zv::test::ReadFileBytes;
+using zv::test::Server;
+using zv::test::ServedFile;
+using zv::test::WriteFileBytes;
 
 const std::string kSig = "0123456789ABCDEF0123456789ABCDEF\r\n";
 const std::string kOtherSig = "FEDCBA9876543210FEDCBA9876543210\r\n";
@@ -58,7 +58,7 @@ protected:
         ZvLib_CDownloader downloader;
         downloader.configParams.allowZvCache = allowZvCache;
         downloader.configParams.allowBrowserCache = allowBrowserCache;
-        std::wstring marker = zvtest::UniqueMarker(L"cache");
+        std::wstring marker = zv::test::UniqueMarker(L"cache");
         ZvLib_CDownloadRequest request;
         request.payloadUrl = HttpUrl(server, path + (path.find(L'?') == std::wstring::npos ? L"?" : L"&") + marker);
         request.payloadPath = P();
@@ -68,7 +68,7 @@ protected:
         ZvLib_CTransferStats stats;
         o.result = HttpGrabFileResumable(downloader, 4, request, o.cancelled, o.connectionError, cancelName, nullptr,
                                          nullptr, &stats);
-        o.requests = zvtest::AccessLogLines(zv::ToUtf8(marker));
+        o.requests = zv::test::AccessLogLines(zv::ToUtf8(marker));
         if (o.result && server == Server::nginx) {
             EXPECT_EQ(request.expectedSize, payload.size());
         }
@@ -81,7 +81,7 @@ protected:
         return at == std::string::npos ? "" : line.substr(at + 6, line.find(' ', at) - at - 6);
     }
 
-    zvtest::ScratchDir dir{L"payload-cache"};
+    zv::test::ScratchDir dir{L"payload-cache"};
     std::string payload = ServedFile(L"payload.bin");
     uint32_t size = static_cast<uint32_t>(payload.size());
 };
@@ -185,7 +185,7 @@ TEST_F(Cache, ResetCacheFingerprintsEmptyPartial)
 
 TEST_F(Cache, MoveWithoutOldPayloadLogsNoError)
 {
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     Arrange(kSig, kSig, std::string("new"), std::nullopt);
     CPayloadCache cache(P(), S(), L".part", L"http://x/");
     EXPECT_EQ(cache.MoveCachedPayloadToPayload(), 1);
@@ -196,7 +196,7 @@ TEST_F(Cache, MoveWithoutOldPayloadLogsNoError)
 
 TEST_F(Cache, MoveFallsBackToCopyWhenRenameRefused)
 {
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     Arrange(kSig, kSig, std::string("new"), std::string("old, read-only"));
     ::SetFileAttributesW(P().c_str(), FILE_ATTRIBUTE_READONLY);
     // Another reader that does not share deletion: the rename is refused, a copy is not.
@@ -230,7 +230,7 @@ TEST_F(Cache, InterruptedFirstDownloadResumes)
 {
     const uint32_t have = 250000;
     Arrange(kSig, kSig, payload.substr(0, have), std::nullopt);
-    zvtest::LogLines log(3);
+    zv::test::LogLines log(3);
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
     EXPECT_TRUE(ReadFileBytes(P()) == payload);
@@ -258,7 +258,7 @@ TEST_F(Cache, InterruptedDownloadBesideOlderPayloadResumes)
 TEST_F(Cache, CompletedPayloadIsNotFetchedAgain)
 {
     Arrange(kSig, kSig, std::nullopt, payload);
-    zvtest::LogLines log(2);
+    zv::test::LogLines log(2);
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
     EXPECT_TRUE(ReadFileBytes(P()) == payload);
@@ -270,7 +270,7 @@ TEST_F(Cache, CompletedPayloadIsNotFetchedAgain)
 TEST_F(Cache, ChangedSignatureDiscardsEverything)
 {
     Arrange(kSig, kOtherSig, payload.substr(0, 1000) + "garbage", std::string("old"));
-    zvtest::LogLines log(3);
+    zv::test::LogLines log(3);
     auto o = Fetch();
     EXPECT_EQ(o.result, 1);
     EXPECT_TRUE(ReadFileBytes(P()) == payload);
@@ -299,7 +299,7 @@ TEST_F(Cache, DisabledCacheAlwaysFetchesWholeFile)
     const Row rows[] = {{"complete", std::nullopt, payload}, {"partial", payload.substr(0, 5000), std::nullopt}};
     for (const auto& row : rows) {
         Arrange(kSig, kSig, row.pPart, row.p);
-        zvtest::LogLines log(3);
+        zv::test::LogLines log(3);
         auto o = Fetch(Server::nginx, L"/payload.bin", L"", 0);
         EXPECT_EQ(o.result, 1) << row.what;
         EXPECT_TRUE(ReadFileBytes(P()) == payload) << row.what;
@@ -314,7 +314,7 @@ TEST_F(Cache, DisabledCacheAlwaysFetchesWholeFile)
 TEST_F(Cache, BrowserCacheDirectiveIsLogged)
 {
     Arrange(kSig, std::nullopt, std::nullopt, std::nullopt);
-    zvtest::LogLines log(3);
+    zv::test::LogLines log(3);
     auto o = Fetch(Server::nginx, L"/payload.bin", L"", 1, 1);
     EXPECT_EQ(o.result, 1);
     EXPECT_EQ(log.With(L"ZVLib: ---- Downloader (").size(), 1u);
@@ -327,7 +327,7 @@ TEST_F(Cache, BrowserCacheDirectiveIsLogged)
 TEST_F(Cache, CancelledDownloadResumesOnNextAttempt)
 {
     Arrange(kSig, std::nullopt, std::nullopt, std::nullopt);
-    std::wstring name = zvtest::UniqueMarker(L"Local\\zvtest-cache-cancel");
+    std::wstring name = zv::test::UniqueMarker(L"Local\\zvtest-cache-cancel");
     HANDLE event = ::CreateEventW(nullptr, TRUE, TRUE, name.c_str());
     auto first = Fetch(Server::nginx, L"/payload.bin", name);
     ::CloseHandle(event);
@@ -361,10 +361,10 @@ TEST_F(Cache, FailedSizeQueryLeavesCacheUntouched)
 TEST_F(Cache, ServerIgnoringRangeStillYieldsWholePayload)
 {
     const uint32_t n = 120000;
-    Arrange(kSig, kSig, zvtest::FaultContent(30000), std::nullopt);
+    Arrange(kSig, kSig, zv::test::FaultContent(30000), std::nullopt);
     auto o = Fetch(Server::fault, zv::Format(64, L"/norange?len=%u", n));
     EXPECT_EQ(o.result, 1);
-    EXPECT_TRUE(ReadFileBytes(P()) == zvtest::FaultContent(n));
+    EXPECT_TRUE(ReadFileBytes(P()) == zv::test::FaultContent(n));
 }
 
 TEST_F(Cache, BrokenTransferKeepsPartialForLater)
@@ -375,7 +375,7 @@ TEST_F(Cache, BrokenTransferKeepsPartialForLater)
     EXPECT_EQ(o.connectionError, 1);
     EXPECT_FALSE(FileExists(P()));
     std::string partial = ReadFileBytes(Part(P()));
-    EXPECT_TRUE(partial == zvtest::FaultContent(partial.size()));
+    EXPECT_TRUE(partial == zv::test::FaultContent(partial.size()));
     EXPECT_EQ(ReadFileBytes(Part(S())), kSig);
 }
 

@@ -13,7 +13,7 @@ using Bytes = std::vector<unsigned char>;
 
 Bytes Fixture(const wchar_t* name)
 {
-    std::string bytes = zvtest::ReadFileBytes(zvtest::SourcePath(std::wstring(L"tests/data/auth/") + name));
+    std::string bytes = zv::test::ReadFileBytes(zv::test::SourcePath(std::wstring(L"tests/data/auth/") + name));
     return Bytes(bytes.begin(), bytes.end());
 }
 

@@ -6,9 +6,9 @@
 #include "support/log_capture.h"
 #include "support/test_paths.h"
 #include "updater/transfer/crypt_handles.h"
-#include "updater/transfer/path_helpers.h"
+#include "updater/base/win32/path_helpers.h"
 #include "updater/transfer/pubkey_blob.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ using zv::AuthStatus;
 
 std::wstring Data(const std::wstring& name)
 {
-    return zvtest::SourcePath(L"tests/data/auth/" + name);
+    return zv::test::SourcePath(L"tests/data/auth/" + name);
 }
 
 PubKeyResource FileKey(const std::wstring& path)
@@ -33,13 +33,13 @@ PubKeyResource FileKey(const std::wstring& path)
 
 std::vector<unsigned char> Bytes(const std::wstring& path)
 {
-    std::string s = zvtest::ReadFileBytes(path);
+    std::string s = zv::test::ReadFileBytes(path);
     return std::vector<unsigned char>(s.begin(), s.end());
 }
 
 std::vector<unsigned char> DecodedSignature(const std::wstring& sigPath)
 {
-    std::string text = zvtest::ReadFileBytes(sigPath);
+    std::string text = zv::test::ReadFileBytes(sigPath);
     std::vector<unsigned char> sig;
     EXPECT_EQ(zv::DecodeSignatureLine(text.substr(0, text.find('\n')), sig), AuthStatus::kVerified);
     return sig;
@@ -47,7 +47,7 @@ std::vector<unsigned char> DecodedSignature(const std::wstring& sigPath)
 
 class SignatureAuth : public ::testing::Test {
 protected:
-    zvtest::ScratchDir dir{L"signature-auth"};
+    zv::test::ScratchDir dir{L"signature-auth"};
     PubKeyResource testKey = FileKey(Data(L"test_key.pub"));
 };
 
@@ -72,19 +72,19 @@ TEST_F(SignatureAuth, AcceptsFilesSignedWithTheKey)
 
 TEST_F(SignatureAuth, RefusesAndTellsWhy)
 {
-    std::string hello = zvtest::ReadFileBytes(Data(L"hello.txt"));
-    std::string line = zvtest::ReadFileBytes(Data(L"hello.txt.sig"));
+    std::string hello = zv::test::ReadFileBytes(Data(L"hello.txt"));
+    std::string line = zv::test::ReadFileBytes(Data(L"hello.txt.sig"));
     line = line.substr(0, line.find('\n'));
     std::string changed = hello;
     changed[5] ^= 0x20;
-    zvtest::WriteFileBytes(dir.File(L"changed.txt"), changed);
-    zvtest::WriteFileBytes(dir.File(L"odd.sig"), line.substr(1) + "\n");
-    zvtest::WriteFileBytes(dir.File(L"nonhex.sig"), "Z" + line.substr(1) + "\n");
-    zvtest::WriteFileBytes(dir.File(L"empty.sig"), "");
-    zvtest::WriteFileBytes(dir.File(L"lf-only.sig"), "\n");
-    std::string pub = zvtest::ReadFileBytes(Data(L"test_key.pub"));
-    zvtest::WriteFileBytes(dir.File(L"truncated.pub"), pub.substr(0, pub.size() - 1));
-    zvtest::WriteFileBytes(dir.File(L"header-only.pub"), pub.substr(0, 20));
+    zv::test::WriteFileBytes(dir.File(L"changed.txt"), changed);
+    zv::test::WriteFileBytes(dir.File(L"odd.sig"), line.substr(1) + "\n");
+    zv::test::WriteFileBytes(dir.File(L"nonhex.sig"), "Z" + line.substr(1) + "\n");
+    zv::test::WriteFileBytes(dir.File(L"empty.sig"), "");
+    zv::test::WriteFileBytes(dir.File(L"lf-only.sig"), "\n");
+    std::string pub = zv::test::ReadFileBytes(Data(L"test_key.pub"));
+    zv::test::WriteFileBytes(dir.File(L"truncated.pub"), pub.substr(0, pub.size() - 1));
+    zv::test::WriteFileBytes(dir.File(L"header-only.pub"), pub.substr(0, 20));
 
     struct Case {
         const char* what;
@@ -167,11 +167,11 @@ TEST_F(SignatureAuth, KeyBlobFromTheFileOrNothing)
     EXPECT_EQ(testKey.GetKeyBlob(), Bytes(Data(L"test_key.pub")));
     EXPECT_TRUE(PubKeyResource().GetKeyBlob().empty());
     EXPECT_TRUE(FileKey(dir.File(L"none.pub")).GetKeyBlob().empty());
-    zvtest::WriteFileBytes(dir.File(L"huge.pub"), std::string(zv::kMaxPublicKeyBlobSize + 1, '\x06'));
+    zv::test::WriteFileBytes(dir.File(L"huge.pub"), std::string(zv::kMaxPublicKeyBlobSize + 1, '\x06'));
     EXPECT_TRUE(FileKey(dir.File(L"huge.pub")).GetKeyBlob().empty());
 
     // A key file someone holds open exclusively cannot be read.
-    fw::CHandle locked(::CreateFileW(Data(L"test_key.pub").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    zv::fw::CHandle locked(::CreateFileW(Data(L"test_key.pub").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(locked);
     EXPECT_TRUE(testKey.GetKeyBlob().empty());
     EXPECT_EQ(zv::CheckFileSignature(Data(L"hello.txt"), Data(L"hello.txt.sig"), &testKey), AuthStatus::kKeyMissing);
@@ -199,15 +199,15 @@ TEST_F(SignatureAuth, CreatesTheKeyContainerOnceAndReusesIt)
 TEST_F(SignatureAuth, DataStillBeingWrittenIsNotAuthenticated)
 {
     std::wstring path = dir.File(L"payload.bin");
-    zvtest::WriteFileBytes(path, zvtest::ReadFileBytes(Data(L"payload.bin")));
+    zv::test::WriteFileBytes(path, zv::test::ReadFileBytes(Data(L"payload.bin")));
     {
         // A reader that lets others read does not stand in the way.
-        fw::CHandle reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        zv::fw::CHandle reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(reader);
         EXPECT_EQ(AuthenticateFile(path, Data(L"payload.bin.sig"), &testKey), 1);
     }
     // A writer does: after the open retries the file is refused.
-    fw::CHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    zv::fw::CHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(writer);
     EXPECT_EQ(zv::CheckFileSignature(path, Data(L"payload.bin.sig"), &testKey), AuthStatus::kDataUnreadable);
 }
@@ -217,9 +217,9 @@ TEST_F(SignatureAuth, PathsOutsideTheAnsiCodePage)
     // "Zürich-ключ" and "данные" in UTF-16: the files are opened by their wide names.
     std::wstring keyPath = dir.File(L"Z\u00fcrich-\u043a\u043b\u044e\u0447.pub");
     std::wstring dataPath = dir.File(L"\u0434\u0430\u043d\u043d\u044b\u0435.bin");
-    zvtest::WriteFileBytes(keyPath, zvtest::ReadFileBytes(Data(L"test_key.pub")));
-    zvtest::WriteFileBytes(dataPath, zvtest::ReadFileBytes(Data(L"payload.bin")));
-    zvtest::WriteFileBytes(dataPath + L".sig", zvtest::ReadFileBytes(Data(L"payload.bin.sig")));
+    zv::test::WriteFileBytes(keyPath, zv::test::ReadFileBytes(Data(L"test_key.pub")));
+    zv::test::WriteFileBytes(dataPath, zv::test::ReadFileBytes(Data(L"payload.bin")));
+    zv::test::WriteFileBytes(dataPath + L".sig", zv::test::ReadFileBytes(Data(L"payload.bin.sig")));
     PubKeyResource key = FileKey(keyPath);
     EXPECT_EQ(AuthenticateFile(dataPath, dataPath + L".sig", &key), 1);
 }
@@ -229,7 +229,7 @@ TEST(KeyFileBesideModule, PointsAtQuorkeyPubAndLogsIt)
     PubKeyResource key;
     std::vector<std::wstring> lines;
     {
-        zvtest::LogLines log(2);
+        zv::test::LogLines log(2);
         SetKeyFileBesideModule(key);
         lines = log.All();
     }

@@ -7,7 +7,7 @@
 #include "support/log_capture.h"
 #include "support/test_paths.h"
 #include "updater/transfer/payload_cache.h"
-#include "updater/transfer/text_helpers.h"
+#include "updater/base/text_helpers.h"
 #include "updater/transfer/transfer_stats.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +20,10 @@
 
 namespace {
 
-using zvtest::FaultContent;
-using zvtest::HttpUrl;
-using zvtest::Server;
-using zvtest::ServedFile;
+using zv::test::FaultContent;
+using zv::test::HttpUrl;
+using zv::test::Server;
+using zv::test::ServedFile;
 using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start)
@@ -100,7 +100,7 @@ public:
 
 private:
     std::wstring m_name;
-    fw::CHandle m_event;
+    zv::fw::CHandle m_event;
     std::thread m_thread;
 };
 
@@ -127,7 +127,7 @@ protected:
         return r;
     }
 
-    zvtest::ScratchDir dir{L"web-grab"};
+    zv::test::ScratchDir dir{L"web-grab"};
 };
 
 // ---- Size query and its acceptance rule ------------------------------------------
@@ -192,11 +192,11 @@ TEST_F(WebGrab, QueryRemoteFileReportsSizeToReceiver)
 
 TEST_F(WebGrab, SizeQueryAsksForHeadersOnly)
 {
-    std::wstring marker = zvtest::UniqueMarker(L"query");
+    std::wstring marker = zv::test::UniqueMarker(L"query");
     uint32_t size = 0;
     int connectionError = 0;
     ASSERT_EQ(CheckUrl(HttpUrl(Server::nginx, L"/payload.bin?" + marker), L"", size, connectionError), 1);
-    auto lines = zvtest::AccessLogLines(zv::ToUtf8(marker));
+    auto lines = zv::test::AccessLogLines(zv::ToUtf8(marker));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("200 HEAD ", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find(" body=0"), std::string::npos) << lines[0];
@@ -213,7 +213,7 @@ TEST_F(WebGrab, SizeQueryFallsBackToGetWhenHeadRefused)
 
 TEST_F(WebGrab, AbsurdContentLengthFailsTheQuery)
 {
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     priv_CWebGrab grab(0);
     std::wstring lastModified;
     uint32_t size = 1;
@@ -271,7 +271,7 @@ TEST_F(WebGrab, CheckUrlTable)
 
 TEST_F(WebGrab, CheckUrlLogsEntryAndVerdict)
 {
-    zvtest::LogLines log(2);
+    zv::test::LogLines log(2);
     std::wstring url = HttpUrl(Server::nginx, L"/small.txt");
     uint32_t size = 0;
     int connectionError = 0;
@@ -298,7 +298,7 @@ TEST_F(WebGrab, HttpGrabFileStoresWholeBodyAndCreatesFolders)
               1);
     EXPECT_EQ(cancelled, 0);
     EXPECT_EQ(connectionError, 0);
-    EXPECT_TRUE(zvtest::ReadFileBytes(target) == ServedFile(L"payload.bin"));
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == ServedFile(L"payload.bin"));
     EXPECT_EQ(stats.totalBytes, ServedFile(L"payload.bin").size());
     EXPECT_GT(stats.sampleCount, 0);
 }
@@ -306,13 +306,13 @@ TEST_F(WebGrab, HttpGrabFileStoresWholeBodyAndCreatesFolders)
 TEST_F(WebGrab, HttpGrabFileReplacesHiddenReadOnlyFile)
 {
     std::wstring target = dir.File(L"small.txt");
-    zvtest::WriteFileBytes(target, "old content that is longer than the new one");
+    zv::test::WriteFileBytes(target, "old content that is longer than the new one");
     ASSERT_TRUE(::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
     int cancelled = 0, connectionError = 0;
     ASSERT_EQ(HttpGrabFile(nullptr, 0, HttpUrl(Server::nginx, L"/small.txt"), target, L"", 1, cancelled,
                            connectionError, nullptr, nullptr, nullptr),
               1);
-    EXPECT_EQ(zvtest::ReadFileBytes(target), "hello from nginx\n");
+    EXPECT_EQ(zv::test::ReadFileBytes(target), "hello from nginx\n");
 }
 
 TEST_F(WebGrab, HttpGrabFileFaultTable)
@@ -338,20 +338,20 @@ TEST_F(WebGrab, HttpGrabFileFaultTable)
     for (const auto& row : rows) {
         SCOPED_TRACE(zv::ToUtf8(row.path));
         std::wstring target = dir.File(L"fault.bin");
-        zvtest::WriteFileBytes(target, old);
+        zv::test::WriteFileBytes(target, old);
         int cancelled = -1, connectionError = -1;
         EXPECT_EQ(HttpGrabFile(nullptr, 0, HttpUrl(row.server, row.path), target, L"", 1, cancelled, connectionError,
                                nullptr, nullptr, nullptr),
                   row.result);
         EXPECT_EQ(cancelled, 0);
         EXPECT_EQ(connectionError, row.connectionError);
-        EXPECT_TRUE(zvtest::ReadFileBytes(target) == (row.written ? row.content : old));
+        EXPECT_TRUE(zv::test::ReadFileBytes(target) == (row.written ? row.content : old));
     }
 }
 
 TEST_F(WebGrab, HttpGrabFileRefusesBodyTooLargeToHold)
 {
-    zvtest::LogLines log(1);
+    zv::test::LogLines log(1);
     std::wstring target = dir.File(L"huge.bin");
     int cancelled = -1, connectionError = -1;
     EXPECT_EQ(HttpGrabFile(nullptr, 0, HttpUrl(Server::fault, L"/absurd?cl=3000000000"), target, L"", 1, cancelled,
@@ -359,13 +359,13 @@ TEST_F(WebGrab, HttpGrabFileRefusesBodyTooLargeToHold)
               0);
     EXPECT_EQ(cancelled, 0);
     EXPECT_EQ(connectionError, 0);
-    EXPECT_FALSE(zvtest::FileExists(target));
+    EXPECT_FALSE(zv::test::FileExists(target));
     EXPECT_EQ(log.With(L"HttpGrabFile: cannot hold 3000000000 bytes").size(), 1u);
 }
 
 TEST_F(WebGrab, HttpGrabFileLogsRequestAndOutcome)
 {
-    zvtest::LogLines log(2);
+    zv::test::LogLines log(2);
     std::wstring target = dir.File(L"logged.txt");
     std::wstring url = HttpUrl(Server::nginx, L"/small.txt");
     int cancelled = 0, connectionError = 0;
@@ -394,7 +394,7 @@ TEST_F(WebGrab, HttpGrabFileCancelHonouredOnlyWithNotifyFlag)
               1);
     EXPECT_EQ(cancelled, 0);
     EXPECT_EQ(sink.begins, 0); // no notifications without the flag
-    EXPECT_TRUE(zvtest::ReadFileBytes(target) == ServedFile(L"payload.bin"));
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == ServedFile(L"payload.bin"));
 
     std::wstring second = dir.File(L"cancel2.bin");
     EXPECT_EQ(HttpGrabFile(nullptr, 5, HttpUrl(Server::nginx, L"/payload.bin"), second, L"", 1, cancelled,
@@ -406,7 +406,7 @@ TEST_F(WebGrab, HttpGrabFileCancelHonouredOnlyWithNotifyFlag)
     EXPECT_EQ(sink.beginName, L"item");
     EXPECT_EQ(sink.beginId, 5);
     EXPECT_EQ(sink.ends, 0);
-    EXPECT_FALSE(zvtest::FileExists(second)); // nothing that looks complete
+    EXPECT_FALSE(zv::test::FileExists(second)); // nothing that looks complete
 }
 
 // ---- Ranged download into a partial file --------------------------------------------
@@ -414,17 +414,17 @@ TEST_F(WebGrab, HttpGrabFileCancelHonouredOnlyWithNotifyFlag)
 TEST_F(WebGrab, GetFileWholeSendsNoRangeHeader)
 {
     std::string payload = ServedFile(L"payload.bin");
-    std::wstring marker = zvtest::UniqueMarker(L"whole");
+    std::wstring marker = zv::test::UniqueMarker(L"whole");
     std::wstring target = dir.File(L"whole.part");
     priv_CWebGrab grab(1);
     auto r = Get(grab, HttpUrl(Server::nginx, L"/payload.bin?" + marker), target, static_cast<uint32_t>(payload.size()), 0, 0);
     EXPECT_EQ(r.result, 1);
     EXPECT_EQ(r.cancelled, 0);
     EXPECT_EQ(r.end, payload.size());
-    EXPECT_TRUE(zvtest::ReadFileBytes(target) == payload);
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == payload);
     EXPECT_EQ(grab.status, 200);
     EXPECT_NE(grab.headers.find(L"Content-Length: "), std::wstring::npos);
-    auto lines = zvtest::AccessLogLines(zv::ToUtf8(marker));
+    auto lines = zv::test::AccessLogLines(zv::ToUtf8(marker));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("200 GET"), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("range=-"), std::string::npos) << lines[0];
@@ -436,8 +436,8 @@ TEST_F(WebGrab, GetFileAppendsRequestedRange)
     uint32_t size = static_cast<uint32_t>(payload.size());
     const uint32_t have = 300001;
     std::wstring target = dir.File(L"ranged.part");
-    zvtest::WriteFileBytes(target, payload.substr(0, have));
-    std::wstring marker = zvtest::UniqueMarker(L"ranged");
+    zv::test::WriteFileBytes(target, payload.substr(0, have));
+    std::wstring marker = zv::test::UniqueMarker(L"ranged");
     ZvLib_CTransferStats stats;
     priv_CWebGrab grab(1);
     auto r = Get(grab, HttpUrl(Server::nginx, L"/payload.bin?" + marker), target, size, have, size - 1, L"", nullptr,
@@ -446,8 +446,8 @@ TEST_F(WebGrab, GetFileAppendsRequestedRange)
     EXPECT_EQ(r.start, have);
     EXPECT_EQ(r.end, size);
     EXPECT_EQ(grab.status, 206);
-    EXPECT_TRUE(zvtest::ReadFileBytes(target) == payload);
-    auto lines = zvtest::AccessLogLines(zv::ToUtf8(marker));
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == payload);
+    auto lines = zv::test::AccessLogLines(zv::ToUtf8(marker));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(zv::ToUtf8(zv::Format(128, L"206 GET /payload.bin?%s range=bytes=%u-%u ", marker.c_str(),
                                                   have, size - 1))),
@@ -460,27 +460,27 @@ TEST_F(WebGrab, GetFileOnCompletePartialStoresNothingAndSucceeds)
     std::string payload = ServedFile(L"payload.bin");
     uint32_t size = static_cast<uint32_t>(payload.size());
     std::wstring target = dir.File(L"complete.part");
-    zvtest::WriteFileBytes(target, payload);
+    zv::test::WriteFileBytes(target, payload);
     priv_CWebGrab grab(1);
     auto r = Get(grab, HttpUrl(Server::nginx, L"/payload.bin"), target, size, size, size - 1);
     EXPECT_EQ(r.result, 1);
     EXPECT_EQ(r.cancelled, 0);
     EXPECT_EQ(r.connectionError, 0);
-    EXPECT_TRUE(zvtest::ReadFileBytes(target) == payload);
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == payload);
 }
 
 TEST_F(WebGrab, GetFileRestartsWhenServerIgnoresRange)
 {
     const uint32_t size = 150000, have = 40000;
     std::wstring target = dir.File(L"norange.part");
-    zvtest::WriteFileBytes(target, FaultContent(have));
-    zvtest::LogLines log(3);
+    zv::test::WriteFileBytes(target, FaultContent(have));
+    zv::test::LogLines log(3);
     priv_CWebGrab grab(1);
     auto r = Get(grab, HttpUrl(Server::fault, zv::Format(64, L"/norange?len=%u", size)), target, size, have, size - 1);
     EXPECT_EQ(r.result, 1);
     EXPECT_EQ(r.start, 0u);
     EXPECT_EQ(r.end, size);
-    EXPECT_TRUE(zvtest::ReadFileBytes(target) == FaultContent(size));
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == FaultContent(size));
     EXPECT_EQ(log.With(L"server ignored the range").size(), 1u);
 }
 
@@ -488,7 +488,7 @@ TEST_F(WebGrab, GetFileKeepsPartialWhenRangedRequestIsRefused)
 {
     const uint32_t size = 150000, have = 40000;
     std::wstring target = dir.File(L"refused.part");
-    zvtest::WriteFileBytes(target, FaultContent(have));
+    zv::test::WriteFileBytes(target, FaultContent(have));
     priv_CWebGrab grab(1);
     auto r = Get(grab, HttpUrl(Server::fault, zv::Format(64, L"/range-error?len=%u", size)), target, size, have,
                  size - 1);
@@ -496,7 +496,7 @@ TEST_F(WebGrab, GetFileKeepsPartialWhenRangedRequestIsRefused)
     EXPECT_EQ(r.cancelled, 0);
     EXPECT_EQ(r.connectionError, 0);
     EXPECT_EQ(grab.status, 503);
-    EXPECT_TRUE(zvtest::ReadFileBytes(target) == FaultContent(have));
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == FaultContent(have));
 }
 
 TEST_F(WebGrab, GetFileNeverWritesPastAnnouncedLength)
@@ -506,7 +506,7 @@ TEST_F(WebGrab, GetFileNeverWritesPastAnnouncedLength)
     auto r = Get(grab, HttpUrl(Server::fault, L"/longer?len=5000&extra=3000"), target, 5000, 0, 0);
     EXPECT_EQ(r.result, 1);
     EXPECT_EQ(r.end, 5000u);
-    EXPECT_TRUE(zvtest::ReadFileBytes(target) == FaultContent(5000));
+    EXPECT_TRUE(zv::test::ReadFileBytes(target) == FaultContent(5000));
 }
 
 TEST_F(WebGrab, GetFileConnectionFaultsKeepReceivedBytes)
@@ -536,7 +536,7 @@ TEST_F(WebGrab, GetFileConnectionFaultsKeepReceivedBytes)
         EXPECT_EQ(sink.errors, 1);
         EXPECT_FALSE(sink.errorText.empty());
         EXPECT_EQ(sink.ends, 0);
-        std::string got = zvtest::ReadFileBytes(target);
+        std::string got = zv::test::ReadFileBytes(target);
         EXPECT_LE(got.size(), 100000u);
         EXPECT_TRUE(got == FaultContent(got.size()));
         EXPECT_EQ(r.end, got.size());
@@ -545,14 +545,14 @@ TEST_F(WebGrab, GetFileConnectionFaultsKeepReceivedBytes)
 
 TEST_F(WebGrab, GetFileUnreachableIsConnectionError)
 {
-    zvtest::LogLines log(2);
+    zv::test::LogLines log(2);
     std::wstring target = dir.File(L"closed.part");
     priv_CWebGrab grab(1);
     auto r = Get(grab, HttpUrl(Server::closed, L"/payload.bin"), target, 100, 0, 0);
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.cancelled, 0);
     EXPECT_EQ(r.connectionError, 1);
-    EXPECT_FALSE(zvtest::FileExists(target));
+    EXPECT_FALSE(zv::test::FileExists(target));
     auto warn = log.With(L"CInternetException, while opening URL");
     ASSERT_EQ(warn.size(), 1u);
     EXPECT_EQ(warn[0], L"[Info1] ZV: ZvLib: ---- WARNING: ++++++ CException caught: CInternetException, while opening "
@@ -563,7 +563,7 @@ TEST_F(WebGrab, GetFileUnreachableIsConnectionError)
 TEST_F(WebGrab, GetFileCancelKeepsBytesAlreadyWritten)
 {
     std::string payload = ServedFile(L"payload.bin");
-    CancelEvent cancel(zvtest::UniqueMarker(L"Local\\zvtest-cancel"));
+    CancelEvent cancel(zv::test::UniqueMarker(L"Local\\zvtest-cancel"));
     cancel.Signal();
     std::wstring target = dir.File(L"cancelled.part");
     RecordingSink sink;
@@ -574,7 +574,7 @@ TEST_F(WebGrab, GetFileCancelKeepsBytesAlreadyWritten)
     EXPECT_EQ(r.cancelled, 1);
     EXPECT_EQ(r.connectionError, 0);
     EXPECT_EQ(sink.ends, 0);
-    std::string got = zvtest::ReadFileBytes(target);
+    std::string got = zv::test::ReadFileBytes(target);
     EXPECT_GT(got.size(), 0u);
     EXPECT_LT(got.size(), payload.size());
     EXPECT_TRUE(got == payload.substr(0, got.size()));
@@ -583,7 +583,7 @@ TEST_F(WebGrab, GetFileCancelKeepsBytesAlreadyWritten)
 TEST_F(WebGrab, GetFileNoticesCancelQuicklyOnSlowLink)
 {
     // 512 bytes every 20 ms: the whole body would take over a minute.
-    CancelEvent cancel(zvtest::UniqueMarker(L"Local\\zvtest-cancel"));
+    CancelEvent cancel(zv::test::UniqueMarker(L"Local\\zvtest-cancel"));
     std::wstring target = dir.File(L"trickle.part");
     priv_CWebGrab grab(1);
     cancel.SignalAfter(700);
@@ -594,7 +594,7 @@ TEST_F(WebGrab, GetFileNoticesCancelQuicklyOnSlowLink)
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.cancelled, 1);
     EXPECT_LT(seconds, 3.0);
-    std::string got = zvtest::ReadFileBytes(target);
+    std::string got = zv::test::ReadFileBytes(target);
     EXPECT_GT(got.size(), 0u);
     EXPECT_TRUE(got == FaultContent(got.size()));
 }
@@ -613,7 +613,7 @@ TEST_F(WebGrab, BrowserCacheFilledOnlyWhenItMayBeRead)
         priv_CWebGrab grab(0);
         grab.ignoreBrowserCache = ignore;
         ASSERT_EQ(Get(grab, url, target, size, 0, 0).result, 1);
-        EXPECT_TRUE(zvtest::ReadFileBytes(target) == payload);
+        EXPECT_TRUE(zv::test::ReadFileBytes(target) == payload);
         DWORD bytes = 0;
         ::GetUrlCacheEntryInfoW(url.c_str(), nullptr, &bytes);
         DWORD error = ::GetLastError();
@@ -629,7 +629,7 @@ TEST_F(WebGrab, GetFileTellsSinkAndLogsCacheProbe)
     RecordingSink sink;
     sink.interval = 256 * 1024;
     ZvLib_CTransferStats stats;
-    zvtest::LogLines log(4);
+    zv::test::LogLines log(4);
     priv_CWebGrab grab(9);
     auto r = Get(grab, HttpUrl(Server::nginx, L"/payload.bin"), target, size, 0, 0, L"", &sink, &stats);
     ASSERT_EQ(r.result, 1);
