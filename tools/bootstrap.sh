@@ -13,6 +13,8 @@ packages=(
   nginx-light python3 curl                                 # HTTP test servers, layer check, bench-fetch reference
   openssl libssl-dev                                       # native zvtool's signatures and their cross-checks
   wixl                                                     # the Windows Installer packages of the expr tests
+  procps                                                   # pgrep in the fetch cases
+  python3-pil fonts-noto-cjk fonts-dejavu-extra            # tools/make-artwork.py and its check
 )
 
 missing=()
