@@ -18,6 +18,13 @@
 #include <vector>
 
 class CXmlDocument;
+class ZvLib_CInstallResult;
+class ZvLib_IDownloadEvents;
+class ZvLib_IInstallEvents;
+
+namespace zv {
+class PayloadHold;
+}
 
 namespace zv::expr {
 class IMachine;
@@ -82,6 +89,18 @@ public:
     int EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure);
     int GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusItemMask, int eCriteriaResultMask, int eUserSelectionMask, int eTypeMask);
     int GetListOfSelectedInstallables(std::vector<ZvLib_CItemBase*>& out);
+
+    // Download and install passes (Windows). 1 when every attempted installable was
+    // fetched and authenticated, or authenticated and applied; both out flags are cleared
+    // on entry.
+    int DownloadInstallables(unsigned& userCanceled, unsigned& connectionError, ZvLib_IDownloadEvents* sink);
+    int InstallInstallables(std::vector<ZvLib_CInstallResult>* results, ZvLib_IInstallEvents* sink);
+    // Authenticates the item's payload; deletes it and its signature when it fails. With
+    // hold, the payload is opened deny-write and deny-delete before it is checked and
+    // stays so in *hold on success, so that what is applied is what was checked.
+    int AuthenticatePayload_DeleteIfFail(ZvLib_CItemInstallableApp& item, zv::PayloadHold* hold = nullptr);
+    // Deletes path and path + ".part"; kind ("payload", "signature") is for the log.
+    int DeleteLocalFileAndCache(const std::wstring& path, const std::wstring& kind);
 
     // Gives the item the next internal id and takes it.
     ZvLib_CItemBase* AddItem(std::unique_ptr<ZvLib_CItemBase> item);
