@@ -58,7 +58,7 @@ DWORD CrackUrl(const std::wstring& url, UrlParts& out)
 
 } // namespace
 
-unsigned long DownloaderThreadId()
+unsigned long zv::DownloaderThreadId()
 {
     return ::GetCurrentThreadId();
 }
@@ -76,7 +76,7 @@ int priv_CWebGrab::OpenSession(const std::wstring& agentName)
     session.Reset(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) {
         errorText = zv::inet::ErrorText(::GetLastError());
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: cannot open an Internet session: '%s'\n", errorText.c_str());
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: cannot open an Internet session: '%s'\n", errorText.c_str());
         return 0;
     }
     if (receiveTimeout) {
@@ -153,7 +153,7 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     auto answered = std::make_unique<Request>();
     Request& request = *answered;
     if (!SendRequest(request, url, L"Connection: close\r\n", connectionError)) {
-        ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
+        zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
                     errorText.c_str());
         return 0;
     }
@@ -168,7 +168,7 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     uint32_t length = 0;
     zv::inet::Length kind = zv::inet::QueryContentLength(request.Get(), length);
     if (kind == zv::inet::Length::absurd) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable Content-Length from '%s'\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable Content-Length from '%s'\n",
                     url.c_str());
         statusOut = code;
         return 0;
@@ -206,7 +206,7 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
     Request request;
     int64_t sent = zv::PerformanceCounterMicros();
     if (!OpenBody(request, url, std::wstring(), connectionError)) {
-        ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: cannot open '%s': '%s'\n", url.c_str(), errorText.c_str());
+        zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- WARNING: cannot open '%s': '%s'\n", url.c_str(), errorText.c_str());
         return 0;
     }
     zv::RangeAnswer answer;
@@ -215,7 +215,7 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
     if (zv::inet::QueryContentLength(request.Get(), length) == zv::inet::Length::valid) answer.contentLength = length;
     zv::BodyPlan plan = zv::PlanBody(zv::RangeRequest{0, 0, expectedSize}, answer);
     if (plan.action != zv::BodyAction::keep) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: Downloader: answer %d from '%s' is not the file (%s); nothing "
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: Downloader: answer %d from '%s' is not the file (%s); nothing "
                                  L"is kept.\n", answer.status, url.c_str(), plan.reason);
         return 0;
     }

@@ -24,13 +24,13 @@ PubKeyResource TestKey()
     return key;
 }
 
-TEST(SignatureLengthOf, IsTheKeysModulusOrZero)
+TEST(zv::SignatureLengthOf, IsTheKeysModulusOrZero)
 {
-    EXPECT_EQ(SignatureLengthOf(TestKey()), 256u);
+    EXPECT_EQ(zv::SignatureLengthOf(TestKey()), 256u);
     PubKeyResource missing;
     missing.keyFilePath = zv::test::SourcePath(L"tests/data/auth/no-such.pub");
-    EXPECT_EQ(SignatureLengthOf(missing), 0u);
-    EXPECT_EQ(SignatureLengthOf(PubKeyResource()), 0u);
+    EXPECT_EQ(zv::SignatureLengthOf(missing), 0u);
+    EXPECT_EQ(zv::SignatureLengthOf(PubKeyResource()), 0u);
 }
 
 TEST_F(Cache, SignatureThatIsNoSignatureLeavesTheCacheAlone)

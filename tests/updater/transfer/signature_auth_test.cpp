@@ -236,7 +236,7 @@ TEST(KeyFileBesideModule, PointsAtQuorkeyPubAndLogsIt)
     std::vector<std::wstring> lines;
     {
         zv::test::LogLines log(2);
-        SetKeyFileBesideModule(key);
+        zv::SetKeyFileBesideModule(key);
         lines = log.All();
     }
 
