@@ -6,6 +6,7 @@
 #include "updater/base/clock.h"
 #include "updater/base/log.h"
 #include "updater/base/text_helpers.h"
+#include "updater/base/win32/path_helpers.h"
 #include "updater/transfer/answer_check.h"
 #include "updater/transfer/body_store.h"
 #include "updater/transfer/payload_cache.h"
@@ -16,9 +17,7 @@ namespace {
 
 std::wstring ApplicationName()
 {
-    wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name(path, n);
+    std::wstring name = zv::ModulePath();
     size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos) name.erase(0, slash + 1);
     size_t dot = name.rfind(L'.');
