@@ -197,7 +197,7 @@ HANDLE ZvLib_CApplyThread::CallRunner(int& success)
                 L"--------- (run) (%d)(0x%x) Error, Runner function returned an error.  Will run the payload the legacy way. "
                 L"dwReturned: 0x%x (%u), dwErr: 0x%x (%u), hProcess: 0x%x (%u)\n",
                 tid, tid, returned, returned, err, err, p, p);
-        if (process) ::CloseHandle(process);
+        zv::fw::CHandle(process).Reset();
         // The runner's own error must not turn a direct run that works into a failure.
         resultCode = 0;
         process = RunDirectly();
@@ -222,7 +222,7 @@ HANDLE ZvLib_CApplyThread::CallRunner(int& success)
     // Only a run the runner performed, or the direct one after it, has a process to wait for.
     const bool keepProcess = isRun && (returned == kRunnerDone || returned == kRunnerCannotAct);
     if (!keepProcess && process) {
-        ::CloseHandle(process);
+        zv::fw::CHandle(process).Reset();
         process = nullptr;
     }
     // Nothing was run: a runner that reported no error code still failed.

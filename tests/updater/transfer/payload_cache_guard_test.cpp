@@ -24,7 +24,7 @@ PubKeyResource TestKey()
     return key;
 }
 
-TEST(zv::SignatureLengthOf, IsTheKeysModulusOrZero)
+TEST(SignatureLengthOf, IsTheKeysModulusOrZero)
 {
     EXPECT_EQ(zv::SignatureLengthOf(TestKey()), 256u);
     PubKeyResource missing;
