@@ -63,25 +63,25 @@ bool DeleteOne(const std::wstring& path, zv::fw::CFileException& error, bool& ex
 
 int CUpdaterImp::DeleteLocalFileAndCache(const std::wstring& path, const std::wstring& kind)
 {
-    ZvLib_CLog& log = ZvLog();
+    ZvLib_CLog& log = zv::Log();
     int result = 1;
     zv::fw::CFileException error;
     bool existed = false;
     if (DeleteOne(path, error, existed)) {
-        if (existed) log.Log(ZVLOG_INFO2, L"ZvLib: --- CUpdaterImp::DeleteLocalFileAndCache: Deleted %s: %s\n", kind.c_str(), path.c_str());
+        if (existed) log.Log(zv::ZVLOG_INFO2, L"ZvLib: --- CUpdaterImp::DeleteLocalFileAndCache: Deleted %s: %s\n", kind.c_str(), path.c_str());
     } else {
         result = 0;
-        log.Log(ZVLOG_INFO2,
+        log.Log(zv::ZVLOG_INFO2,
                 L"ZvLib: --- CUpdaterImp::DeleteLocalFileAndCache: CFileException (cause: %d, OS Error: %d), FAILED to delete %s: %s\n",
                 error.m_cause, static_cast<int>(error.m_lOsError), kind.c_str(), path.c_str());
     }
     const std::wstring part = path + L".part";
     if (DeleteOne(part, error, existed)) {
         if (existed)
-            log.Log(ZVLOG_INFO2, L"ZvLib: --- CUpdaterImp::DeleteLocalFileAndCache: Deleted cached %s: %s\n", kind.c_str(), part.c_str());
+            log.Log(zv::ZVLOG_INFO2, L"ZvLib: --- CUpdaterImp::DeleteLocalFileAndCache: Deleted cached %s: %s\n", kind.c_str(), part.c_str());
     } else {
         result = 0;
-        log.Log(ZVLOG_INFO2,
+        log.Log(zv::ZVLOG_INFO2,
                 L"ZvLib: --- CUpdaterImp::DeleteLocalFileAndCache: Exception (cause: %d, OS Error: %d), FAILED to delete cached %s: %s\n",
                 error.m_cause, static_cast<int>(error.m_lOsError), kind.c_str(), part.c_str());
     }
@@ -101,7 +101,7 @@ int CUpdaterImp::AuthenticatePayload_DeleteIfFail(ZvLib_CItemInstallableApp& ite
         if (hold) *hold = std::move(held);
         return 1;
     }
-    ZvLog().Log(ZVLOG_ERROR,
+    zv::Log().Log(zv::ZVLOG_ERROR,
                 L"ZvLib: --- CUpdaterImp::AuthenticatePayload_DeleteIfFail: Payload failed authentication.  Deleting offending files...\n");
     // Our own hold would make the deletion fail.
     held.Release();
@@ -112,7 +112,7 @@ int CUpdaterImp::AuthenticatePayload_DeleteIfFail(ZvLib_CItemInstallableApp& ite
 
 int CUpdaterImp::DownloadInstallables(unsigned& userCanceled, unsigned& connectionError, ZvLib_IDownloadEvents* sink)
 {
-    ZvLib_CLog& log = ZvLog();
+    ZvLib_CLog& log = zv::Log();
     int result = 1;
     userCanceled = 0;
     connectionError = 0;
@@ -182,12 +182,12 @@ int CUpdaterImp::DownloadInstallables(unsigned& userCanceled, unsigned& connecti
         result &= sigOk;
         if (!sigOk) {
             if (sigCancelled)
-                log.Log(ZVLOG_INFO2, L"--- CUpdaterImp::::DownloadFiles: User canceled downloading sig file '%s'\n", request.sigUrl.c_str());
+                log.Log(zv::ZVLOG_INFO2, L"--- CUpdaterImp::::DownloadFiles: User canceled downloading sig file '%s'\n", request.sigUrl.c_str());
             else if (sigConnection)
-                log.Log(ZVLOG_INFO2, L"--- CUpdaterImp::::DownloadFiles: Connection error while downloading sig file '%s'\n",
+                log.Log(zv::ZVLOG_INFO2, L"--- CUpdaterImp::::DownloadFiles: Connection error while downloading sig file '%s'\n",
                         request.sigUrl.c_str());
             else
-                log.Log(ZVLOG_ERROR, L"--- ERROR: CUpdaterImp::::DownloadFiles: failed downloading sig url '%s'\n", request.sigUrl.c_str());
+                log.Log(zv::ZVLOG_ERROR, L"--- ERROR: CUpdaterImp::::DownloadFiles: failed downloading sig url '%s'\n", request.sigUrl.c_str());
             continue;
         }
 
@@ -202,11 +202,11 @@ int CUpdaterImp::DownloadInstallables(unsigned& userCanceled, unsigned& connecti
             app->downloaded = 1;
             result &= AuthenticatePayload_DeleteIfFail(*app);
         } else if (payCancelled) {
-            log.Log(ZVLOG_INFO2, L"ZvLib: --- CUpdaterImp::DownloadInstallables: User canceled downloading payload.\n");
+            log.Log(zv::ZVLOG_INFO2, L"ZvLib: --- CUpdaterImp::DownloadInstallables: User canceled downloading payload.\n");
         } else if (payConnection) {
-            log.Log(ZVLOG_INFO2, L"ZvLib: --- CUpdaterImp::DownloadInstallables: Connection error while downloading payload.\n");
+            log.Log(zv::ZVLOG_INFO2, L"ZvLib: --- CUpdaterImp::DownloadInstallables: Connection error while downloading payload.\n");
         } else {
-            log.Log(ZVLOG_ERROR, L"ZvLib: --- ERROR: CUpdaterImp::DownloadInstallables: failed downloading payload url '%s'\n",
+            log.Log(zv::ZVLOG_ERROR, L"ZvLib: --- ERROR: CUpdaterImp::DownloadInstallables: failed downloading payload url '%s'\n",
                     request.payloadUrl.c_str());
         }
     }

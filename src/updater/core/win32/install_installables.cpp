@@ -50,7 +50,7 @@ int CUpdaterImp::InstallInstallables(std::vector<ZvLib_CInstallResult>* results,
             record.succeeded = result;
             record.resultCode = code;
             if (result) stop = false;
-            ZvLog().Log(ZVLOG_INFO1, L"ZvLib: --- CUpdaterImp::InstallInstallables: '%s' applied: outcome %d, result code %d\n",
+            zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: --- CUpdaterImp::InstallInstallables: '%s' applied: outcome %d, result code %d\n",
                         app->componentName.c_str(), outcome, code);
         }
         if (results) results->push_back(record);
