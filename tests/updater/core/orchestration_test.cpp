@@ -255,3 +255,20 @@ TEST_F(Orchestration, CancelledDownloadResumesWithARangeRequest)
 }
 
 } // namespace
+
+namespace {
+
+TEST(OrchestrationFacade, StepsWithoutAnImplementationDoNothing)
+{
+    zv::expr::FakeMachine machine;
+    ZvLib_CUpdater updater{machine};
+    unsigned cancelled = 9, connection = 9;
+    EXPECT_EQ(updater.DownloadInstallables(cancelled, connection, nullptr), 1);
+    EXPECT_EQ(cancelled, 0u);
+    EXPECT_EQ(connection, 0u);
+    std::vector<ZvLib_CInstallResult> results;
+    EXPECT_EQ(updater.InstallInstallables(&results, nullptr), 1);
+    EXPECT_TRUE(results.empty());
+}
+
+} // namespace
