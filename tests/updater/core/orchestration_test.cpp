@@ -243,6 +243,8 @@ TEST_F(Orchestration, CancelledDownloadResumesWithARangeRequest)
     ASSERT_GT(kept, 0u);
 
     dl.cancelAt = 0;
+    // The host clears its cancel event before each download.
+    ::ResetEvent(cancel.Get());
     ASSERT_EQ(imp->DownloadInstallables(userCanceled, connectionError, &dl), 1);
     EXPECT_EQ(ReadFileBytes(payload), ReadFileBytes(Data(L"big.exe")));
     bool ranged = false;
