@@ -103,6 +103,9 @@ public:
     com_quorvane_value::VariableTable variables;
 
 private:
+    // The first requirement for each (request group, id), for one selection.
+    class RequirementIndex;
+    int EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure, const RequirementIndex* index);
     // The version test of the selection: true when the item may be offered given the
     // versions its group reports as installed.
     bool PassesVersionTest(const ZvLib_CItemBase& item);
