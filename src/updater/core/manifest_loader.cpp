@@ -9,6 +9,8 @@
 #include "updater/expr/zv_expr.h"
 #include "updater/base/log.h"
 
+#include <algorithm>
+
 using zv::core::Content;
 using zv::core::EnteredChild;
 using zv::core::ReadChild;
@@ -114,10 +116,16 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
 
 void CUpdaterImp::LookupDisplayString(const std::wstring& language, std::wstring& id) const
 {
-    auto table = langStrings.find(zv::core::ToLowerAscii(language));
+    // Case is changed on a copy only where a letter needs it: this runs for every text of
+    // every item.
+    auto hasAsciiIn = [](const std::wstring& text, wchar_t first, wchar_t last) {
+        return std::any_of(text.begin(), text.end(), [&](wchar_t c) { return c >= first && c <= last; });
+    };
+    auto table = hasAsciiIn(language, L'A', L'Z') ? langStrings.find(zv::core::ToLowerAscii(language)) : langStrings.find(language);
     if (table == langStrings.end()) return;
-    std::wstring text;
-    if (table->second->Lookup(zv::core::ToUpperAscii(id), text)) id = text;
+    // The lookup reads the key before it writes the text, so id may be both.
+    if (hasAsciiIn(id, L'a', L'z')) table->second->Lookup(zv::core::ToUpperAscii(id), id);
+    else table->second->Lookup(id, id);
 }
 
 std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId)
