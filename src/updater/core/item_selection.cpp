@@ -149,6 +149,7 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
     std::vector<ZvLib_CItemBase*> result;
     std::map<std::wstring, ZvLib_CItemBase*> byGuid;
     const RequirementIndex index(requirements);
+    HoldVariables held(*this);
     for (const auto& owned : items) {
         ZvLib_CItemBase& item = *owned;
         EvaluateItemRequirement(item, (criteriaMask & 0x10) != 0, (criteriaMask & 0x20) != 0, &index);

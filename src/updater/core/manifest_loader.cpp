@@ -53,6 +53,7 @@ int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring
     }
     ZvLog().Log(ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", sourceName.c_str());
     zv::expr::SetLoadedGroupInfo(config.productBrand, config.hostProductOption);
+    HoldVariables held(*this);
     doc.ResetPosition();
     while (doc.FindElement(L"ZV_Manifest")) LoadManifestElement(doc, config);
     return 1;

@@ -131,6 +131,7 @@ void CExpression::SetDiagnosticStream(FILE* stream)
 void CExpression::CopyVariables(const VariableTable& source)
 {
     Materialize();
+    ++m_tableWrites;
     // Both tables are in name order: one walk through each instead of a search per name.
     auto it = m_variables.begin();
     for (const auto& [name, value] : source) {
@@ -150,6 +151,7 @@ void CExpression::CopyVariables(const VariableTable& source)
 void CExpression::SetVariable(const std::wstring& name, const CValue& value)
 {
     Materialize();
+    ++m_tableWrites;
     auto& slot = m_variables[name];
     if (slot) *slot = value;
     else slot = std::make_unique<CValue>(value);
