@@ -53,10 +53,7 @@ unsigned __stdcall ZvLib_CApplyThread::ThreadMain(void* sharedSelf)
         // Nothing leaves the thread, and an apply that broke off is not a success.
         if (!thread.Failed()) {
             thread.resultCode = ERROR_INTERNAL_ERROR;
-            thread.ReportFailure(thread.isRun ? L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error creating "
-                                                L"process. GetLastError(): 0x%x, (%u)\n"
-                                              : L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error copying "
-                                                L"file. GetLastError(): 0x%x, (%u)\n");
+            thread.ReportFailure();
         }
     }
     thread.ExitInstance();
@@ -107,13 +104,11 @@ int ZvLib_CApplyThread::InitInstance()
     hold.Release();
 
     if (isRun && (resultCode != 0 || !process)) {
-        ReportFailure(L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error creating process. GetLastError(): "
-                      L"0x%x, (%u)\n");
+        ReportFailure();
         return 0;
     }
     if (!isRun && !success) {
-        ReportFailure(L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error copying file. GetLastError(): 0x%x, "
-                      L"(%u)\n");
+        ReportFailure();
         return 0;
     }
 
@@ -285,11 +280,20 @@ int ZvLib_CApplyThread::CopyDirectly()
     }
 }
 
-void ZvLib_CApplyThread::ReportFailure(const wchar_t* format)
+void ZvLib_CApplyThread::ReportFailure()
 {
-    const DWORD tid = ::GetCurrentThreadId();
+    const int tid = static_cast<int>(::GetCurrentThreadId());
     const unsigned code = static_cast<unsigned>(resultCode);
-    ZvLog().Log(ZVLOG_ERROR, format, tid, tid, code, code);
+    if (isRun)
+        ZvLog().Log(ZVLOG_ERROR,
+                      L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error creating process. "
+                      L"GetLastError(): 0x%x, (%u)\n",
+                      tid, static_cast<unsigned>(tid), code, code);
+    else
+        ZvLog().Log(ZVLOG_ERROR,
+                      L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error copying file. "
+                      L"GetLastError(): 0x%x, (%u)\n",
+                      tid, static_cast<unsigned>(tid), code, code);
     zv::apply::State().resultCode = resultCode;
     // The flag first: the waiting caller reads it whichever of its handles wakes it.
     failed = 1;
