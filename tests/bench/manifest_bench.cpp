@@ -197,6 +197,17 @@ BENCHMARK(BM_ParseAlone)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 int main(int argc, char** argv)
 {
+    // --manifest-out=PATH writes the generated manifest and stops, so that other tools
+    // (zvtool simulate) can be run on it.
+    const std::string outFlag = "--manifest-out=";
+    if (argc == 2 && std::string(argv[1]).rfind(outFlag, 0) == 0) {
+        std::string path = std::string(argv[1]).substr(outFlag.size());
+        FILE* f = std::fopen(path.c_str(), "wb");
+        bool ok = f && std::fwrite(Manifest().data(), 1, Manifest().size(), f) == Manifest().size();
+        if (f) ok = std::fclose(f) == 0 && ok;
+        if (!ok) std::fprintf(stderr, "manifest_bench: cannot write %s\n", path.c_str());
+        return ok ? 0 : 1;
+    }
     benchmark::Initialize(&argc, argv);
     // The measurement means something only when the whole manifest loads.
     zv::expr::FakeMachine machine;
