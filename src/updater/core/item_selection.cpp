@@ -1,6 +1,7 @@
 // Installable selection: requirement outcomes, the four masks, the version test and
 // the one-item-per-product-GUID rule.
 #include "updater/core/updater_imp.h"
+#include "updater/core/held_variables.h"
 
 #include "updater/expr/expression.h"
 #include "updater/expr/operators.h"

@@ -4,6 +4,7 @@
 #include "updater/core/manifest_reader.h"
 #include "updater/core/manifest_text.h"
 #include "updater/core/updater_imp.h"
+#include "updater/core/held_variables.h"
 
 #include "updater/config/xml_document.h"
 #include "updater/expr/zv_expr.h"

@@ -1,4 +1,5 @@
 #include "updater/core/updater_imp.h"
+#include "updater/core/held_variables.h"
 
 #include "updater/expr/machine.h"
 #include "updater/expr/seed_variables.h"

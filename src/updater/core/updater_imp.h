@@ -115,22 +115,8 @@ private:
     // a selection runs, nothing writes the library's table, so the evaluator's copy
     // holds until the evaluator writes its own table (SetVar, say).
     void CopyVariablesToEvaluator();
-    struct HeldVariables {
-        bool copied = false;
-        unsigned long long writes = 0; // the evaluator's count after that copy
-    };
-    class HoldVariables {
-    public:
-        explicit HoldVariables(CUpdaterImp& imp) : m_imp(imp), m_outer(imp.m_held) { m_imp.m_held = m_outer ? m_outer : &m_held; }
-        ~HoldVariables() { m_imp.m_held = m_outer; }
-        HoldVariables(const HoldVariables&) = delete;
-        HoldVariables& operator=(const HoldVariables&) = delete;
-
-    private:
-        CUpdaterImp& m_imp;
-        HeldVariables* m_outer;
-        HeldVariables m_held;
-    };
+    struct HeldVariables;
+    class HoldVariables; // held_variables.h
     HeldVariables* m_held = nullptr;
     // Logs and loads a document the reader has read (loaded true), or logs why not.
     int LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config, std::wstring* problem);
