@@ -125,16 +125,16 @@ int Run(const zv::tool::Args& args)
     zv::expr::IMachine& machine = zv::expr::ProcessMachine();
 
     // The level asked for here, not the one of the shared configuration file.
-    ZvLog().EnsureInitialised();
-    ZvLog().SetLevel(o.trace);
+    zv::Log().EnsureInitialised();
+    zv::Log().SetLevel(o.trace);
     if (o.trace > 0) {
-        ZvLog().Enable();
-        ZvLog().SetEcho(EchoToStderr);
+        zv::Log().Enable();
+        zv::Log().SetEcho(EchoToStderr);
     }
     // Descriptions of unexpected tokens go with the diagnostics, not the result lines.
     CExpression::SetDiagnosticStream(stderr);
     int code = Simulate(o, machine);
-    ZvLog().SetEcho(nullptr);
+    zv::Log().SetEcho(nullptr);
     return code;
 }
 
