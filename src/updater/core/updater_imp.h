@@ -103,11 +103,21 @@ public:
     com_quorvane_value::VariableTable variables;
 
 private:
+    // The first requirement for each (request group, id), for one selection.
+    class RequirementIndex;
+    int EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure, const RequirementIndex* index);
     // The version test of the selection: true when the item may be offered given the
     // versions its group reports as installed.
     bool PassesVersionTest(const ZvLib_CItemBase& item);
     // Evaluates expression with the library's variables; false when it cannot be.
     bool EvaluateValue(const std::wstring& expression, com_quorvane_value::CValue& value);
+    // Gives the evaluator the library's variables before an evaluation. While a load or
+    // a selection runs, nothing writes the library's table, so the evaluator's copy
+    // holds until the evaluator writes its own table (SetVar, say).
+    void CopyVariablesToEvaluator();
+    struct HeldVariables;
+    class HoldVariables; // held_variables.h
+    HeldVariables* m_held = nullptr;
     // Logs and loads a document the reader has read (loaded true), or logs why not.
     int LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config, std::wstring* problem);
     void LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config);
