@@ -1,6 +1,6 @@
 #include "skin/picture_path.h"
 
-#include <windows.h>
+#include "updater/base/win32/path_helpers.h"
 
 namespace zv::skin {
 
@@ -14,9 +14,7 @@ std::wstring JoinPictureFolder(std::wstring folder, const std::wstring& fileName
 
 std::wstring PicturePath(const std::wstring& fileName)
 {
-    wchar_t module[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring dir(module, n < MAX_PATH ? n : 0);
+    std::wstring dir = zv::ModulePath();
     // Drive and directory: everything up to and including the last backslash.
     size_t slash = dir.find_last_of(L"\\/");
     dir = slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
