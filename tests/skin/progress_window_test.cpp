@@ -356,6 +356,34 @@ TEST_F(ProgressWindowTest, ReportsAfterTheWindowIsGoneReachNothing)
     EXPECT_EQ(CBelvarraOSKWnd::Current(), nullptr);
 }
 
+int g_relayed = 0;
+LRESULT CALLBACK CountRelayed(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == kMsgUpdaterEvent && wParam == static_cast<WPARAM>(UpdaterEvent::DownloadFinished) && lParam == 7)
+        ++g_relayed;
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+TEST(ProgressEventRelay, PostsFromTheWorkerThreadUntilDetached)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CountRelayed;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"RelayTarget";
+    ::RegisterClassW(&wc);
+    HWND target = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(target, nullptr);
+    CProgressEventRelay* relay = CProgressEventRelay::Attach(target);
+    g_relayed = 0;
+    std::thread([relay] { relay->OnDownloadFinished(7); }).join();
+    EXPECT_TRUE(PumpUntil([] { return g_relayed == 1; }, 1000));
+    relay->Detach();
+    std::thread([relay] { relay->OnDownloadFinished(7); }).join();
+    zv::test::PumpFor(100);
+    EXPECT_EQ(g_relayed, 1);
+    ::DestroyWindow(target);
+}
+
 TEST_F(ProgressWindowTest, WithoutPicturesNoWindowStaysAndTheNextShowStartsAfresh)
 {
     const std::wstring images = PicturePath(L"");
