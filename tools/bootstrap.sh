@@ -10,6 +10,7 @@ packages=(
   googletest                                               # tests (built from /usr/src/googletest)
   libbenchmark-dev libpugixml-dev                          # bench preset (pugixml: reference of bench-xml)
   wine wine64 xvfb fonts-liberation                        # Windows tests: prefix, display, font replacement
+  xcompmgr                                                 # Windows tests: compositor for the layered progress window
   nginx-light python3 curl                                 # HTTP test servers, layer check, bench-fetch reference
   openssl libssl-dev                                       # native zvtool's signatures and their cross-checks
   wixl                                                     # the Windows Installer packages of the expr tests

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Start-up cost of the progress window: milliseconds from process creation to the window
+# on screen at full alpha, against a bare layered-window program of the same size under
+# the same Wine, alternating in one run.
+#
+#   tools/bench-skin.sh [ROUNDS]      (default 15; needs build/windows built)
+#
+# Prints per-round figures (each program's own clock, and the whole run as the shell
+# sees it), the medians and the difference ours - bare. The goal is at most 50 ms.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+rounds=${1:-15}
+dir="$root/build/windows/tests/skin"
+ours="$dir/first_frame_window.exe"
+bare="$dir/first_frame_bare.exe"
+for f in "$ours" "$bare"; do
+  [ -f "$f" ] || { echo "bench-skin: build the windows preset first ($f missing)" >&2; exit 2; }
+done
+work="$root/build/bench-skin"
+mkdir -p "$work"
+trap 'bash "$root/tests/harness/wine-env.sh" stop "$work/wine" >/dev/null || true' EXIT
+bash "$root/tests/harness/wine-env.sh" start "$work/wine" >/dev/null
+export ZV_WINE_STATE="$work/wine"
+read -r w h < <(identify -format '%w %h\n' "$root/src/skin/images/VeskBackground.png")
+
+now() { date +%s.%N; }
+run() { # exe args... -> "first_frame_ms wall_ms opaque_ms" (the bare program is opaque at once)
+  local t0 t1 out first opaque
+  t0=$(now)
+  out=$(bash "$root/tests/harness/run-wine.sh" "$@" 2>/dev/null) || { echo "bench-skin: $1 failed" >&2; exit 1; }
+  t1=$(now)
+  first=$(echo "$out" | sed -n 's/^first-frame-ms=//p')
+  opaque=$(echo "$out" | sed -n 's/^opaque-ms=//p')
+  echo "$first $(awk "BEGIN { printf \"%.2f\", ($t1 - $t0) * 1000 }") ${opaque:-$first}"
+}
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# One warm-up each: the first start of a program pays Wine's cold loading.
+run "$ours" >/dev/null; run "$bare" "$w" "$h" >/dev/null
+os=(); ow=(); oo=(); bs=(); bw=(); diffs=()
+printf '%-6s %12s %12s %12s %12s %12s\n' round ours_first bare_first ours_opaque ours_wall bare_wall
+for r in $(seq 1 "$rounds"); do
+  read -r a b e < <(run "$ours"); os+=("$a"); ow+=("$b"); oo+=("$e")
+  read -r c d _ < <(run "$bare" "$w" "$h"); bs+=("$c"); bw+=("$d")
+  diffs+=("$(awk "BEGIN { print $a - $c }")")
+  printf '%-6s %12s %12s %12s %12s %12s\n' "$r" "$a" "$c" "$e" "$b" "$d"
+done
+mos=$(median "${os[@]}"); mbs=$(median "${bs[@]}"); moo=$(median "${oo[@]}")
+mow=$(median "${ow[@]}"); mbw=$(median "${bw[@]}")
+printf 'median ms from process creation: first frame ours %s, bare %s; ours opaque %s\n' "$mos" "$mbs" "$moo"
+printf 'median ms of whole runs: ours %s, bare %s\n' "$mow" "$mbw"
+minimum() { printf '%s\n' "$@" | sort -g | head -n1; }
+# On a busy machine the fastest round shows the cost best.
+printf 'fastest rounds: first frame ours %s, bare %s\n' "$(minimum "${os[@]}")" "$(minimum "${bs[@]}")"
+printf 'ours - bare, median of the rounds: %s ms to the first frame (goal <= 50)\n' "$(median "${diffs[@]}")"
