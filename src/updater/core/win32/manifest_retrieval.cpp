@@ -13,7 +13,9 @@
 #include "updater/transfer/signature_text.h"
 #include "updater/transfer/whole_file_limits.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
