@@ -1,29 +1,19 @@
 #include "launcher/command_split.h"
 
+#include "updater/base/text_helpers.h"
+
 namespace zv::launcher {
-namespace {
-
-std::wstring TrimBlanks(const std::wstring& text)
-{
-    size_t first = text.find_first_not_of(L" \t");
-    if (first == std::wstring::npos) return {};
-    size_t last = text.find_last_not_of(L" \t");
-    return text.substr(first, last - first + 1);
-}
-
-} // namespace
-
 CommandParts SplitCommand(const std::wstring& value)
 {
     if (!value.empty() && value[0] == L'"') {
         size_t close = value.find(L'"', 1);
         if (close == std::wstring::npos) return {value.substr(1), {}};
-        return {value.substr(1, close - 1), TrimBlanks(value.substr(close + 1))};
+        return {value.substr(1, close - 1), zv::Trim(value.substr(close + 1), L" \t")};
     }
     for (size_t p = value.find(L' '); p != std::wstring::npos; p = value.find(L' ', p + 1)) {
         if (p < 4) continue;
         std::wstring ext = value.substr(p - 4, 4);
-        if (ext == L".exe" || ext == L".EXE") return {value.substr(0, p), TrimBlanks(value.substr(p + 1))};
+        if (ext == L".exe" || ext == L".EXE") return {value.substr(0, p), zv::Trim(value.substr(p + 1), L" \t")};
     }
     return {value, {}};
 }

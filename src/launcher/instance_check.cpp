@@ -1,5 +1,7 @@
 #include "launcher/instance_check.h"
 
+#include "updater/base/win32/path_helpers.h"
+
 #include <cstring>
 #include <vector>
 
@@ -16,17 +18,6 @@ fw::CHandle& ProcessMapping()
     return mapping;
 }
 
-std::wstring RunningModulePath()
-{
-    std::vector<wchar_t> buf(MAX_PATH);
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0) return {};
-        if (n < buf.size()) return std::wstring(buf.data(), n);
-        buf.resize(buf.size() * 2);
-    }
-}
-
 } // namespace
 
 std::wstring CQuorInstanceCheck::AppNameFromModulePath(const std::wstring& modulePath)
@@ -38,7 +29,7 @@ std::wstring CQuorInstanceCheck::AppNameFromModulePath(const std::wstring& modul
     return name;
 }
 
-CQuorInstanceCheck::CQuorInstanceCheck() : CQuorInstanceCheck(AppNameFromModulePath(RunningModulePath())) {}
+CQuorInstanceCheck::CQuorInstanceCheck() : CQuorInstanceCheck(AppNameFromModulePath(zv::ModulePath())) {}
 
 CQuorInstanceCheck::CQuorInstanceCheck(const std::wstring& appName)
     : m_mappingName(kMappingPrefix + appName), m_lock(::CreateMutexW(nullptr, FALSE, nullptr))

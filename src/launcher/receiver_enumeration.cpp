@@ -1,6 +1,7 @@
 // The present HID interfaces through SetupAPI, and the process-wide watcher.
 #include "launcher/receiver_watcher.h"
 
+#include "framework/device_info.h"
 #include "updater/base/log.h"
 
 #include <setupapi.h>
@@ -11,14 +12,6 @@
 
 namespace zv::launcher {
 namespace {
-
-struct DevInfoTraits {
-    using Handle = HDEVINFO;
-    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { ::SetupDiDestroyDeviceInfoList(h); }
-};
-using CDevInfo = fw::UniqueHandle<DevInfoTraits>;
 
 // One interface's device path, any length; empty when it cannot be read.
 std::wstring InterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data)
@@ -47,7 +40,7 @@ int CReceiverWatcher::EnumeratePresentDevices()
 {
     GUID hidClass = m_hidClass;
     if (hidClass == GUID{}) return 0;
-    CDevInfo set(::SetupDiGetClassDevsW(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_PROFILE | DIGCF_DEVICEINTERFACE));
+    zv::fw::CDeviceInfoSet set(::SetupDiGetClassDevsW(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_PROFILE | DIGCF_DEVICEINTERFACE));
     if (!set) return 0;
     int examined = 0;
     for (DWORD index = 0;; ++index) {
@@ -57,7 +50,7 @@ int CReceiverWatcher::EnumeratePresentDevices()
         std::wstring path = InterfacePath(set.Get(), &data);
         if (path.empty()) {
             // One unreadable interface must not hide the ones after it.
-            ZvLog().Log(ZVLOG_INFO1, L"Launcher: HID interface %u unreadable (%u), skipped", static_cast<unsigned>(index),
+            zv::Log().Log(zv::ZVLOG_INFO1, L"Launcher: HID interface %u unreadable (%u), skipped", static_cast<unsigned>(index),
                         static_cast<unsigned>(::GetLastError()));
             continue;
         }

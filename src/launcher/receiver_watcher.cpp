@@ -76,7 +76,7 @@ bool CReceiverWatcher::Start(HINSTANCE instance, HWND target)
         return false;
 
     const HidFunctions& hid = HidFunctions::Instance();
-    if (!hid.GetHidGuid(&m_hidClass)) ZvLog().Log(ZVLOG_INFO1, L"Launcher: no HID library, receivers go unseen");
+    if (!hid.GetHidGuid(&m_hidClass)) zv::Log().Log(zv::ZVLOG_INFO1, L"Launcher: no HID library, receivers go unseen");
 
     DEV_BROADCAST_DEVICEINTERFACE_W filter{};
     filter.dbcc_size = sizeof(filter);
@@ -85,7 +85,7 @@ bool CReceiverWatcher::Start(HINSTANCE instance, HWND target)
     m_notify.Reset(::RegisterDeviceNotificationW(GetSafeHwnd(), &filter,
                                                  DEVICE_NOTIFY_WINDOW_HANDLE | DEVICE_NOTIFY_ALL_INTERFACE_CLASSES));
     if (!m_notify)
-        ZvLog().Log(ZVLOG_ERROR, L"Launcher: no device notifications (%u)", static_cast<unsigned>(::GetLastError()));
+        zv::Log().Log(zv::ZVLOG_ERROR, L"Launcher: no device notifications (%u)", static_cast<unsigned>(::GetLastError()));
     EnumeratePresentDevices();
     return true;
 }
@@ -149,7 +149,7 @@ void CReceiverWatcher::OnRemoval(const GUID& interfaceClass, const std::wstring&
 void CReceiverWatcher::Post(UINT message) noexcept
 {
     if (!m_target || !::PostMessageW(m_target, message, 0, 0))
-        ZvLog().Log(ZVLOG_ERROR, L"Launcher: receiver message 0x%x not delivered (%u)", message,
+        zv::Log().Log(zv::ZVLOG_ERROR, L"Launcher: receiver message 0x%x not delivered (%u)", message,
                     static_cast<unsigned>(::GetLastError()));
 }
 

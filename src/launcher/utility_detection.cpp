@@ -56,12 +56,12 @@ std::optional<ResolvedCommand> ResolveCommandPath(const std::wstring& command, b
 
     auto expanded = Expand(program, kExpandBufferChars);
     if (!expanded) {
-        ZvLog().Log(ZVLOG_ERROR, L"Launcher: the utility path does not fit %u characters once expanded: %s",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"Launcher: the utility path does not fit %u characters once expanded: %s",
                     static_cast<unsigned>(kExpandBufferChars), program.c_str());
         return std::nullopt;
     }
     if (!IsAbsoluteWindowsPath(*expanded)) {
-        ZvLog().Log(ZVLOG_ERROR, L"Launcher: the utility path is not absolute, not used: %s", expanded->c_str());
+        zv::Log().Log(zv::ZVLOG_ERROR, L"Launcher: the utility path is not absolute, not used: %s", expanded->c_str());
         return std::nullopt;
     }
     DWORD attributes = ::GetFileAttributesW(expanded->c_str());
@@ -81,7 +81,7 @@ std::optional<InstalledUtility> FindInstalledUtility()
     auto value = key.QueryString(L"");
     if (!value) return std::nullopt;
     if (value->empty()) {
-        ZvLog().Log(ZVLOG_INFO1, L"Launcher: the utility's registration is empty");
+        zv::Log().Log(zv::ZVLOG_INFO1, L"Launcher: the utility's registration is empty");
         return std::nullopt;
     }
     auto resolved = ResolveCommandPath(*value, true);
@@ -127,7 +127,7 @@ bool CUtilityLauncher::LaunchUtility()
             started = ShellOpen(resolved->program, JoinArguments(resolved->arguments, m_strLaunchParams), nullptr,
                                 true);
             if (!started)
-                ZvLog().Log(ZVLOG_ERROR, L"Launcher: the shell did not start %s (%u)", resolved->program.c_str(),
+                zv::Log().Log(zv::ZVLOG_ERROR, L"Launcher: the shell did not start %s (%u)", resolved->program.c_str(),
                             static_cast<unsigned>(::GetLastError()));
         }
     }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (line) {
         if (line->size() > zv::kMaxSignatureDigits || line->find('\n') != std::string_view::npos) std::abort();
         std::vector<unsigned char> signature;
-        if (zv::DecodeSignatureLine(*line, signature) == zv::AuthStatus::kVerified) {
+        if (zv::DecodeSignatureLine(*line, signature)) {
             std::string upper(*line);
             for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             if (signature.empty() || zv::BytesToHex(signature.data(), signature.size()) != upper) std::abort();

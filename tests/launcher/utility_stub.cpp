@@ -1,5 +1,7 @@
 // Test helper standing in for the connection utility: writes the arguments it was started
 // with, joined by '|', to the file named by ZVTEST_STUB_OUT.
+#include "framework/handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -15,10 +17,11 @@ int wmain(int argc, wchar_t** argv)
     ::WideCharToMultiByte(CP_UTF8, 0, joined.c_str(), static_cast<int>(joined.size()), text.data(), bytes, nullptr, nullptr);
     // Written under another name and renamed, so the reader never sees half a file.
     std::wstring temp = std::wstring(out) + L".tmp";
-    HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 3;
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
+    {
+        zv::fw::CHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        if (!file) return 3;
+        DWORD written = 0;
+        ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
     return ::MoveFileExW(temp.c_str(), out, MOVEFILE_REPLACE_EXISTING) ? 0 : 4;
 }

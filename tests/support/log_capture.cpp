@@ -23,15 +23,15 @@ void Collect(const wchar_t* line)
 LogLines::LogLines(int level)
 {
     Clear();
-    ZvLog().Enable();
-    ZvLog().SetLevel(level);
-    ZvLog().SetEcho(Collect);
+    zv::Log().Enable();
+    zv::Log().SetLevel(level);
+    zv::Log().SetEcho(Collect);
 }
 
 LogLines::~LogLines()
 {
-    ZvLog().SetEcho(nullptr);
-    ZvLog().SetLevel(0);
+    zv::Log().SetEcho(nullptr);
+    zv::Log().SetLevel(0);
 }
 
 std::vector<std::wstring> LogLines::All() const

@@ -94,7 +94,7 @@ int RunEval(const zv::tool::Args& args)
             std::wstring text = result.Kind() == com_quorvane_value::VK_BLOB ? Hex(result.BlobPayload()) : result.AsText();
             line = std::wstring(com_quorvane_value::KindName(result.Kind())) + L" " + text + L"\n";
         } else {
-            line = zv::Format(128, L"error %s (%d)\n", ExprErrorName(e.GetErrorCode()), e.GetErrorCode());
+            line = zv::Format(128, L"error %s (%d)\n", zv::expr::ExprErrorName(e.GetErrorCode()), e.GetErrorCode());
             code = 1;
         }
     }

@@ -188,9 +188,9 @@ int Run(const zv::tool::Args& args)
     FetchOptions options;
     if (int usage = ParseOptions(args, options)) return usage;
     if (options.trace > 0) {
-        ZvLog().Enable();
-        ZvLog().SetLevel(options.trace);
-        ZvLog().SetEcho(EchoToStderr);
+        zv::Log().Enable();
+        zv::Log().SetLevel(options.trace);
+        zv::Log().SetEcho(EchoToStderr);
     }
     auto start = std::chrono::steady_clock::now();
     FetchOutcome outcome;

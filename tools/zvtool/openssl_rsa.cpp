@@ -302,8 +302,7 @@ zv::AuthStatus VerifyFileWithOpenSsl(const std::string& keyBlobPath, const std::
     auto line = zv::SignatureFirstLine(head, more);
     if (!line) return zv::AuthStatus::kSignatureMalformed;
     std::vector<unsigned char> signature;
-    zv::AuthStatus status = zv::DecodeSignatureLine(*line, signature);
-    if (status != zv::AuthStatus::kVerified) return status;
+    if (!zv::DecodeSignatureLine(*line, signature)) return zv::AuthStatus::kSignatureMalformed;
 
     std::string blob;
     bool blobTooLong = false;

@@ -36,11 +36,11 @@ std::wstring SelectionLines(CUpdaterImp& imp)
 void TraceToStderr(int level)
 {
     // The level asked for here, not the one of the shared configuration file.
-    ZvLog().EnsureInitialised();
-    ZvLog().SetLevel(level);
+    zv::Log().EnsureInitialised();
+    zv::Log().SetLevel(level);
     if (level > 0) {
-        ZvLog().Enable();
-        ZvLog().SetEcho(EchoToStderr);
+        zv::Log().Enable();
+        zv::Log().SetEcho(EchoToStderr);
     }
     // Descriptions of unexpected tokens go with the diagnostics, not the result lines.
     CExpression::SetDiagnosticStream(stderr);
@@ -48,7 +48,7 @@ void TraceToStderr(int level)
 
 void StopTrace()
 {
-    ZvLog().SetEcho(nullptr);
+    zv::Log().SetEcho(nullptr);
 }
 
 } // namespace zv::tool

@@ -18,7 +18,7 @@ ZvLib_CLog g_zvLog;
 
 } // namespace
 
-ZvLib_CLog& ZvLog()
+ZvLib_CLog& zv::Log()
 {
     return g_zvLog;
 }

@@ -10,7 +10,8 @@ namespace zv::logplatform {
 class LineFileLock;
 }
 
-enum ZvLogLevel : unsigned {
+namespace zv {
+enum LogLevel : unsigned {
     ZVLOG_DISABLE = 0,
     ZVLOG_ERROR = 1,
     ZVLOG_INFO1 = 2,
@@ -19,6 +20,7 @@ enum ZvLogLevel : unsigned {
     ZVLOG_DEBU2 = 5,
     ZVLOG_DEBU3 = 6,
 };
+} // namespace zv
 
 class ZvLib_CLog {
 public:
@@ -79,5 +81,7 @@ private:
     Echo m_echo = nullptr;
 };
 
+namespace zv {
 // The one instance, constructed during static initialisation.
-ZvLib_CLog& ZvLog();
+ZvLib_CLog& Log();
+} // namespace zv

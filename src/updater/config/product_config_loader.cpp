@@ -58,13 +58,13 @@ int ZvLib_CConfigParamsLoader::LookupString(const wchar_t* key, std::wstring* ou
 
 int ZvLib_CConfigParamsLoader::LoadConfigXml(const std::wstring& xmlPath, const std::wstring& schema)
 {
-    ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----> LoadConfigXml: Specified schema: '%s'\n", schema.c_str());
-    ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- XML Path: '%s' \n", xmlPath.c_str());
+    zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----> LoadConfigXml: Specified schema: '%s'\n", schema.c_str());
+    zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- XML Path: '%s' \n", xmlPath.c_str());
 
     // Loaded aside, so that a failed load leaves the record as it was.
     CXmlDocument document;
     if (!document.LoadFile(xmlPath)) {
-        ZvLog().Log(ZVLOG_ERROR, L"----- [ERROR] Unable to load Quor*UpdateProduct.xml file '%s'", xmlPath.c_str());
+        zv::Log().Log(zv::ZVLOG_ERROR, L"----- [ERROR] Unable to load Quor*UpdateProduct.xml file '%s'", xmlPath.c_str());
         return 0;
     }
     stringSetDocument = std::move(document);

@@ -53,7 +53,7 @@ int CUpdaterImp::EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHa
         const ZvLib_CItemRequirement& requirement = **match;
         CValue value;
         if (!EvaluateValue(requirement.valueExpression, value)) {
-            ZvLog().Log(ZVLOG_INFO2, L"CUpdaterImp::EvaluateItemRequirement: Failed to evaluate expression, id: %d, req group info: %d, expression: %s\n",
+            zv::Log().Log(zv::ZVLOG_INFO2, L"CUpdaterImp::EvaluateItemRequirement: Failed to evaluate expression, id: %d, req group info: %d, expression: %s\n",
                         requirement.id, requirement.requestGroupId, requirement.valueExpression.c_str());
             continue;
         }
@@ -87,11 +87,11 @@ bool CUpdaterImp::PassesVersionTest(const ZvLib_CItemBase& item)
     if (found == installed.end()) return false;
     bool newer = CompareComponentVersions(item.componentVersion, found->second) > 0;
     if (newer)
-        ZvLog().Log(ZVLOG_INFO2,
+        zv::Log().Log(zv::ZVLOG_INFO2,
                     L"ZvLib: ----- GetListOfItems: T Item %d (%s) passed version comparison test.  Version on server > installedVersion: %s > %s\n",
                     item.manifestId, item.componentName.c_str(), item.componentVersion.c_str(), found->second.c_str());
     else
-        ZvLog().Log(ZVLOG_INFO2,
+        zv::Log().Log(zv::ZVLOG_INFO2,
                     L"ZvLib: ----- GetListOfItems: F Item %d (%s) failed version comparison test.  Version on server <= installedVersion: %s <= %s\n",
                     item.manifestId, item.componentName.c_str(), item.componentVersion.c_str(), found->second.c_str());
     return newer;
@@ -102,7 +102,7 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
 {
     out.clear();
     // "%ul" as the log has always printed the masks: unsigned, then a letter l.
-    ZvLog().Log(ZVLOG_INFO2,
+    zv::Log().Log(zv::ZVLOG_INFO2,
                 L"ZvLib: ----> GetListOfItems: eBonusItemMask: %ul, eCriteriaResultMask: %ul, eUserSelectionMask: %ul, eTypeMask: %ul.  Ids are Id within manifest.\n",
                 static_cast<unsigned>(eBonusItemMask), static_cast<unsigned>(eCriteriaResultMask), static_cast<unsigned>(eUserSelectionMask),
                 static_cast<unsigned>(eTypeMask));
@@ -129,7 +129,7 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
         if ((bonus && selection && criteria) || (criteria && selection && type && version)) {
             const ZvLib_CItemInstallableApp* installable = AsInstallable(item);
             if (installable && !installable->productGUID.empty() && (criteriaMask & 0x40)) {
-                ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T Item %d (%s) contains Product GUID '%s'. Checking if unique.\n", item.manifestId,
+                zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T Item %d (%s) contains Product GUID '%s'. Checking if unique.\n", item.manifestId,
                             item.componentName.c_str(), installable->productGUID.c_str());
                 auto earlier = byGuid.find(installable->productGUID);
                 if (earlier != byGuid.end()) {
@@ -138,7 +138,7 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
                 }
                 byGuid[installable->productGUID] = &item;
             }
-            ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T Item %d (%s) (%s) passed all criteria, will be presented to the application.\n",
+            zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T Item %d (%s) (%s) passed all criteria, will be presented to the application.\n",
                         item.manifestId, item.componentName.c_str(), item.componentVersion.c_str());
             result.push_back(&item);
         } else {
@@ -147,7 +147,7 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
             if (!selection) reasons += L"SelectionMask ";
             if (!type && !bonus) reasons += L"TypeMask ";
             if (!version && !bonus) reasons += L"CnCv ";
-            ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: F Item %d (%s) failed one or more criteria (%s), will not be presented to the application.\n",
+            zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: F Item %d (%s) failed one or more criteria (%s), will not be presented to the application.\n",
                         item.manifestId, item.componentName.c_str(), reasons.c_str());
         }
     }
@@ -162,10 +162,10 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
         out.push_back(item);
     }
 
-    ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T ------------------------ Summary:\n");
+    zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T ------------------------ Summary:\n");
     for (const ZvLib_CItemBase* item : result)
-        ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T summary: Item %d (%s)\n", item->manifestId, item->componentName.c_str());
-    ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T ------------------------\n");
-    ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ----< GetListOfItems ends.\n");
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T summary: Item %d (%s)\n", item->manifestId, item->componentName.c_str());
+    zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T ------------------------\n");
+    zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----< GetListOfItems ends.\n");
     return result.empty() ? 0 : 1;
 }

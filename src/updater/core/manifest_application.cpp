@@ -134,8 +134,8 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
             bool copy = doc.FindChildElement(L"CopyCommand");
             doc.RestorePosition(kActionPosition);
             bool run = doc.FindChildElement(L"RunCommand");
-            if (copy && run) ZvLog().Log(ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
-            if (!copy && !run) ZvLog().Log(ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
+            if (copy && run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
+            if (!copy && !run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
             if (copy || run) {
                 apply.kind = copy ? ApplyKind::Copy : ApplyKind::Run;
                 doc.RestorePosition(kActionPosition);
@@ -156,7 +156,7 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
     LookupDisplayString(language, item.displayName);
     LookupDisplayString(language, item.description);
     if (c.url.empty()) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
         item.url.clear();
     } else {
         QuoteIfNeeded(c.url);
@@ -201,7 +201,7 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
     const std::wstring desired = zv::core::Trim(item.desiredMsiFilename);
     for (const std::wstring* fileName : {&urlName, &desired, static_cast<const std::wstring*>(&apply.destFilename)}) {
         if (zv::core::IsPlainFileName(*fileName)) continue;
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: Item %d: file name '%s' would leave the download folder, item dropped.\n", item.manifestId,
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: Item %d: file name '%s' would leave the download folder, item dropped.\n", item.manifestId,
                     fileName->c_str());
         return false;
     }

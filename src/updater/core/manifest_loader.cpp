@@ -40,16 +40,16 @@ int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring
 {
     if (tempDir.empty()) {
         // Payload paths would be relative to whatever the current directory is.
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: no temp directory, manifest '%s' not loaded.\n", sourceName.c_str());
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: no temp directory, manifest '%s' not loaded.\n", sourceName.c_str());
         if (problem) *problem = L"no temp directory";
         return 0;
     }
     if (!loaded) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: cannot load manifest file '%s': %s\n", sourceName.c_str(), doc.GetResultText().c_str());
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: LoadManifest: cannot load manifest file '%s': %s\n", sourceName.c_str(), doc.GetResultText().c_str());
         if (problem) *problem = doc.GetResultText();
         return 0;
     }
-    ZvLog().Log(ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", sourceName.c_str());
+    zv::Log().Log(zv::ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", sourceName.c_str());
     zv::expr::SetLoadedGroupInfo(config.productBrand, config.hostProductOption);
     doc.ResetPosition();
     while (doc.FindElement(L"ZV_Manifest")) LoadManifestElement(doc, config);
@@ -61,7 +61,7 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
     std::wstring name = doc.GetAttribute(L"name");
     std::wstring internalName = doc.GetAttribute(L"internalName");
     std::wstring revision = doc.GetAttribute(L"contentRevision");
-    ZvLog().Log(ZVLOG_INFO1, L"**** Manifest info: name='%s' revision='%s' internalName='%s'\n", name.c_str(), revision.c_str(),
+    zv::Log().Log(zv::ZVLOG_INFO1, L"**** Manifest info: name='%s' revision='%s' internalName='%s'\n", name.c_str(), revision.c_str(),
                 internalName.c_str());
     const std::wstring& abbr = config.productAbbr;
     const int group = config.requestGroupId;

@@ -33,15 +33,15 @@ void CUpdaterImp::Reset()
 
 int CUpdaterImp::Initialize(const std::wstring& libVersion)
 {
-    ZvLog().EnsureInitialised();
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** LibVersion: '%s'\n", libVersion.c_str());
+    zv::Log().EnsureInitialised();
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ****** LibVersion: '%s'\n", libVersion.c_str());
 
     bool tempOk = false;
     tempDir = zv::expr::TempDirectory(m_machine, tempOk);
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** Using temp directory '%s'\n", tempDir.c_str());
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ****** Using temp directory '%s'\n", tempDir.c_str());
 
     publicKeyPath = m_machine.ProgramDirectory() + L"\\quorkey.pub";
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** Using public key file '%s' if resource option is not available\n", publicKeyPath.c_str());
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ****** Using public key file '%s' if resource option is not available\n", publicKeyPath.c_str());
 
     zv::expr::SeedUpdaterVariables(m_machine, tempDir, variables);
 
@@ -71,7 +71,7 @@ std::wstring CUpdaterImp::Lang(int requestGroupId) const
 {
     const ZvLib_CRequestGroupInfo* group = FindRequestGroupInfo(requestGroupId);
     if (!group) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR from CUpdaterImp::Lang(): Rgi not found, iIdOfRequestGroupInfo: %d\n", requestGroupId);
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR from CUpdaterImp::Lang(): Rgi not found, iIdOfRequestGroupInfo: %d\n", requestGroupId);
         return std::wstring();
     }
     return group->config.language;

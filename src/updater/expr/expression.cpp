@@ -68,7 +68,7 @@ const wchar_t* const kErrorNames[] = {
 
 } // namespace
 
-const wchar_t* ExprErrorName(int code)
+const wchar_t* zv::expr::ExprErrorName(int code)
 {
     if (code < 0 || code >= static_cast<int>(sizeof kErrorNames / sizeof kErrorNames[0])) return L"ERR_UNKNOWN";
     return kErrorNames[code];
@@ -93,7 +93,7 @@ CExpression::CExpression(NestedTag, zv::expr::IMachine& machine, std::wstring te
 CExpression::~CExpression()
 {
     for (const auto& [name, value] : m_variables)
-        if (!value) ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: *** Undeclared variable '%s'\n", name.c_str());
+        if (!value) zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: *** Undeclared variable '%s'\n", name.c_str());
 }
 
 void CExpression::InitVariables()
@@ -141,7 +141,7 @@ bool CExpression::Evaluate(CValue& result)
     bool ok = Run(result);
     m_running = false;
     if (topLevel && m_ownBudget.spent)
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: *** Expression needs more than %d nested evaluations or %d characters in them\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: *** Expression needs more than %d nested evaluations or %d characters in them\n",
                     kMaxNestedEvaluations, static_cast<int>(kMaxNestedChars));
     return ok;
 }

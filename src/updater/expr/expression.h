@@ -29,7 +29,9 @@ enum ExprError : int {
 };
 
 // "ERR_DIV_ZERO" for 11; "ERR_UNKNOWN" outside the table.
+namespace zv::expr {
 const wchar_t* ExprErrorName(int code);
+}
 
 enum ExprTokenKind : int {
     TK_END = 0,

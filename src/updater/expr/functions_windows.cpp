@@ -14,7 +14,7 @@ int HandleResult(const wchar_t* function, uint64_t window, CValue& result)
 {
     uint32_t cut = static_cast<uint32_t>(window);
     if (cut != window)
-        ZvLog().Log(ZVLOG_INFO2, L"%s, WARNING: cast from HWND to DWORD was a lossy conversion! original: %llu, result: %u\n", function,
+        zv::Log().Log(zv::ZVLOG_INFO2, L"%s, WARNING: cast from HWND to DWORD was a lossy conversion! original: %llu, result: %u\n", function,
                     static_cast<unsigned long long>(window), cut);
     result = CValue::UInt(cut);
     return 1;

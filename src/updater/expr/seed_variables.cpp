@@ -64,7 +64,7 @@ void SeedUpdaterVariables(IMachine& machine, const std::wstring& tempDir, Variab
         std::wstring path, step;
         long code = 0;
         if (machine.GetSpecialFolder(f.csidl, path, step, code)) SetTableVariable(vars, f.name, CValue::Text(path));
-        else ZvLog().Log(ZVLOG_INFO2, L"Failed to get Windows Directory [%s] '%d'", step.c_str(), static_cast<int>(code));
+        else zv::Log().Log(zv::ZVLOG_INFO2, L"Failed to get Windows Directory [%s] '%d'", step.c_str(), static_cast<int>(code));
     }
 
     std::wstring programDir = machine.ProgramDirectory();

@@ -42,24 +42,24 @@ WaitSlot SlotOf(DWORD wait, const WaitSlot* slots, DWORD count)
 
 int ZvLib_CApplyPayload::RunLaunchAndHold2(const std::wstring& cancelEventName, int& resultCode, ZvLib_IInstallEvents* sink)
 {
-    ZvLib_CLog& log = ZvLog();
+    ZvLib_CLog& log = zv::Log();
     const DWORD tid = ::GetCurrentThreadId();
-    log.Log(ZVLOG_INFO2, L"ZvLib: --> (run) (%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: enter \n", tid, tid);
-    log.Log(ZVLOG_INFO2, L"ZvLib: --- (run)(%d)(0x%x) Going to launch file: '%s' with args: '%s'\n", tid, tid,
+    log.Log(zv::ZVLOG_INFO2, L"ZvLib: --> (run) (%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: enter \n", tid, tid);
+    log.Log(zv::ZVLOG_INFO2, L"ZvLib: --- (run)(%d)(0x%x) Going to launch file: '%s' with args: '%s'\n", tid, tid,
             filePath.c_str(), arguments.c_str());
-    log.Log(ZVLOG_INFO2, L"ZvLib: --- (run)(%d)(0x%x) Item is from a manifest: %i, manifest specifies elevation: %i", tid, tid,
+    log.Log(zv::ZVLOG_INFO2, L"ZvLib: --- (run)(%d)(0x%x) Item is from a manifest: %i, manifest specifies elevation: %i", tid, tid,
             fromManifest, requiresElevation);
     resultCode = -1;
 
     if (!pathSplit) {
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: a part of the payload path is too long: "
                 L"'%s'. \n",
                 tid, tid, filePath.c_str());
         return kApplyNotStarted;
     }
     if (hold.IsHeld() && !hold.Holds(filePath)) {
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: the authenticated payload held is '%s', "
                 L"not '%s'; nothing is applied. \n",
                 tid, tid, hold.Path().c_str(), filePath.c_str());
@@ -74,18 +74,18 @@ int ZvLib_CApplyPayload::RunLaunchAndHold2(const std::wstring& cancelEventName, 
         // An earlier apply whose caller was cancelled may still run its payload; this one
         // shares its state and events, so it starts only when that one has ended.
         if (state.unfinishedThread) {
-            log.Log(ZVLOG_INFO2,
+            log.Log(zv::ZVLOG_INFO2,
                     L"ZvLib: --- (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: waiting for the previous apply to end. \n",
                     tid, tid);
             HANDLE waits[2] = {state.unfinishedThread.Get(), cancel.Get()};
             DWORD wait = ::WaitForMultipleObjects(cancel ? 2 : 1, waits, FALSE, INFINITE);
             if (wait == WAIT_OBJECT_0 + 1) {
-                log.Log(ZVLOG_INFO2, L"ZvLib: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit, install cancelled \n",
+                log.Log(zv::ZVLOG_INFO2, L"ZvLib: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit, install cancelled \n",
                         tid, tid);
                 return kApplyCancelled;
             }
             if (wait != WAIT_OBJECT_0) {
-                log.Log(ZVLOG_ERROR,
+                log.Log(zv::ZVLOG_ERROR,
                         L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: error waiting on event. \n", tid, tid);
                 return kApplyWaitFailed;
             }
@@ -124,7 +124,7 @@ int ZvLib_CApplyPayload::RunLaunchAndHold2(const std::wstring& cancelEventName, 
         zv::fw::CHandle threadHandle(reinterpret_cast<HANDLE>(
             ::_beginthreadex(nullptr, 0, &ZvLib_CApplyThread::ThreadMain, threadRef.get(), CREATE_SUSPENDED, nullptr)));
         if (!threadHandle) {
-            log.Log(ZVLOG_ERROR,
+            log.Log(zv::ZVLOG_ERROR,
                     L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: error creating thread to launch '%s' "
                     L"'%s'. \n",
                     tid, tid, filePath.c_str(), arguments.c_str());
@@ -134,13 +134,13 @@ int ZvLib_CApplyPayload::RunLaunchAndHold2(const std::wstring& cancelEventName, 
             // It never ran, so its reference is still ours to free.
             ::TerminateThread(threadHandle.Get(), 0);
             ::WaitForSingleObject(threadHandle.Get(), INFINITE);
-            log.Log(ZVLOG_INFO2, L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: error resuming thread. \n",
+            log.Log(zv::ZVLOG_INFO2, L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: error resuming thread. \n",
                     tid, tid);
             return kApplyNotStarted;
         }
         threadRef.release();
 
-        log.Log(ZVLOG_INFO2,
+        log.Log(zv::ZVLOG_INFO2,
                 L"ZvLib: --- (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: opening cancel event for synchronization: "
                 L"'%s' \n",
                 tid, tid, cancelEventName.c_str());
@@ -162,7 +162,7 @@ int ZvLib_CApplyPayload::RunLaunchAndHold2(const std::wstring& cancelEventName, 
             woke = SlotOf(::WaitForMultipleObjects(count, waits, FALSE, INFINITE), slots, count);
             if (woke != kSlotError || thread->Failed()) break;
             // Another process, or a run before this one, set it: not a failure of this apply.
-            log.Log(ZVLOG_INFO1,
+            log.Log(zv::ZVLOG_INFO1,
                     L"ZvLib: --- (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: error event set, but not by this apply; "
                     L"still waiting. \n",
                     tid, tid);
@@ -173,7 +173,7 @@ int ZvLib_CApplyPayload::RunLaunchAndHold2(const std::wstring& cancelEventName, 
         resultCode = state.resultCode.load();
 
         if (woke == kSlotFailed) {
-            log.Log(ZVLOG_ERROR, L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: error waiting on event. \n",
+            log.Log(zv::ZVLOG_ERROR, L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: error waiting on event. \n",
                     tid, tid);
             state.unfinishedThread = std::move(threadHandle);
             return kApplyWaitFailed;
@@ -181,25 +181,25 @@ int ZvLib_CApplyPayload::RunLaunchAndHold2(const std::wstring& cancelEventName, 
         // The thread's own flag decides, whichever handle woke us.
         if (thread->Failed()) {
             state.unfinishedThread = std::move(threadHandle);
-            log.Log(ZVLOG_INFO2,
+            log.Log(zv::ZVLOG_INFO2,
                     L"ZvLib:: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit, unable to run payload \n", tid, tid);
             return kApplyFailed;
         }
         if (woke == kSlotCancel) {
             zv::apply::SetCopyCancel();
             state.unfinishedThread = std::move(threadHandle);
-            log.Log(ZVLOG_INFO2, L"ZvLib: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit, install cancelled \n",
+            log.Log(zv::ZVLOG_INFO2, L"ZvLib: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit, install cancelled \n",
                     tid, tid);
             return kApplyCancelled;
         }
-        log.Log(ZVLOG_INFO2, L"ZvLib: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit, install completed. \n",
+        log.Log(zv::ZVLOG_INFO2, L"ZvLib: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit, install completed. \n",
                 tid, tid);
         InterpretRebootCode(resultCode, kRebootRequiredCode, kRebootRequiredEvent, L"ZvInstallPST", L"reboot-required event",
                             log.GetLevel() != 0 ? 1 : 0);
-        log.Log(ZVLOG_INFO2, L"ZvLib: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit \n", tid, tid);
+        log.Log(zv::ZVLOG_INFO2, L"ZvLib: --< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: exit \n", tid, tid);
         return kApplyCompleted;
     } catch (...) {
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"ZvLib: ---< (run)(%d)(0x%x) ZvLib_CApplyPayload::RunLaunchAndHold2: error creating thread to launch '%s' "
                 L"'%s'. \n",
                 tid, tid, filePath.c_str(), arguments.c_str());

@@ -61,7 +61,7 @@ DWORD CALLBACK Qv_CopyProgressRoutine(LARGE_INTEGER totalFileSize, LARGE_INTEGER
         copy.cancelEvent.Reset(::OpenEventW(SYNCHRONIZE, FALSE, copy.cancelEventName.c_str()));
         if (copy.cancelEvent) {
             auto h = static_cast<unsigned>(reinterpret_cast<uintptr_t>(copy.cancelEvent.Get()));
-            ZvLog().Log(ZVLOG_INFO2, L"%d(0x%x) *** Qv_CopyProgressRoutine: Opened event h %d(0x%x) '%s'.\n", tid, tid, h, h,
+            zv::Log().Log(zv::ZVLOG_INFO2, L"%d(0x%x) *** Qv_CopyProgressRoutine: Opened event h %d(0x%x) '%s'.\n", tid, tid, h, h,
                         copy.cancelEventName.c_str());
         }
     }
@@ -77,11 +77,11 @@ DWORD CALLBACK Qv_CopyProgressRoutine(LARGE_INTEGER totalFileSize, LARGE_INTEGER
     // The flag counts too: an auto-reset cancel event is spent by the caller's wait.
     bool cancelling = cancelFlag || (copy.cancelEvent && ::WaitForSingleObject(copy.cancelEvent.Get(), 0) == WAIT_OBJECT_0);
     if (cancelling)
-        ZvLog().Log(ZVLOG_INFO2,
+        zv::Log().Log(zv::ZVLOG_INFO2,
                     L"%d(0x%x) *** Qv_CopyProgressRoutine: pct: %6.1lf, canceling, bytes xferred: %lld, delta bytes: %lld, cb "
                     L"reason: %d, Returning %d (cancelFlag) to Windows.\n",
                     tid, tid, pct, totalBytesTransferred.QuadPart, delta, callbackReason, cancelFlag);
-    ZvLog().Log(ZVLOG_DEBU3,
+    zv::Log().Log(zv::ZVLOG_DEBU3,
                 L"%d(0x%x) *** Qv_CopyProgressRoutine: pct: %6.1lf, bytes xferred: %lld, delta bytes: %lld, cb reason: %d, "
                 L"Returning %d (cancelFlag) to Windows.\n",
                 tid, tid, pct, totalBytesTransferred.QuadPart, delta, callbackReason, cancelFlag);

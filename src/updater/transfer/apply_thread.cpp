@@ -53,10 +53,7 @@ unsigned __stdcall ZvLib_CApplyThread::ThreadMain(void* sharedSelf)
         // Nothing leaves the thread, and an apply that broke off is not a success.
         if (!thread.Failed()) {
             thread.resultCode = ERROR_INTERNAL_ERROR;
-            thread.ReportFailure(thread.isRun ? L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error creating "
-                                                L"process. GetLastError(): 0x%x, (%u)\n"
-                                              : L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error copying "
-                                                L"file. GetLastError(): 0x%x, (%u)\n");
+            thread.ReportFailure();
         }
     }
     thread.ExitInstance();
@@ -65,13 +62,13 @@ unsigned __stdcall ZvLib_CApplyThread::ThreadMain(void* sharedSelf)
 
 int ZvLib_CApplyThread::InitInstance()
 {
-    ZvLib_CLog& log = ZvLog();
+    ZvLib_CLog& log = zv::Log();
     const DWORD tid = ::GetCurrentThreadId();
-    log.Log(ZVLOG_INFO2, L"ZvLib: ----> (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: enter\n", tid, tid);
+    log.Log(zv::ZVLOG_INFO2, L"ZvLib: ----> (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: enter\n", tid, tid);
     ScopedCom com;
     resultCode = 0;
     const BOOL vista = IsVistaOrLater();
-    log.Log(ZVLOG_INFO2,
+    log.Log(zv::ZVLOG_INFO2,
             L"ZvLib: ----- (run) (%d)(0x%x) Will elevate if all are true: 'RequiresElevation' set in manifest or metadata "
             L"description xml? %i.  OS is Vista+ ? %i.  Runner fn supplied to ZvLib? %i.\n",
             tid, tid, requiresElevation, vista ? 1 : 0, runner ? 1 : 0);
@@ -89,13 +86,13 @@ int ZvLib_CApplyThread::InitInstance()
     if (requiresElevation && vista && runner) {
         process.Reset(CallRunner(success));
     } else {
-        log.Log(ZVLOG_INFO2,
+        log.Log(zv::ZVLOG_INFO2,
                 L"ZvLib: ----- (run) (%d)(0x%x) Running the payload directly, at ZV's privilege level (at non-elevated, if the "
                 L"term applies on this OS).\n",
                 tid, tid);
         if (isRun) {
             process.Reset(RunDirectly());
-            log.Log(ZVLOG_INFO2,
+            log.Log(zv::ZVLOG_INFO2,
                     L"ZvLib: --- (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: returned from ShellExecuteEx, hProcess: 0x%x "
                     L"(%u)\n",
                     tid, tid, AsNumber(process.Get()), AsNumber(process.Get()));
@@ -107,13 +104,11 @@ int ZvLib_CApplyThread::InitInstance()
     hold.Release();
 
     if (isRun && (resultCode != 0 || !process)) {
-        ReportFailure(L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error creating process. GetLastError(): "
-                      L"0x%x, (%u)\n");
+        ReportFailure();
         return 0;
     }
     if (!isRun && !success) {
-        ReportFailure(L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error copying file. GetLastError(): 0x%x, "
-                      L"(%u)\n");
+        ReportFailure();
         return 0;
     }
 
@@ -124,17 +119,17 @@ int ZvLib_CApplyThread::InitInstance()
         DWORD wait = starting ? ::WaitForMultipleObjects(2, waits, FALSE, INFINITE)
                               : (::WaitForSingleObject(process.Get(), INFINITE) == WAIT_OBJECT_0 ? WAIT_OBJECT_0 + 1 : WAIT_FAILED);
         if (wait == WAIT_OBJECT_0) {
-            log.Log(ZVLOG_INFO2,
+            log.Log(zv::ZVLOG_INFO2,
                     L"--< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: WAIT_OBJECT_0 + 0.  An asynch payload started.\n",
                     tid, tid);
             ::WaitForSingleObject(ending.Get(), INFINITE);
         } else if (wait == WAIT_OBJECT_0 + 1) {
-            log.Log(ZVLOG_INFO2,
+            log.Log(zv::ZVLOG_INFO2,
                     L"--< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: WAIT_OBJECT_0 + 1.  The payload process was "
                     L"signaled. Payload terminated normally.\n",
                     tid, tid);
         } else {
-            log.Log(ZVLOG_INFO2, L"--< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: Wait error.\n", tid, tid);
+            log.Log(zv::ZVLOG_INFO2, L"--< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: Wait error.\n", tid, tid);
         }
         starting.Reset();
         ending.Reset();
@@ -145,7 +140,7 @@ int ZvLib_CApplyThread::InitInstance()
     faker->Stop(0);
     faker.reset();
 
-    log.Log(ZVLOG_INFO2, L"--< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: exit. Return code %d\n", tid, tid,
+    log.Log(zv::ZVLOG_INFO2, L"--< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: exit. Return code %d\n", tid, tid,
             zv::apply::State().resultCode.load());
     return 0;
 }
@@ -178,9 +173,9 @@ HANDLE ZvLib_CApplyThread::RunDirectly()
 
 HANDLE ZvLib_CApplyThread::CallRunner(int& success)
 {
-    ZvLib_CLog& log = ZvLog();
+    ZvLib_CLog& log = zv::Log();
     const DWORD tid = ::GetCurrentThreadId();
-    log.Log(ZVLOG_INFO2,
+    log.Log(zv::ZVLOG_INFO2,
             L"ZvLib: -----> (run) (%d)(0x%x) Calling for the runner (for ZvInstall.exe).  All conditions above are met.\n", tid,
             tid);
     ZvLib_CRunnerWorkItem item{cancelEventName, L"",      isRun ? kActionRun : kActionCopy, destDir, destName, filePath,
@@ -192,34 +187,34 @@ HANDLE ZvLib_CApplyThread::CallRunner(int& success)
     const unsigned p = AsNumber(process);
 
     if (returned == kRunnerDone) {
-        log.Log(ZVLOG_INFO2,
+        log.Log(zv::ZVLOG_INFO2,
                 L"--------- (run) (%d)(0x%x) Runner function called and returned success.  dwReturned: 0x%x (%u), dwErr: 0x%x "
                 L"(%u), hProcess: 0x%x (%u)\n",
                 tid, tid, returned, returned, err, err, p, p);
         if (!isRun) success = 1;
     } else if (returned == kRunnerCannotAct && isRun) {
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"--------- (run) (%d)(0x%x) Error, Runner function returned an error.  Will run the payload the legacy way. "
                 L"dwReturned: 0x%x (%u), dwErr: 0x%x (%u), hProcess: 0x%x (%u)\n",
                 tid, tid, returned, returned, err, err, p, p);
-        if (process) ::CloseHandle(process);
+        zv::fw::CHandle(process).Reset();
         // The runner's own error must not turn a direct run that works into a failure.
         resultCode = 0;
         process = RunDirectly();
-        log.Log(ZVLOG_INFO2, L"--------- (run) (%d)(0x%x) hProcess: 0x%x (%u)\n", tid, tid, AsNumber(process),
+        log.Log(zv::ZVLOG_INFO2, L"--------- (run) (%d)(0x%x) hProcess: 0x%x (%u)\n", tid, tid, AsNumber(process),
                 AsNumber(process));
     } else if (returned == kRunnerCannotAct) {
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"--------- (run) (%d)(0x%x) Error, Runner function returned an error.  This payload cannot be copied with "
                 L"elevated privileges. dwReturned: 0x%x (%u), dwErr: 0x%x (%u), hProcess: 0x%x (%u)\n",
                 tid, tid, returned, returned, err, err, p, p);
     } else if (returned == kRunnerAuthFailed) {
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"--------- (run) (%d)(0x%x) Error, Runner: Payload failed its authentication check.  Will not run the "
                 L"payload.  dwReturned: 0x%x (%u), dwErr: 0x%x (%u), hProcess: 0x%x (%u)\n",
                 tid, tid, returned, returned, err, err, p, p);
     } else {
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"--------- (run) (%d)(0x%x) Error, Runner: General error trying to run the payload.  Will not run the "
                 L"payload.  dwReturned: 0x%x (%u), dwErr: 0x%x (%u), hProcess: 0x%x (%u)\n",
                 tid, tid, returned, returned, err, err, p, p);
@@ -227,7 +222,7 @@ HANDLE ZvLib_CApplyThread::CallRunner(int& success)
     // Only a run the runner performed, or the direct one after it, has a process to wait for.
     const bool keepProcess = isRun && (returned == kRunnerDone || returned == kRunnerCannotAct);
     if (!keepProcess && process) {
-        ::CloseHandle(process);
+        zv::fw::CHandle(process).Reset();
         process = nullptr;
     }
     // Nothing was run: a runner that reported no error code still failed.
@@ -237,23 +232,23 @@ HANDLE ZvLib_CApplyThread::CallRunner(int& success)
 
 int ZvLib_CApplyThread::CopyDirectly()
 {
-    ZvLib_CLog& log = ZvLog();
+    ZvLib_CLog& log = zv::Log();
     std::wstring dest;
     try {
         dest = destDir + L"\\" + destName;
-        log.Log(ZVLOG_DEBU1, L"ZVLib:InstallItem(): Going to copy %i, '%s', to '%s'\n", itemId, filePath.c_str(), dest.c_str());
+        log.Log(zv::ZVLOG_DEBU1, L"ZVLib:InstallItem(): Going to copy %i, '%s', to '%s'\n", itemId, filePath.c_str(), dest.c_str());
         int created = ::SHCreateDirectoryExW(nullptr, destDir.c_str(), nullptr);
         if (created != ERROR_SUCCESS) {
             resultCode = static_cast<int>(::GetLastError());
-            log.Log(ZVLOG_ERROR,
+            log.Log(zv::ZVLOG_ERROR,
                     L"ZvLib: ---- ZvLib_CApplyThread::InitInstance(): Error %d occurred while trying to create target directory "
                     L"'%s'\n",
                     resultCode, destDir.c_str());
         } else {
-            log.Log(ZVLOG_INFO2, L"ZvLib: ---- ZvLib_CApplyThread::InitInstance(): Created destination directory '%s'\n",
+            log.Log(zv::ZVLOG_INFO2, L"ZvLib: ---- ZvLib_CApplyThread::InitInstance(): Created destination directory '%s'\n",
                     destDir.c_str());
         }
-        log.Log(ZVLOG_INFO2,
+        log.Log(zv::ZVLOG_INFO2,
                 L"----- ZVLib:InstallItem(): InstallItem:: begin copying file to destination. File '%s', dest '%s'\n",
                 filePath.c_str(), dest.c_str());
         zv::apply::PrepareCopyProgress(cancelEventName);
@@ -262,22 +257,22 @@ int ZvLib_CApplyThread::CopyDirectly()
         DWORD err = ::GetLastError();
         // A copy that worked has result 0, whatever an earlier call left in the last error.
         resultCode = copied ? 0 : static_cast<int>(err);
-        log.Log(ZVLOG_INFO2, L"--< Done running CopyFileEx directly from UI T.\n");
-        log.Log(ZVLOG_INFO2, L"Run directly, CopyFileEx returned %d\n", copied);
-        log.Log(ZVLOG_INFO2, L"Run directly, GetLastError returned %d\n", err);
+        log.Log(zv::ZVLOG_INFO2, L"--< Done running CopyFileEx directly from UI T.\n");
+        log.Log(zv::ZVLOG_INFO2, L"Run directly, CopyFileEx returned %d\n", copied);
+        log.Log(zv::ZVLOG_INFO2, L"Run directly, GetLastError returned %d\n", err);
         if (copied) {
-            log.Log(ZVLOG_INFO2, L"----- ZVLib:InstallItem(): InstallItem:: end file to destination. File '%s', dest '%s'\n",
+            log.Log(zv::ZVLOG_INFO2, L"----- ZVLib:InstallItem(): InstallItem:: end file to destination. File '%s', dest '%s'\n",
                     filePath.c_str(), dest.c_str());
             return 1;
         }
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"----- ZVLib:InstallItem(): InstallItem:: GetLastError: %d, failed to copy file to destination. File '%s', dest "
                 L"'%s'\n",
                 err, filePath.c_str(), dest.c_str());
         return 0;
     } catch (...) {
         resultCode = static_cast<int>(::GetLastError());
-        log.Log(ZVLOG_ERROR,
+        log.Log(zv::ZVLOG_ERROR,
                 L"----- ZVLib:InstallItem(): InstallItem Caught exception while attempting to copy file to destination. File "
                 L"'%s', dest '%s'\n",
                 filePath.c_str(), dest.c_str());
@@ -285,11 +280,20 @@ int ZvLib_CApplyThread::CopyDirectly()
     }
 }
 
-void ZvLib_CApplyThread::ReportFailure(const wchar_t* format)
+void ZvLib_CApplyThread::ReportFailure()
 {
-    const DWORD tid = ::GetCurrentThreadId();
+    const int tid = static_cast<int>(::GetCurrentThreadId());
     const unsigned code = static_cast<unsigned>(resultCode);
-    ZvLog().Log(ZVLOG_ERROR, format, tid, tid, code, code);
+    if (isRun)
+        zv::Log().Log(zv::ZVLOG_ERROR,
+                      L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error creating process. "
+                      L"GetLastError(): 0x%x, (%u)\n",
+                      tid, static_cast<unsigned>(tid), code, code);
+    else
+        zv::Log().Log(zv::ZVLOG_ERROR,
+                      L"ZvLib: ---< (run) (%d)(0x%x) ZvLib_CApplyThread::InitInstance: error copying file. "
+                      L"GetLastError(): 0x%x, (%u)\n",
+                      tid, static_cast<unsigned>(tid), code, code);
     zv::apply::State().resultCode = resultCode;
     // The flag first: the waiting caller reads it whichever of its handles wakes it.
     failed = 1;

@@ -58,7 +58,8 @@ private:
     HANDLE RunDirectly();
     HANDLE CallRunner(int& success);
     int CopyDirectly();
-    void ReportFailure(const wchar_t* what);
+    // Logs the failed run or copy with its result code and raises the error event.
+    void ReportFailure();
 
     std::atomic<int> failed{0};
 };

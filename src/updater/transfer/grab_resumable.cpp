@@ -24,7 +24,7 @@ struct ResumableTransfer {
     ZvLib_CTransferStats* stats;
     priv_CWebGrab grab;
     CPayloadCache cache;
-    int tid = static_cast<int>(DownloaderThreadId());
+    int tid = static_cast<int>(zv::DownloaderThreadId());
     unsigned xtid = static_cast<unsigned>(tid);
     uint32_t remoteSize = 0;
     uint32_t requestedStart = 0, requestedEnd = 0;
@@ -43,18 +43,18 @@ void ApplyDirectives(ResumableTransfer& t)
 {
     const ZvLib_CConfigParamsLoader& config = t.downloader.configParams;
     if (config.allowBrowserCache) {
-        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader (%d)(0x%x): Allowing IE cache, per config directive.\n", t.tid,
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZVLib: ---- Downloader (%d)(0x%x): Allowing IE cache, per config directive.\n", t.tid,
                     t.xtid);
     } else {
         t.grab.ignoreBrowserCache = 1;
-        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader (%d)(0x%x): Ignoring IE cache, per config directive.\n", t.tid,
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZVLib: ---- Downloader (%d)(0x%x): Ignoring IE cache, per config directive.\n", t.tid,
                     t.xtid);
     }
     if (config.allowZvCache) {
-        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader-cacher:     Allowing ZV cache, per config directive.\n");
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZVLib: ---- Downloader-cacher:     Allowing ZV cache, per config directive.\n");
     } else {
         t.cache.Disable();
-        ZvLog().Log(ZVLOG_INFO2, L"ZVLib: ---- Downloader-cacher:     Ignoring ZV cache, per config directive.\n");
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZVLib: ---- Downloader-cacher:     Ignoring ZV cache, per config directive.\n");
     }
 }
 
@@ -62,9 +62,9 @@ void ApplyDirectives(ResumableTransfer& t)
 // a good partial download: the cache is left as it is and nothing is fetched.
 bool SignatureIsUsable(ResumableTransfer& t)
 {
-    if (t.downloader.publicKey) t.cache.signatureBytes = SignatureLengthOf(*t.downloader.publicKey);
+    if (t.downloader.publicKey) t.cache.signatureBytes = zv::SignatureLengthOf(*t.downloader.publicKey);
     if (t.cache.IsSignatureWellFormed()) return true;
-    ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: the signature file holds no signature; the cache is left as it is: '%s'\n",
+    zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: the signature file holds no signature; the cache is left as it is: '%s'\n",
                 t.cache.sigPath.c_str());
     return false;
 }
@@ -95,7 +95,7 @@ void PlanRange(ResumableTransfer& t)
             t.requestedEnd = range.second;
             return;
         }
-        ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file is not %d bytes long; starting again: '%s'\n",
+        zv::Log().Log(zv::ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file is not %d bytes long; starting again: '%s'\n",
                     static_cast<int>(range.first), t.cache.payloadPartPath.c_str());
     }
     t.cache.ResetCache();
@@ -115,7 +115,7 @@ void FetchBody(ResumableTransfer& t)
     // A payload that did not reach its final name is not complete on disk: the partial
     // file stays for the next attempt.
     if (!t.cache.MoveCachedPayloadToPayload()) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cache: cannot move cached payload to payload. Cached payload filename: %s\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cache: cannot move cached payload to payload. Cached payload filename: %s\n",
                     t.cache.payloadPartPath.c_str());
         t.result = 0;
     }
@@ -124,13 +124,13 @@ void FetchBody(ResumableTransfer& t)
 void LogOutcome(const ResumableTransfer& t)
 {
     uint32_t downloaded = t.downloadedEnd - t.downloadedStart;
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader-cacher (%d)(0x%x):  HTTP status code: %d.  Bytes requested : %10d to %10d.  Remote file size: %d, download result:%d\n",
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- Downloader-cacher (%d)(0x%x):  HTTP status code: %d.  Bytes requested : %10d to %10d.  Remote file size: %d, download result:%d\n",
                 t.tid, t.xtid, t.grab.status, static_cast<int>(t.requestedStart), static_cast<int>(t.requestedEnd),
                 static_cast<int>(t.remoteSize), t.result);
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader-cacher (%d)(0x%x):  File already here:%d\n", t.tid, t.xtid,
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- Downloader-cacher (%d)(0x%x):  File already here:%d\n", t.tid, t.xtid,
                 t.alreadyHere);
-    ZvLog().Log(ZVLOG_INFO1, L"---- Downloader-cacher: downloaded %10d bytes.\n", static_cast<int>(downloaded));
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---< Downloader-cacher (%d)(0x%x):                          Bytes downloaded: %10d to %10d.  (downloaded %10d bytes (%d MB)).\n",
+    zv::Log().Log(zv::ZVLOG_INFO1, L"---- Downloader-cacher: downloaded %10d bytes.\n", static_cast<int>(downloaded));
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---< Downloader-cacher (%d)(0x%x):                          Bytes downloaded: %10d to %10d.  (downloaded %10d bytes (%d MB)).\n",
                 t.tid, t.xtid, static_cast<int>(t.downloadedStart), static_cast<int>(t.downloadedEnd),
                 static_cast<int>(downloaded), static_cast<int>(downloaded >> 20));
 }
@@ -147,9 +147,9 @@ int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownload
     ResumableTransfer t{downloader, id, request, cancelled, connectionError, cancelEventName, sink, item, stats,
                         priv_CWebGrab(id), CPayloadCache(request.payloadPath, request.sigPath, L".part", request.payloadUrl)};
 
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---> Downloader (%d)(0x%x): HttpGrabFileResumable:  Getting url: '%s'\n", t.tid,
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---> Downloader (%d)(0x%x): HttpGrabFileResumable:  Getting url: '%s'\n", t.tid,
                 t.xtid, request.payloadUrl.c_str());
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- Downloader (%d)(0x%x): HttpGrabFileResumable:  To local file: '%s'\n", t.tid,
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- Downloader (%d)(0x%x): HttpGrabFileResumable:  To local file: '%s'\n", t.tid,
                 t.xtid, request.payloadPath.c_str());
     ApplyDirectives(t);
 

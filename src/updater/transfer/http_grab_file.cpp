@@ -21,7 +21,7 @@ int StoreWholeFile(const std::wstring& localPath, const std::string& body)
     if (!dir.empty()) ::SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
     uint32_t error = 0;
     if (zv::ReplaceFileContents(localPath, body, error)) return 1;
-    ZvLog().Log(ZVLOG_ERROR, L"---- priv_CWebGrab::HttpGrabFile, exception caught while trying to open "
+    zv::Log().Log(zv::ZVLOG_ERROR, L"---- priv_CWebGrab::HttpGrabFile, exception caught while trying to open "
                              L"target file.\n");
     return 0;
 }
@@ -31,15 +31,15 @@ int StoreWholeFile(const std::wstring& localPath, const std::string& body)
 int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& remoteSize, int& connectionError)
 {
     connectionError = 0;
-    unsigned long tid = DownloaderThreadId();
-    ZvLog().Log(ZVLOG_INFO1, L"---> Downloader (%d)(0x%x): Checking url: '%s'", static_cast<int>(tid),
+    unsigned long tid = zv::DownloaderThreadId();
+    zv::Log().Log(zv::ZVLOG_INFO1, L"---> Downloader (%d)(0x%x): Checking url: '%s'", static_cast<int>(tid),
                 static_cast<unsigned>(tid), url.c_str());
     priv_CWebGrab grab(0);
     std::wstring lastModified;
     uint32_t size = 0;
     int statusOut = 0;
     int ok = grab.QueryRemoteFile(url, lastModified, size, statusOut, connectionError, agentName) && size != 0;
-    ZvLog().Log(ZVLOG_INFO1, L"---< Downloader (%d)(0x%x):  HTTP status code: %d, size (bytes): %d, File-exists result:%d",
+    zv::Log().Log(zv::ZVLOG_INFO1, L"---< Downloader (%d)(0x%x):  HTTP status code: %d, size (bytes): %d, File-exists result:%d",
                 static_cast<int>(tid), static_cast<unsigned>(tid), grab.status, static_cast<int>(size), ok);
     remoteSize = size;
     return ok;
@@ -53,10 +53,10 @@ int HttpGrabFile(ZvLib_CDownloader* /*downloader*/, int id, const std::wstring& 
     cancelled = 0;
     connectionError = 0;
     if (stats) stats->startBytes = 0;
-    unsigned long tid = DownloaderThreadId();
-    ZvLog().Log(ZVLOG_INFO1, L"---> Downloader (%d)(0x%x):   Getting url: '%s'\n", static_cast<int>(tid),
+    unsigned long tid = zv::DownloaderThreadId();
+    zv::Log().Log(zv::ZVLOG_INFO1, L"---> Downloader (%d)(0x%x):   Getting url: '%s'\n", static_cast<int>(tid),
                 static_cast<unsigned>(tid), url.c_str());
-    ZvLog().Log(ZVLOG_INFO1, L"---- Downloader (%d)(0x%x):   To local file: '%s'\n", static_cast<int>(tid),
+    zv::Log().Log(zv::ZVLOG_INFO1, L"---- Downloader (%d)(0x%x):   To local file: '%s'\n", static_cast<int>(tid),
                 static_cast<unsigned>(tid), localPath.c_str());
 
     priv_CWebGrab grab(id);
@@ -71,14 +71,14 @@ int HttpGrabFile(ZvLib_CDownloader* /*downloader*/, int id, const std::wstring& 
         // before any of it is read.
         std::string body;
         if (remoteSize > limits.maxBytes) {
-            ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: HttpGrabFile: cannot hold %u bytes in memory for '%s'.\n",
+            zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: HttpGrabFile: cannot hold %u bytes in memory for '%s'.\n",
                         remoteSize, url.c_str());
         } else if (grab.GrabToMemory(url, agentName, remoteSize, notify, limits, body, cancelled, connectionError,
                                      sink, item, stats)) {
             result = StoreWholeFile(localPath, body);
         }
     }
-    ZvLog().Log(ZVLOG_INFO1, L"---< Downloader (%d)(0x%x):  HTTP status code: %d, size (bytes): %d, download result:%d",
+    zv::Log().Log(zv::ZVLOG_INFO1, L"---< Downloader (%d)(0x%x):  HTTP status code: %d, size (bytes): %d, download result:%d",
                 static_cast<int>(tid), static_cast<unsigned>(tid), grab.status, static_cast<int>(remoteSize), result);
     if (httpStatus) *httpStatus = grab.status;
     return result;

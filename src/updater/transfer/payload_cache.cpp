@@ -154,28 +154,28 @@ int CPayloadCache::CheckResumable()
     // does not exist, and demanding it would mean no download ever resumes.
     if (!ResumeFilesExist()) {
         resumable = 0;
-        ZvLog().Log(ZVLOG_INFO2, L"---- Downloader-cacher:   ZV-cached payload file not found.  Not resumable: '%s', '%s'\n",
+        zv::Log().Log(zv::ZVLOG_INFO2, L"---- Downloader-cacher:   ZV-cached payload file not found.  Not resumable: '%s', '%s'\n",
                     payloadPartPath.c_str(), url.c_str());
         return 0;
     }
-    ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file found.  May be resumable: '%s', '%s'\n",
+    zv::Log().Log(zv::ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file found.  May be resumable: '%s', '%s'\n",
                 payloadPartPath.c_str(), url.c_str());
     // Bytes of unknown number cannot be continued: the body would land at the wrong offset.
     if (!GetPartSize()) {
         resumable = 0;
-        ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file cannot be measured; payload is not resumable: '%s'\n",
+        zv::Log().Log(zv::ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cached payload file cannot be measured; payload is not resumable: '%s'\n",
                     payloadPartPath.c_str());
         return 0;
     }
     if (IsSignatureUnchanged() && partSize <= remoteSize) {
         resumable = 1;
         GetResumeRange();
-        ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cache is clean; payload is resumable: '%s'.  Cached %d / %d bytes\n",
+        zv::Log().Log(zv::ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cache is clean; payload is resumable: '%s'.  Cached %d / %d bytes\n",
                     payloadPartPath.c_str(), static_cast<int>(partSize), static_cast<int>(remoteSize));
     } else {
         // A partial file longer than the remote one cannot belong to it either.
         resumable = 0;
-        ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cache is dirty; payload is not resumable: '%s'.  Discarding %d bytes, '%s'.\n",
+        zv::Log().Log(zv::ZVLOG_INFO2, L"----- Downloader-cacher:   ZV-cache is dirty; payload is not resumable: '%s'.  Discarding %d bytes, '%s'.\n",
                     payloadPartPath.c_str(), static_cast<int>(partSize), url.c_str());
     }
     return resumable;
@@ -197,12 +197,12 @@ void CPayloadCache::ResetCache()
     DeleteIfPresent(sigPartPath);
     // The partial file about to be written is fingerprinted by the current signature.
     if (Exists(sigPath) && !zv::CopyFileDurably(sigPath, sigPartPath))
-        ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: GetLastError: %d, cannot copy '%s'\n",
+        zv::Log().Log(zv::ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: GetLastError: %d, cannot copy '%s'\n",
                     static_cast<int>(::GetLastError()), sigPath.c_str());
     // P and P.part were deleted above; P.part starts again empty.
     zv::fw::CFile part;
     if (!part.Open(payloadPartPath, zv::fw::CFile::modeCreate | zv::fw::CFile::modeWrite | zv::fw::CFile::typeBinary))
-        ZvLog().Log(ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: cannot create '%s'\n", payloadPartPath.c_str());
+        zv::Log().Log(zv::ZVLOG_INFO2, L"----- Downloader-cacher: ResetCache: cannot create '%s'\n", payloadPartPath.c_str());
 }
 
 int CPayloadCache::MoveCachedPayloadToPayload()
@@ -215,11 +215,11 @@ int CPayloadCache::MoveCachedPayloadToPayload()
         zv::fw::CFile::Rename(payloadPartPath, payloadPath);
         return deleted ? 1 : 0;
     } catch (const zv::fw::CFileException& e) {
-        ZvLog().Log(ZVLOG_ERROR, L"----- Downloader-cacher: MoveCachedPayloadToPayload: CFileException %d, failed to rename cached payload file to payload. File '%s'\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"----- Downloader-cacher: MoveCachedPayloadToPayload: CFileException %d, failed to rename cached payload file to payload. File '%s'\n",
                     e.m_cause, payloadPath.c_str());
     }
     if (!zv::CopyFileDurably(payloadPartPath, payloadPath)) {
-        ZvLog().Log(ZVLOG_ERROR, L"----- Downloader-cacher: MoveCachedPayloadToPayload: GetLastError: %d, failed to copy cached payload file to payload. File '%s'\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"----- Downloader-cacher: MoveCachedPayloadToPayload: GetLastError: %d, failed to copy cached payload file to payload. File '%s'\n",
                     static_cast<int>(::GetLastError()), payloadPath.c_str());
         return 0;
     }

@@ -49,16 +49,16 @@ std::vector<unsigned char> PubKeyResource::GetKeyBlob() const
     return KeyFileBytes(keyFilePath);
 }
 
-size_t SignatureLengthOf(const PubKeyResource& key)
+size_t zv::SignatureLengthOf(const PubKeyResource& key)
 {
     std::vector<unsigned char> blob = key.GetKeyBlob();
     auto parsed = zv::ParsePublicKeyBlob(blob.data(), blob.size());
     return parsed ? parsed->bits / 8 : 0;
 }
 
-void SetKeyFileBesideModule(PubKeyResource& key)
+void zv::SetKeyFileBesideModule(PubKeyResource& key)
 {
-    key.keyFilePath = GetModuleDirectory() + L"\\" + kPublicKeyFileName;
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ****** Using public key file '%s' if resource option is not available\n",
+    key.keyFilePath = GetModuleDirectory() + L"\\" + zv::kPublicKeyFileName;
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ****** Using public key file '%s' if resource option is not available\n",
                 key.keyFilePath.c_str());
 }

@@ -25,6 +25,8 @@ public:
 
 // The length in bytes of the signatures the key makes (its modulus); 0 when the key
 // cannot be read or is not an RSA public key.
+namespace zv {
+
 size_t SignatureLengthOf(const PubKeyResource& key);
 
 // File name of the key installed beside the program.
@@ -32,3 +34,5 @@ inline constexpr wchar_t kPublicKeyFileName[] = L"quorkey.pub";
 
 // Points key.keyFilePath at "quorkey.pub" in the running executable's folder and logs it.
 void SetKeyFileBesideModule(PubKeyResource& key);
+
+} // namespace zv

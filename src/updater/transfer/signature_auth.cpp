@@ -83,7 +83,7 @@ zv::AuthStatus ReadSignature(const std::wstring& path, std::vector<unsigned char
     }
     auto line = zv::SignatureFirstLine(head, more);
     if (!line) return zv::AuthStatus::kSignatureMalformed;
-    return zv::DecodeSignatureLine(*line, signature);
+    return zv::DecodeSignatureLine(*line, signature) ? zv::AuthStatus::kVerified : zv::AuthStatus::kSignatureMalformed;
 }
 
 zv::AuthStatus CheckFile(const std::wstring& dataPath, const std::wstring& sigPath, const PubKeyResource* key)

@@ -60,14 +60,14 @@ std::optional<std::string_view> SignatureFirstLine(std::string_view head, bool m
     return line;
 }
 
-AuthStatus DecodeSignatureLine(std::string_view line, std::vector<unsigned char>& signature)
+bool DecodeSignatureLine(std::string_view line, std::vector<unsigned char>& signature)
 {
     signature.clear();
-    if (line.empty() || line.size() % 2 != 0) return AuthStatus::kSignatureMalformed;
+    if (line.empty() || line.size() % 2 != 0) return false;
     std::vector<unsigned char> bytes(line.size() / 2);
-    if (!HexToBytes(line, bytes.data(), bytes.size())) return AuthStatus::kSignatureMalformed;
+    if (!HexToBytes(line, bytes.data(), bytes.size())) return false;
     signature = std::move(bytes);
-    return AuthStatus::kVerified;
+    return true;
 }
 
 bool IsWellFormedSignatureFile(std::string_view head, bool more, size_t signatureBytes)
@@ -75,7 +75,7 @@ bool IsWellFormedSignatureFile(std::string_view head, bool more, size_t signatur
     auto line = SignatureFirstLine(head, more);
     if (!line) return false;
     std::vector<unsigned char> signature;
-    if (DecodeSignatureLine(*line, signature) != AuthStatus::kVerified) return false;
+    if (!DecodeSignatureLine(*line, signature)) return false;
     return signatureBytes == 0 || signature.size() == signatureBytes;
 }
 

@@ -44,9 +44,9 @@ inline constexpr size_t kSignatureHeadBytes = kMaxSignatureDigits + 2;
 // on past them. Empty when the line is longer than kMaxSignatureDigits.
 std::optional<std::string_view> SignatureFirstLine(std::string_view head, bool more);
 
-// Decodes a signature line into bytes (in the order the file holds them).
-// kVerified on success, else kSignatureMalformed.
-AuthStatus DecodeSignatureLine(std::string_view line, std::vector<unsigned char>& signature);
+// Decodes a signature line into bytes (in the order the file holds them). False, with
+// `signature` empty, for an empty line, an odd count or a character that is not a digit.
+bool DecodeSignatureLine(std::string_view line, std::vector<unsigned char>& signature);
 
 // Whether a signature file's first bytes `head` (`more`: the file goes on past them) hold
 // a signature at all: a first line of hexadecimal digits, two per byte, further lines

@@ -6,6 +6,7 @@
 #include "updater/base/clock.h"
 #include "updater/base/log.h"
 #include "updater/base/text_helpers.h"
+#include "updater/base/win32/path_helpers.h"
 #include "updater/transfer/answer_check.h"
 #include "updater/transfer/body_store.h"
 #include "updater/transfer/payload_cache.h"
@@ -16,9 +17,7 @@ namespace {
 
 std::wstring ApplicationName()
 {
-    wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name(path, n);
+    std::wstring name = zv::ModulePath();
     size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos) name.erase(0, slash + 1);
     size_t dot = name.rfind(L'.');
@@ -58,7 +57,7 @@ DWORD CrackUrl(const std::wstring& url, UrlParts& out)
 
 } // namespace
 
-unsigned long DownloaderThreadId()
+unsigned long zv::DownloaderThreadId()
 {
     return ::GetCurrentThreadId();
 }
@@ -76,7 +75,7 @@ int priv_CWebGrab::OpenSession(const std::wstring& agentName)
     session.Reset(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) {
         errorText = zv::inet::ErrorText(::GetLastError());
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: cannot open an Internet session: '%s'\n", errorText.c_str());
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: cannot open an Internet session: '%s'\n", errorText.c_str());
         return 0;
     }
     if (receiveTimeout) {
@@ -153,7 +152,7 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     auto answered = std::make_unique<Request>();
     Request& request = *answered;
     if (!SendRequest(request, url, L"Connection: close\r\n", connectionError)) {
-        ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
+        zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
                     errorText.c_str());
         return 0;
     }
@@ -168,7 +167,7 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     uint32_t length = 0;
     zv::inet::Length kind = zv::inet::QueryContentLength(request.Get(), length);
     if (kind == zv::inet::Length::absurd) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable Content-Length from '%s'\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable Content-Length from '%s'\n",
                     url.c_str());
         statusOut = code;
         return 0;
@@ -206,7 +205,7 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
     Request request;
     int64_t sent = zv::PerformanceCounterMicros();
     if (!OpenBody(request, url, std::wstring(), connectionError)) {
-        ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: cannot open '%s': '%s'\n", url.c_str(), errorText.c_str());
+        zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- WARNING: cannot open '%s': '%s'\n", url.c_str(), errorText.c_str());
         return 0;
     }
     zv::RangeAnswer answer;
@@ -215,7 +214,7 @@ int priv_CWebGrab::GrabToMemory(const std::wstring& url, const std::wstring& age
     if (zv::inet::QueryContentLength(request.Get(), length) == zv::inet::Length::valid) answer.contentLength = length;
     zv::BodyPlan plan = zv::PlanBody(zv::RangeRequest{0, 0, expectedSize}, answer);
     if (plan.action != zv::BodyAction::keep) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: Downloader: answer %d from '%s' is not the file (%s); nothing "
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: Downloader: answer %d from '%s' is not the file (%s); nothing "
                                  L"is kept.\n", answer.status, url.c_str(), plan.reason);
         return 0;
     }

@@ -77,4 +77,6 @@ private:
 };
 
 // Thread id as the fetcher's log lines print it.
+namespace zv {
 unsigned long DownloaderThreadId();
+}

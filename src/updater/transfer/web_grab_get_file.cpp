@@ -13,8 +13,8 @@ namespace {
 
 void LogFileFailure(const std::wstring& text)
 {
-    ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
-    ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", text.c_str());
+    zv::Log().Log(zv::ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
+    zv::Log().Log(zv::ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", text.c_str());
 }
 
 // What WinINet has buffered at once is taken as served from the browser cache.
@@ -23,10 +23,10 @@ void LogCacheProbe(HINTERNET request, uint32_t expected, int id, ZvLib_IDownload
     DWORD cached = 0;
     if (!::InternetQueryDataAvailable(request, &cached, 0, 0)) cached = 0;
     if (!cached) {
-        ZvLog().Log(ZVLOG_INFO2, L"ZvLib ---- Downloader-cacher: File not found in the IE cache.\n");
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib ---- Downloader-cacher: File not found in the IE cache.\n");
         return;
     }
-    ZvLog().Log(ZVLOG_INFO2,
+    zv::Log().Log(zv::ZVLOG_INFO2,
                 L"ZvLib ---- Downloader-cacher: Partially (or fully) downloaded file found in the IE cache. Cached "
                 L"size [bytes]: %u, [KB]: %u, [MB]: %u.  Full size [bytes]: %u, [KB]: %u, [MB]: %u\n",
                 static_cast<unsigned>(cached), static_cast<unsigned>(cached >> 10),
@@ -54,21 +54,21 @@ bool LogPlan(const zv::BodyPlan& plan, int status, bool ranged, uint32_t rangeSt
         return true;
     case zv::BodyAction::restart:
         // The whole file again: appending it would corrupt the partial file.
-        ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ---- Downloader-cacher: server ignored the range (status 200); '%s' "
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ---- Downloader-cacher: server ignored the range (status 200); '%s' "
                                  L"starts again from the first byte.\n", targetPath.c_str());
         return true;
     case zv::BodyAction::nothingLeft:
-        ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ---- Downloader-cacher: nothing left to fetch for '%s'.\n",
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ---- Downloader-cacher: nothing left to fetch for '%s'.\n",
                     targetPath.c_str());
         return false;
     case zv::BodyAction::refuse:
         break;
     }
     if (ranged && status >= 400)
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: ranged request answered %d; '%s' is "
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: ranged request answered %d; '%s' is "
                                  L"kept for a later attempt.\n", status, targetPath.c_str());
     else
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: answer %d to a request from byte %u is not "
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: answer %d to a request from byte %u is not "
                                  L"the bytes asked for (%s); '%s' is kept for a later attempt.\n", status, rangeStart,
                     plan.reason, targetPath.c_str());
     return false;
@@ -105,7 +105,7 @@ int priv_CWebGrab::RunIntoFile(Transfer& transfer, const std::wstring& targetPat
                                      zv::fw::CFile::shareDenyWrite | zv::fw::CFile::typeBinary,
                      &error)) {
         errorText = zv::inet::ErrorText(static_cast<DWORD>(error.m_lOsError));
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR: GetFile: cannot open target file '%s': '%s'\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: GetFile: cannot open target file '%s': '%s'\n",
                     targetPath.c_str(), errorText.c_str());
         return 0;
     }
@@ -121,7 +121,7 @@ int priv_CWebGrab::RunIntoFile(Transfer& transfer, const std::wstring& targetPat
             result = RunReadLoop(transfer);
         } else {
             errorText = problem;
-            ZvLog().Log(ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: %s; '%s' is kept for a later attempt.\n",
+            zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR Downloader-cacher: %s; '%s' is kept for a later attempt.\n",
                         problem.c_str(), targetPath.c_str());
         }
     } catch (const zv::fw::CFileException& e) {
@@ -156,10 +156,10 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
     Request request;
     int64_t sent = zv::PerformanceCounterMicros();
     if (!OpenBody(request, url, extra, connectionError)) {
-        ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- WARNING: ++++++ CException caught: CInternetException, while opening "
+        zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- WARNING: ++++++ CException caught: CInternetException, while opening "
                                  L"URL (CHttpFile).  Possibly is a connection error.  Likely is an OK runtime "
                                  L"condition.\n");
-        ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---- ++++++ e r r o r text: '%s'\n", errorText.c_str());
+        zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- ++++++ e r r o r text: '%s'\n", errorText.c_str());
         return 0;
     }
 
@@ -167,7 +167,7 @@ int priv_CWebGrab::GetFile(const std::wstring& url, const ZvLib_CDownloadRequest
     LogCacheProbe(request.Get(), expected, id, sink);
     if (stats) {
         stats->Reset(0);
-        ZvLog().Log(ZVLOG_DEBU1, L"==== priv_CWebGrab::GetFile: Beginning QPC %I64d\n",
+        zv::Log().Log(zv::ZVLOG_DEBU1, L"==== priv_CWebGrab::GetFile: Beginning QPC %I64d\n",
                     static_cast<long long>(stats->startCount));
     }
 

@@ -21,11 +21,11 @@ constexpr uint32_t kAskAvailableBelow = 256 * 1024;
 void LogTransferFailure(bool internet, const std::wstring& text)
 {
     if (internet)
-        ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught: CInternetException while reading CHttpFile.  "
+        zv::Log().Log(zv::ZVLOG_INFO2, L"---- WARNING: CException caught: CInternetException while reading CHttpFile.  "
                                  L"Likely is an OK runtime condition.\n");
     else
-        ZvLog().Log(ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
-    ZvLog().Log(ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", text.c_str());
+        zv::Log().Log(zv::ZVLOG_INFO2, L"---- WARNING: CException caught.  May be an OK runtime condition.\n");
+    zv::Log().Log(zv::ZVLOG_INFO2, L"---- e r r o r text: '%s'\n", text.c_str());
 }
 
 zv::fw::CHandle OpenCancelEvent(const std::wstring& name)
@@ -110,7 +110,7 @@ bool BodyReader::Keep(const char* data, uint32_t got)
     if (keep) m_t.store->Store(data, keep);
     m_t.received += keep;
     if (keep == got) return true;
-    ZvLog().Log(ZVLOG_DEBU1, L"ZvLib: ---- Downloader: body runs past its announced length %u; the rest "
+    zv::Log().Log(zv::ZVLOG_DEBU1, L"ZvLib: ---- Downloader: body runs past its announced length %u; the rest "
                              L"is discarded.\n", m_t.bound);
     return false;
 }
@@ -169,7 +169,7 @@ int BodyReader::ReadAll()
 int BodyReader::Finish()
 {
     m_t.store->Flush();
-    ZvLog().Log(ZVLOG_DEBU2, L"ZvLib: ---- Downloader: %u bytes in %u reads, %lld ms: %lld ms waiting for data, "
+    zv::Log().Log(zv::ZVLOG_DEBU2, L"ZvLib: ---- Downloader: %u bytes in %u reads, %lld ms: %lld ms waiting for data, "
                              L"%lld ms handing it to the store.\n", m_t.received, m_reads,
                 (zv::PerformanceCounterMicros() - m_loopStart) / 1000, m_readMicros / 1000, m_storeMicros / 1000);
     HINTERNET request = m_t.request->Get();
@@ -183,8 +183,8 @@ int BodyReader::Finish()
         return ConnectionFailure(zv::Format(256, L"connection closed after %u of %u bytes", reached, m_t.bound));
     }
     if (m_t.cancelled) {
-        ZvLog().Log(ZVLOG_INFO2, L"ZvLib: ---- Downloader (%d)(0x%x): transfer cancelled after %u bytes.\n",
-                    static_cast<int>(DownloaderThreadId()), static_cast<unsigned>(DownloaderThreadId()), m_t.received);
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ---- Downloader (%d)(0x%x): transfer cancelled after %u bytes.\n",
+                    static_cast<int>(zv::DownloaderThreadId()), static_cast<unsigned>(zv::DownloaderThreadId()), m_t.received);
         return 0;
     }
     if (m_t.sink) m_t.sink->OnItemEnd(m_grab.id);

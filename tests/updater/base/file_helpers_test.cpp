@@ -16,10 +16,10 @@ class FileHelpers : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ZvLog().Enable();
-        ZvLog().SetLevel(4);
+        zv::Log().Enable();
+        zv::Log().SetLevel(4);
     }
-    void TearDown() override { ZvLog().SetLevel(0); }
+    void TearDown() override { zv::Log().SetLevel(0); }
     std::vector<std::string> Lines()
     {
         capture.Drain();

@@ -8,15 +8,15 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    ZvLib_CLog& log = ZvLog();
-    log.Log(ZVLOG_ERROR, L"probe: before initialisation\n");
+    ZvLib_CLog& log = zv::Log();
+    log.Log(zv::ZVLOG_ERROR, L"probe: before initialisation\n");
     log.EnsureInitialised();
     if (argc > 1) {
         ::WritePrivateProfileStringW(L"Settings", L"TraceLevel", L"6", argv[1]);
         log.EnsureInitialised();
     }
     for (unsigned level = 0; level <= 6; ++level) log.Log(level, L"probe: Log at %d\n", static_cast<int>(level));
-    log.LogText(ZVLOG_INFO1, L"probe: LogText\n");
-    log.LogPlain(log.GetLevel() != 0, ZVLOG_INFO1, L"[Info1] %s: probe LogPlain\n", L"ZvProbe");
+    log.LogText(zv::ZVLOG_INFO1, L"probe: LogText\n");
+    log.LogPlain(log.GetLevel() != 0, zv::ZVLOG_INFO1, L"[Info1] %s: probe LogPlain\n", L"ZvProbe");
     return static_cast<int>(log.GetLevel());
 }

@@ -22,20 +22,20 @@ protected:
     void SetUp() override
     {
         g_lines.clear();
-        ZvLog().SetEcho(&Collect);
-        ZvLog().Enable();
+        zv::Log().SetEcho(&Collect);
+        zv::Log().Enable();
     }
     void TearDown() override
     {
-        ZvLog().SetEcho(nullptr);
-        ZvLog().SetLevel(0);
+        zv::Log().SetEcho(nullptr);
+        zv::Log().SetLevel(0);
     }
 };
 
 TEST_F(LogTest, LineIsTagBlankZvBlankMessage)
 {
-    ZvLog().SetLevel(3);
-    ZvLog().Log(ZVLOG_INFO1, L"ZvLib: ---> fetched '%s' (%d)\n", L"http://h/x", 7);
+    zv::Log().SetLevel(3);
+    zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---> fetched '%s' (%d)\n", L"http://h/x", 7);
     ASSERT_EQ(g_lines.size(), 1u);
     EXPECT_EQ(g_lines[0], L"[Info1] ZV: ZvLib: ---> fetched 'http://h/x' (7)\n");
 }
@@ -56,8 +56,8 @@ TEST_F(LogTest, LevelDecidesWhichLinesAppear)
     };
     for (const auto& c : cases) {
         g_lines.clear();
-        ZvLog().SetLevel(c.configured);
-        for (unsigned level = 0; level <= 8; ++level) ZvLog().Log(level, L"m");
+        zv::Log().SetLevel(c.configured);
+        for (unsigned level = 0; level <= 8; ++level) zv::Log().Log(level, L"m");
         std::vector<std::wstring> tags;
         for (const auto& l : g_lines) tags.push_back(l.substr(0, l.find(L' ')));
         EXPECT_EQ(tags, c.tags) << "TraceLevel " << c.configured;
@@ -67,54 +67,54 @@ TEST_F(LogTest, LevelDecidesWhichLinesAppear)
 TEST_F(LogTest, OutOfRangeLevelsMeanMaximumVerbosity)
 {
     for (int v : {7, 100, -1, -2147483647 - 1}) {
-        ZvLog().SetLevel(v);
-        EXPECT_EQ(ZvLog().GetLevel(), 6u) << v;
+        zv::Log().SetLevel(v);
+        EXPECT_EQ(zv::Log().GetLevel(), 6u) << v;
     }
-    ZvLog().SetLevel(0);
-    EXPECT_EQ(ZvLog().GetLevel(), 0u);
+    zv::Log().SetLevel(0);
+    EXPECT_EQ(zv::Log().GetLevel(), 0u);
 }
 
 TEST_F(LogTest, LevelZeroNeverWrites)
 {
-    ZvLog().SetLevel(6);
-    ZvLog().Log(0, L"never");
-    ZvLog().LogText(0, L"never");
+    zv::Log().SetLevel(6);
+    zv::Log().Log(0, L"never");
+    zv::Log().LogText(0, L"never");
     EXPECT_TRUE(g_lines.empty());
 }
 
 TEST_F(LogTest, LogTextWritesTheFinishedTextUnformatted)
 {
-    ZvLog().SetLevel(2);
-    ZvLog().LogText(ZVLOG_ERROR, L"100% sure %s");
+    zv::Log().SetLevel(2);
+    zv::Log().LogText(zv::ZVLOG_ERROR, L"100% sure %s");
     ASSERT_EQ(g_lines.size(), 1u);
     EXPECT_EQ(g_lines[0], L"[Error] ZV: 100% sure %s");
 }
 
 TEST_F(LogTest, LogPlainIgnoresLevelAndWritesUntagged)
 {
-    ZvLog().SetLevel(0);
-    ZvLog().LogPlain(1, ZVLOG_INFO1, L"[Info1] %s: ===> x %d\n", L"ZvInstallPST", 5);
-    ZvLog().LogPlain(0, ZVLOG_INFO1, L"not verbose");
+    zv::Log().SetLevel(0);
+    zv::Log().LogPlain(1, zv::ZVLOG_INFO1, L"[Info1] %s: ===> x %d\n", L"ZvInstallPST", 5);
+    zv::Log().LogPlain(0, zv::ZVLOG_INFO1, L"not verbose");
     ASSERT_EQ(g_lines.size(), 1u);
     EXPECT_EQ(g_lines[0], L"[Info1] ZvInstallPST: ===> x 5\n");
 }
 
 TEST_F(LogTest, MessagesWithoutLineEndStayAsWritten)
 {
-    ZvLog().SetLevel(2);
-    ZvLog().Log(ZVLOG_INFO1, L"part one ");
-    ZvLog().Log(ZVLOG_INFO1, L"part two");
+    zv::Log().SetLevel(2);
+    zv::Log().Log(zv::ZVLOG_INFO1, L"part one ");
+    zv::Log().Log(zv::ZVLOG_INFO1, L"part two");
     ASSERT_EQ(g_lines.size(), 2u);
     EXPECT_EQ(g_lines[0] + g_lines[1], L"[Info1] ZV: part one [Info1] ZV: part two");
 }
 
 TEST_F(LogTest, OverlongMessagesAreCutToTheBuffers)
 {
-    ZvLog().SetLevel(6);
+    zv::Log().SetLevel(6);
     std::wstring big(10000, L'x');
-    ZvLog().Log(ZVLOG_ERROR, L"%s%s", big.c_str(), big.c_str());
-    ZvLog().LogText(ZVLOG_ERROR, big.c_str());
-    ZvLog().LogPlain(1, ZVLOG_ERROR, L"%s", big.c_str());
+    zv::Log().Log(zv::ZVLOG_ERROR, L"%s%s", big.c_str(), big.c_str());
+    zv::Log().LogText(zv::ZVLOG_ERROR, big.c_str());
+    zv::Log().LogPlain(1, zv::ZVLOG_ERROR, L"%s", big.c_str());
     ASSERT_EQ(g_lines.size(), 3u);
     for (const auto& l : g_lines) EXPECT_EQ(l.size(), 2047u);
     EXPECT_EQ(g_lines[0].substr(0, 12), L"[Error] ZV: ");
@@ -124,10 +124,10 @@ TEST_F(LogTest, FileSinkAppendsTimestampedLines)
 {
     std::string path = ::testing::TempDir() + "zvlog-sink-test.log";
     std::remove(path.c_str());
-    ZvLog().SetLevel(2);
-    ZvLog().SetFileSink(zv::FromUtf8(path));
-    ZvLog().Log(ZVLOG_INFO1, L"to the file");
-    ZvLog().SetFileSink(L"");
+    zv::Log().SetLevel(2);
+    zv::Log().SetFileSink(zv::FromUtf8(path));
+    zv::Log().Log(zv::ZVLOG_INFO1, L"to the file");
+    zv::Log().SetFileSink(L"");
     FILE* f = std::fopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     std::string content(4096, '\0');
@@ -160,15 +160,15 @@ TEST(LogStartup, SilentUntilInitialisedAndReadOnce)
         {
             std::vector<std::wstring> seen;
             static std::vector<std::wstring>* out = &seen;
-            ZvLog().SetEcho([](const wchar_t* l) { out->push_back(l); });
-            ZvLog().Log(ZVLOG_ERROR, L"too early");
+            zv::Log().SetEcho([](const wchar_t* l) { out->push_back(l); });
+            zv::Log().Log(zv::ZVLOG_ERROR, L"too early");
             setenv("ZV_TRACE_LEVEL", "1", 1);
-            ZvLog().EnsureInitialised();
+            zv::Log().EnsureInitialised();
             setenv("ZV_TRACE_LEVEL", "6", 1);
-            ZvLog().EnsureInitialised();
-            ZvLog().Log(ZVLOG_ERROR, L"e");
-            ZvLog().Log(ZVLOG_INFO1, L"i");
-            bool ok = seen.size() == 1 && seen[0] == L"[Error] ZV: e" && ZvLog().GetLevel() == 1;
+            zv::Log().EnsureInitialised();
+            zv::Log().Log(zv::ZVLOG_ERROR, L"e");
+            zv::Log().Log(zv::ZVLOG_INFO1, L"i");
+            bool ok = seen.size() == 1 && seen[0] == L"[Error] ZV: e" && zv::Log().GetLevel() == 1;
             std::_Exit(ok ? 0 : 3);
         },
         ::testing::ExitedWithCode(0), "");

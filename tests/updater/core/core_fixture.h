@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         // The log's level comes from the tests, not from a configuration file.
-        ZvLog().EnsureInitialised();
+        zv::Log().EnsureInitialised();
         machine.programDir = L"C:\\Program Files\\Vesk";
         ASSERT_EQ(updater.Initialize(), 1);
         imp = updater.Imp();

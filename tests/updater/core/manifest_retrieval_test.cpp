@@ -52,7 +52,7 @@ void Serve(const std::wstring& urlPath, const std::string& bytes)
 struct Rig {
     Rig()
     {
-        ZvLog().EnsureInitialised();
+        zv::Log().EnsureInitialised();
         EXPECT_EQ(updater.Initialize(), 1);
         imp = updater.Imp();
         imp->tempDir = scratch.Path() + L"\\";

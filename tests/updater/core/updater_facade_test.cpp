@@ -11,7 +11,7 @@ namespace {
 
 TEST(UpdaterFacade, InitialisationLogsVersionTempAndKeyAndSeedsVariables)
 {
-    ZvLog().EnsureInitialised();
+    zv::Log().EnsureInitialised();
     zv::expr::FakeMachine machine;
     machine.programDir = L"C:\\Program Files\\Vesk";
     zv::test::LogLines log(2);
@@ -51,7 +51,7 @@ TEST(UpdaterFacade, TempAlreadyEndingInABackslashGetsOneMore)
 
 TEST(UpdaterFacade, WithoutTempInitialiseFailsButStaysUsableAndLoadsNothing)
 {
-    ZvLog().EnsureInitialised();
+    zv::Log().EnsureInitialised();
     zv::expr::FakeMachine machine;
     machine.SetEnvironment(L"TEMP", L"");
     ZvLib_CUpdater updater(machine);

@@ -20,7 +20,7 @@ struct Outcome {
     // "int 14", "text ababab", "error ERR_DIV_ZERO": one string to compare in tables.
     std::string Show() const
     {
-        if (!ok) return zv::ToUtf8(ExprErrorName(error));
+        if (!ok) return zv::ToUtf8(zv::expr::ExprErrorName(error));
         return zv::ToUtf8(std::wstring(com_quorvane_value::KindName(value.Kind())) + L" " + value.AsText());
     }
 };

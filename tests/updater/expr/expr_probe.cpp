@@ -16,7 +16,7 @@ int wmain(int argc, wchar_t** argv)
         ZVExpr e(argv[i]);
         com_quorvane_value::CValue v;
         std::wstring line = e.Evaluate(v) ? std::wstring(com_quorvane_value::KindName(v.Kind())) + L" " + v.AsText()
-                                          : std::wstring(L"error ") + ExprErrorName(e.GetErrorCode());
+                                          : std::wstring(L"error ") + zv::expr::ExprErrorName(e.GetErrorCode());
         std::string bytes = zv::ToUtf8(line + L"\n");
         std::fwrite(bytes.data(), 1, bytes.size(), out);
     }

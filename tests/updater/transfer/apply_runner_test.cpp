@@ -29,7 +29,7 @@ DWORD ScriptedRunner(const ZvLib_CRunnerWorkItem& item, DWORD* err, HANDLE* proc
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi{};
         if (::CreateProcessW(item.filePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            ::CloseHandle(pi.hThread);
+            zv::fw::CHandle(pi.hThread).Reset();
             *process = pi.hProcess;
         }
     }

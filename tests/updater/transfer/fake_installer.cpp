@@ -6,6 +6,8 @@
 //                                                ends with 90 when the events do not exist yet
 //   fake_installer.exe worker MS MARKER          waits MS, writes MARKER, signals the ending event
 //   fake_installer.exe exclusive MS LOCKFILE     holds LOCKFILE unshared for MS; 77 when another has it
+#include "framework/handle.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -18,11 +20,10 @@ const wchar_t kEnding[] = L"Local\\Quorvane Async Payload Ending";
 
 void WriteMarker(const wchar_t* path)
 {
-    HANDLE f = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f != INVALID_HANDLE_VALUE) {
+    zv::fw::CHandle f(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (f) {
         DWORD written = 0;
-        ::WriteFile(f, "done", 4, &written, nullptr);
-        ::CloseHandle(f);
+        ::WriteFile(f.Get(), "done", 4, &written, nullptr);
     }
 }
 
@@ -45,8 +46,8 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     }
     if (mode == L"handoff") {
-        HANDLE starting = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, kStarting);
-        HANDLE ending = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, kEnding);
+        zv::fw::CHandle starting(::OpenEventW(EVENT_MODIFY_STATE, FALSE, kStarting));
+        zv::fw::CHandle ending(::OpenEventW(EVENT_MODIFY_STATE, FALSE, kEnding));
         if (!starting || !ending) return 90;
         wchar_t self[MAX_PATH] = {};
         ::GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -55,27 +56,22 @@ int wmain(int argc, wchar_t** argv)
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi{};
         if (!::CreateProcessW(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 91;
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-        ::SetEvent(starting);
-        ::CloseHandle(starting);
-        ::CloseHandle(ending);
+        zv::fw::CHandle thread(pi.hThread), process(pi.hProcess);
+        ::SetEvent(starting.Get());
         return 0;
     }
     if (mode == L"worker") {
         ::Sleep(Ms(argv[2]));
         WriteMarker(argv[3]);
-        HANDLE ending = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, kEnding);
+        zv::fw::CHandle ending(::OpenEventW(EVENT_MODIFY_STATE, FALSE, kEnding));
         if (!ending) return 92;
-        ::SetEvent(ending);
-        ::CloseHandle(ending);
+        ::SetEvent(ending.Get());
         return 0;
     }
     if (mode == L"exclusive") {
-        HANDLE f = ::CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f == INVALID_HANDLE_VALUE) return 77;
+        zv::fw::CHandle f(::CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!f) return 77;
         ::Sleep(Ms(argv[2]));
-        ::CloseHandle(f);
         return 0;
     }
     return 2;

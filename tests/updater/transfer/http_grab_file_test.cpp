@@ -79,7 +79,7 @@ TEST_F(HttpGrab, CheckUrlLogsEntryAndVerdict)
     uint32_t size = 0;
     int connectionError = 0;
     ASSERT_EQ(CheckUrl(url, L"", size, connectionError), 1);
-    std::wstring tid = ThreadTag(DownloaderThreadId());
+    std::wstring tid = ThreadTag(zv::DownloaderThreadId());
     auto lines = log.All();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], L"[Info1] ZV: ---> Downloader " + tid + L": Checking url: '" + url + L"'");
@@ -174,7 +174,7 @@ TEST_F(HttpGrab, HttpGrabFileLogsRequestAndOutcome)
     std::wstring url = HttpUrl(Server::nginx, L"/small.txt");
     int cancelled = 0, connectionError = 0;
     ASSERT_EQ(HttpGrabFile(nullptr, 0, url, target, L"", 1, cancelled, connectionError, nullptr, nullptr, nullptr), 1);
-    std::wstring tid = ThreadTag(DownloaderThreadId());
+    std::wstring tid = ThreadTag(zv::DownloaderThreadId());
     auto lines = log.All();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], L"[Info1] ZV: ---> Downloader " + tid + L":   Getting url: '" + url + L"'\n");

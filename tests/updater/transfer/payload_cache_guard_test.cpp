@@ -26,11 +26,11 @@ PubKeyResource TestKey()
 
 TEST(SignatureLengthOf, IsTheKeysModulusOrZero)
 {
-    EXPECT_EQ(SignatureLengthOf(TestKey()), 256u);
+    EXPECT_EQ(zv::SignatureLengthOf(TestKey()), 256u);
     PubKeyResource missing;
     missing.keyFilePath = zv::test::SourcePath(L"tests/data/auth/no-such.pub");
-    EXPECT_EQ(SignatureLengthOf(missing), 0u);
-    EXPECT_EQ(SignatureLengthOf(PubKeyResource()), 0u);
+    EXPECT_EQ(zv::SignatureLengthOf(missing), 0u);
+    EXPECT_EQ(zv::SignatureLengthOf(PubKeyResource()), 0u);
 }
 
 TEST_F(Cache, SignatureThatIsNoSignatureLeavesTheCacheAlone)

@@ -105,11 +105,11 @@ TEST(SignatureFirstLine, LongestAcceptedLineFitsTheHead)
 TEST(DecodeSignatureLine, AcceptsOnlyANonEmptyEvenRunOfDigits)
 {
     Bytes sig = {1, 2, 3};
-    EXPECT_EQ(zv::DecodeSignatureLine("abCD01", sig), zv::AuthStatus::kVerified);
+    EXPECT_TRUE(zv::DecodeSignatureLine("abCD01", sig));
     EXPECT_EQ(sig, (Bytes{0xAB, 0xCD, 0x01}));
     for (const char* bad : {"", "A", "ABC", "0xAB", "AB CD", "ABCG", " ABC"}) {
         sig = {1, 2, 3};
-        EXPECT_EQ(zv::DecodeSignatureLine(bad, sig), zv::AuthStatus::kSignatureMalformed) << bad;
+        EXPECT_FALSE(zv::DecodeSignatureLine(bad, sig)) << bad;
         EXPECT_TRUE(sig.empty()) << bad;
     }
 }

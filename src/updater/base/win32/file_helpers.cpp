@@ -20,16 +20,16 @@ bool ClearHiddenReadonly(const std::wstring& path)
 void DeleteHiddenReadonlyFile(const std::wstring& path)
 {
     if (!ClearHiddenReadonly(path)) {
-        ZvLog().Log(ZVLOG_INFO2,
+        zv::Log().Log(zv::ZVLOG_INFO2,
                     L"----- DeleteHiddenReadonlyFile: Cannot retrieve CFileStatus. Unable to remove hidden and readOnly "
                     L"attributes if any on file: %s\n",
                     path.c_str());
     }
     try {
         zv::fw::CFile::Remove(path);
-        ZvLog().Log(ZVLOG_INFO2, L"----- DeleteHiddenReadonlyFile: File deleted: %s\n", path.c_str());
+        zv::Log().Log(zv::ZVLOG_INFO2, L"----- DeleteHiddenReadonlyFile: File deleted: %s\n", path.c_str());
     } catch (const zv::fw::CFileException& e) {
-        ZvLog().Log(ZVLOG_INFO2, L"----- DeleteHiddenReadonlyFile: CFileException error (cause: %d, OS Error: %d) on file: %s\n",
+        zv::Log().Log(zv::ZVLOG_INFO2, L"----- DeleteHiddenReadonlyFile: CFileException error (cause: %d, OS Error: %d) on file: %s\n",
                     e.m_cause, static_cast<int>(e.m_lOsError), path.c_str());
         throw zv::fw::CFileException(e.m_cause, e.m_lOsError, e.m_strFileName);
     }
@@ -38,7 +38,7 @@ void DeleteHiddenReadonlyFile(const std::wstring& path)
 void RemoveHiddenReadonlyFileStatus(const std::wstring& path)
 {
     if (!ClearHiddenReadonly(path)) {
-        ZvLog().Log(ZVLOG_DEBU1,
+        zv::Log().Log(zv::ZVLOG_DEBU1,
                     L"----- RemoveHiddenReadonlyFileStatus: Cannot retrieve CFileStatus. Unable to remove hidden and "
                     L"readOnly attributes, if any, on file: %s\n",
                     path.c_str());

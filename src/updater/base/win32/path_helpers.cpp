@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <vector>
+
 std::wstring GetCommonAppDataDir()
 {
     wchar_t buf[MAX_PATH] = {};
@@ -17,11 +19,23 @@ std::wstring GetSharedUpdaterDir()
     return GetCommonAppDataDir() + L"QuorShrd\\Updater";
 }
 
+std::wstring zv::ModulePath()
+{
+    std::vector<wchar_t> buf(MAX_PATH);
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) return std::wstring(buf.data(), n);
+        buf.resize(buf.size() * 2);
+    }
+}
+
 std::wstring GetModuleDirectory()
 {
     wchar_t buf[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, buf, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) buf[MAX_PATH - 1] = L'\0';
+    std::wstring path = zv::ModulePath();
+    // The folder keeps its documented MAX_PATH bound.
+    path.copy(buf, MAX_PATH - 1);
     return GetDirectoryPart(buf);
 }
 

@@ -6,6 +6,10 @@
 std::wstring GetCommonAppDataDir();
 // GetCommonAppDataDir() + "QuorShrd\Updater", no trailing backslash.
 std::wstring GetSharedUpdaterDir();
+namespace zv {
+// The full path of the running executable, however long; empty when it cannot be read.
+std::wstring ModulePath();
+}
 // The folder of the running executable.
 std::wstring GetModuleDirectory();
 // The folder that holds the executable's folder; empty when there is none.

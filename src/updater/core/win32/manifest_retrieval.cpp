@@ -37,8 +37,7 @@ zv::AuthStatus ReadAuthenticated(const std::wstring& manifestPath, const std::ws
     std::optional<std::string_view> line = zv::SignatureFirstLine(head, more);
     if (!line) return zv::AuthStatus::kSignatureMalformed;
     std::vector<unsigned char> signature;
-    zv::AuthStatus status = zv::DecodeSignatureLine(*line, signature);
-    if (status != zv::AuthStatus::kVerified) return status;
+    if (!zv::DecodeSignatureLine(*line, signature)) return zv::AuthStatus::kSignatureMalformed;
     return zv::CheckSignature(reinterpret_cast<const unsigned char*>(manifest.data()), manifest.size(), signature.data(),
                               signature.size(), &key);
 }
@@ -65,14 +64,14 @@ int CUpdaterImp::CheckForInstallables2(int obtainManifest, int useOtherSources, 
 {
     ZvLib_CRequestGroupInfo* group = FindRequestGroupInfo(requestGroupId);
     if (!group) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: CheckForInstallables2: Rgi not found, iIdOfRequestGroupInfo: %d\n", requestGroupId);
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: CheckForInstallables2: Rgi not found, iIdOfRequestGroupInfo: %d\n", requestGroupId);
         return 0;
     }
     // A snapshot: the group's own record stays as the host filled it.
     ZvLib_CConfigParamsLoader config = group->config;
     CUrlBuilder().PrepareRequest(config);
     if (!config.paramsInitted) {
-        ZvLog().Log(ZVLOG_ERROR,
+        zv::Log().Log(zv::ZVLOG_ERROR,
                     L"ZvLib ERROR: Request-group's config parameters have not been initted, iIdOfRequestGroupInfo: %d\n",
                     requestGroupId);
         return 0;
@@ -87,13 +86,13 @@ int CUpdaterImp::CheckForInstallables2(int obtainManifest, int useOtherSources, 
 int CUpdaterImp::ObtainManifest2(const ZvLib_CConfigParamsLoader& config)
 {
     if (!config.paramsInitted) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: Request-group's config parameters have not been initted.\n");
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: Request-group's config parameters have not been initted.\n");
         return 0;
     }
     if (!config.IsComplete()) return 0;
     // Never write relative to the current directory.
     if (tempDir.empty()) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: no temporary directory, manifest not fetched.\n");
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: no temporary directory, manifest not fetched.\n");
         return 0;
     }
 
@@ -117,7 +116,7 @@ int CUpdaterImp::ObtainManifest2(const ZvLib_CConfigParamsLoader& config)
                           connectionError, nullptr, nullptr, &transferStats, manifestLimits);
     }
     if (!ok) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: download of '%s' failed, connection error: %d\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: download of '%s' failed, connection error: %d\n",
                     manifestUrl.c_str(), connectionError);
         return 0;
     }
@@ -127,7 +126,7 @@ int CUpdaterImp::ObtainManifest2(const ZvLib_CConfigParamsLoader& config)
     std::string manifest;
     zv::AuthStatus status = ReadAuthenticated(manifestPath, sigPath, key, manifest);
     if (status != zv::AuthStatus::kVerified) {
-        ZvLog().Log(ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: manifest '%s' failed authentication (%s), not loaded.\n",
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: manifest '%s' failed authentication (%s), not loaded.\n",
                     manifestPath.c_str(), zv::AuthStatusText(status));
         return 0;
     }

@@ -1,6 +1,7 @@
 // Win32Machine: operating system and hardware.
 #include "updater/expr/win32/machine_win32.h"
 
+#include "framework/device_info.h"
 #include "framework/handle.h"
 
 #include <windows.h>
@@ -20,14 +21,6 @@ Fn Kernel32Function(const char* name)
 
 // The USB hub device interface class.
 const GUID kUsbHubInterface = {0xf18a0e88, 0xc30c, 0x11d0, {0x88, 0x15, 0x00, 0xa0, 0xc9, 0x06, 0xbe, 0xd8}};
-
-struct DeviceInfoSetTraits {
-    using Handle = HDEVINFO;
-    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { SetupDiDestroyDeviceInfoList(h); }
-};
-using DeviceInfoSet = zv::fw::UniqueHandle<DeviceInfoSetTraits>;
 
 } // namespace
 
@@ -95,7 +88,7 @@ bool Win32Machine::GetDisplayMode(DisplayMode& out)
 
 uint32_t Win32Machine::UsbHubCount()
 {
-    DeviceInfoSet set(SetupDiGetClassDevsW(&kUsbHubInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    zv::fw::CDeviceInfoSet set(SetupDiGetClassDevsW(&kUsbHubInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     if (!set) return 0;
     uint32_t count = 0;
     SP_DEVICE_INTERFACE_DATA data{};
