@@ -4,9 +4,13 @@
 // and, without one, answers its documented default without doing anything.
 #include <memory>
 #include <string>
+#include <vector>
 
 class CUpdaterImp;
 class ZvLib_CRequestGroupInfo;
+class ZvLib_CInstallResult;
+class ZvLib_IDownloadEvents;
+class ZvLib_IInstallEvents;
 
 namespace zv::expr {
 class IMachine;
@@ -49,6 +53,10 @@ public:
     int IsInternetConnected() const;
     // Fetches, authenticates and loads the group's manifest; 0 without an implementation.
     int CheckForInstallables2(int obtainManifest, int useOtherSources, int requestGroupId);
+    // The download and install steps (Windows); without an implementation they do
+    // nothing and answer 1, with both out flags cleared.
+    int DownloadInstallables(unsigned& userCanceled, unsigned& connectionError, ZvLib_IDownloadEvents* sink);
+    int InstallInstallables(std::vector<ZvLib_CInstallResult>* results, ZvLib_IInstallEvents* sink);
 
     // The implementation, for the library's own operations; null before Initialize.
     CUpdaterImp* Imp() const { return imp.get(); }
