@@ -2,13 +2,12 @@
 // selection for a described machine and installed versions, so that a publisher can
 // test targeting before publishing.
 #include "command.h"
+#include "selection_lines.h"
 
 #include "updater/core/updater.h"
 #include "updater/core/updater_imp.h"
 #include "support/fake_machine/fake_machine.h"
 #include "updater/expr/machine.h"
-#include "updater/base/log.h"
-#include "updater/base/text_helpers.h"
 
 #include <cwchar>
 #include <memory>
@@ -17,13 +16,6 @@
 namespace {
 
 constexpr const char* kName = "simulate";
-
-void EchoToStderr(const wchar_t* line)
-{
-    std::wstring text(line);
-    if (text.empty() || text.back() != L'\n') text += L'\n';
-    zv::tool::Err(text);
-}
 
 struct Options {
     std::wstring manifest, machineFile, lang, brand;
@@ -96,12 +88,7 @@ int Simulate(const Options& o, zv::expr::IMachine& machine)
         zv::tool::Err(L"zvtool simulate: cannot load " + o.manifest + L": " + problem + L"\n");
         return 1;
     }
-    std::vector<ZvLib_CItemBase*> selected;
-    imp->GetListOfSelectedInstallables(selected);
-    std::wstring out;
-    for (const ZvLib_CItemBase* item : selected)
-        out += zv::Format(4096, L"selected %d %s %s\n", item->manifestId, item->componentName.c_str(), item->componentVersion.c_str());
-    zv::tool::Out(out.empty() ? L"selected none\n" : out);
+    zv::tool::Out(zv::tool::SelectionLines(*imp));
     return 0;
 }
 
@@ -124,17 +111,9 @@ int Run(const zv::tool::Args& args)
 #endif
     zv::expr::IMachine& machine = zv::expr::ProcessMachine();
 
-    // The level asked for here, not the one of the shared configuration file.
-    zv::Log().EnsureInitialised();
-    zv::Log().SetLevel(o.trace);
-    if (o.trace > 0) {
-        zv::Log().Enable();
-        zv::Log().SetEcho(EchoToStderr);
-    }
-    // Descriptions of unexpected tokens go with the diagnostics, not the result lines.
-    CExpression::SetDiagnosticStream(stderr);
+    zv::tool::TraceToStderr(o.trace);
     int code = Simulate(o, machine);
-    zv::Log().SetEcho(nullptr);
+    zv::tool::StopTrace();
     return code;
 }
 

@@ -1,10 +1,12 @@
 #include "updater/core/updater.h"
 
 #include "updater/core/updater_imp.h"
+#include "updater/config/config_params.h"
 #include "updater/expr/machine.h"
 #include "updater/base/text_helpers.h"
 
 #include <new>
+#include <utility>
 
 std::wstring ZvLib_CUpdater::LibraryVersion()
 {
@@ -14,6 +16,28 @@ std::wstring ZvLib_CUpdater::LibraryVersion()
 ZvLib_CUpdater::ZvLib_CUpdater() : m_machine(zv::expr::ProcessMachine()) {}
 
 ZvLib_CUpdater::ZvLib_CUpdater(zv::expr::IMachine& machine) : m_machine(machine) {}
+
+ZvLib_CUpdater::ZvLib_CUpdater(std::wstring serverAddress)
+    : m_machine(zv::expr::ProcessMachine()), m_serverAddress(std::move(serverAddress))
+{
+}
+
+ZvLib_CUpdater::ZvLib_CUpdater(zv::expr::IMachine& machine, std::wstring serverAddress)
+    : m_machine(machine), m_serverAddress(std::move(serverAddress))
+{
+}
+
+std::wstring ZvLib_CUpdater::ServerAddressOf(const std::wstring& productConfigPath)
+{
+    ZvLib_CConfigParamsLoader config;
+    if (!config.LoadConfigXml(productConfigPath, L"")) return {};
+    std::wstring host = zv::Trim(config.payloadServerHost);
+    if (host.empty()) return {};
+    // The host may be written with its scheme and a trailing slash or without.
+    if (host.find(L"://") == std::wstring::npos) host = L"http://" + host;
+    if (host.back() != L'/') host += L'/';
+    return host;
+}
 
 ZvLib_CUpdater::~ZvLib_CUpdater() = default;
 

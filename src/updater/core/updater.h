@@ -28,6 +28,10 @@ public:
     // outlive the facade.
     ZvLib_CUpdater();
     explicit ZvLib_CUpdater(zv::expr::IMachine& machine);
+    // serverAddress: where the connection check looks ("http://host/", see
+    // ServerAddressOf); empty leaves the answer to the system's connected state.
+    explicit ZvLib_CUpdater(std::wstring serverAddress);
+    ZvLib_CUpdater(zv::expr::IMachine& machine, std::wstring serverAddress);
     virtual ~ZvLib_CUpdater();
     ZvLib_CUpdater(const ZvLib_CUpdater&) = delete;
     ZvLib_CUpdater& operator=(const ZvLib_CUpdater&) = delete;
@@ -39,6 +43,16 @@ public:
     // returns 1, or 0 when there is no implementation or no out pointer.
     int CreateRequestGroupInfo(ZvLib_CRequestGroupInfo** out);
 
+    // The server of "IDS_PAYLOAD_SERVER_HOST" in a product configuration file as an
+    // "http://host/" address; empty when the file or the key is missing.
+    static std::wstring ServerAddressOf(const std::wstring& productConfigPath);
+
+    // Network operations, Windows build only.
+    // 1 when the system says it is connected and, given a server address, that server
+    // answers a forced connection check. Touches no state: callable from any thread.
+    int IsInternetConnected() const;
+    // Fetches, authenticates and loads the group's manifest; 0 without an implementation.
+    int CheckForInstallables2(int obtainManifest, int useOtherSources, int requestGroupId);
     // The download and install steps (Windows); without an implementation they do
     // nothing and answer 1, with both out flags cleared.
     int DownloadInstallables(unsigned& userCanceled, unsigned& connectionError, ZvLib_IDownloadEvents* sink);
@@ -49,5 +63,6 @@ public:
 
 private:
     zv::expr::IMachine& m_machine;
+    std::wstring m_serverAddress;
     std::unique_ptr<CUpdaterImp> imp;
 };

@@ -85,6 +85,14 @@ public:
     std::unique_ptr<ZvLib_CItemDialogItem> ParseDialogItem(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId);
     void ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr);
 
+    // Retrieval (Windows build only): fetches the group's manifest and signature,
+    // authenticates the manifest and loads the very bytes that were authenticated.
+    int CheckForInstallables2(int obtainManifest, int useOtherSources, int requestGroupId);
+    int ObtainManifest2(const ZvLib_CConfigParamsLoader& config);
+    // The address a check of the group fetches its manifest from, query included; empty
+    // for an unknown group.
+    std::wstring ManifestUrl(int requestGroupId) const;
+
     // Selection.
     int EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure);
     int GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusItemMask, int eCriteriaResultMask, int eUserSelectionMask, int eTypeMask);
