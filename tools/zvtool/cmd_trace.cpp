@@ -46,12 +46,12 @@ bool ParseNumber(const std::wstring& text, unsigned long& value)
 
 int Run(const zv::tool::Args& args)
 {
-    unsigned long level = 6, pid = 0, count = 0;
+    unsigned long level = 6, pid = 0, count = 0, seconds = 0;
     bool byPid = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         std::wstring value;
-        if (a != L"--level" && a != L"--pid" && a != L"--count") return zv::tool::UsageError(kName, L"unknown argument '" + a + L"'");
+        if (a != L"--level" && a != L"--pid" && a != L"--count" && a != L"--for") return zv::tool::UsageError(kName, L"unknown argument '" + a + L"'");
         if (!zv::tool::TakeValue(args, i, value)) return zv::tool::UsageError(kName, a + L" needs a value");
         unsigned long n = 0;
         if (!ParseNumber(value, n)) return zv::tool::UsageError(kName, a + L" takes a number, got '" + value + L"'");
@@ -61,8 +61,10 @@ int Run(const zv::tool::Args& args)
         } else if (a == L"--pid") {
             pid = n;
             byPid = true;
-        } else {
+        } else if (a == L"--count") {
             count = n;
+        } else {
+            seconds = n;
         }
     }
 
@@ -88,8 +90,9 @@ int Run(const zv::tool::Args& args)
     zv::tool::Err(L"zvtool trace: listening (Ctrl+C ends)\n");
 
     unsigned long printed = 0;
+    const ULONGLONG deadline = seconds ? ::GetTickCount64() + seconds * 1000ULL : 0;
     ::SetEvent(bufferReady.h);
-    while (!g_stop && (count == 0 || printed < count)) {
+    while (!g_stop && (count == 0 || printed < count) && (deadline == 0 || ::GetTickCount64() < deadline)) {
         if (::WaitForSingleObject(dataReady.h, 200) != WAIT_OBJECT_0) continue;
         DWORD sender = 0;
         std::memcpy(&sender, view, sizeof sender);
@@ -118,7 +121,7 @@ int Run(const zv::tool::Args& args)
 
 } // namespace
 
-ZVTOOL_COMMAND(trace, kName, "[--level N] [--pid PID] [--count N]",
+ZVTOOL_COMMAND(trace, kName, "[--level N] [--pid PID] [--count N] [--for SECONDS]",
                "print the library's diagnostic lines live from the debugger output stream as 'DATE TIME.MS PID LINE'; "
-               "level N (1 [Error] .. 6 [Debu3]) and below, one process, stop after N lines; Ctrl+C ends",
+               "level N (1 [Error] .. 6 [Debu3]) and below, one process, stop after N lines or SECONDS; Ctrl+C ends",
                Run);
