@@ -21,7 +21,8 @@ printf '[Settings]\r\nTraceLevel=6\r\n' >"$ini"
 trace() {
   local name=$1
   shift
-  bash "$run_wine" "$zvtool" trace "$@" >"$work/$name.out" 2>"$work/$name.err" &
+  # Straight through wine: run-wine.sh's filter would hold "listening" back until the end.
+  wine "$zvtool" trace "$@" 2>"$work/$name.err" | tr -d '\r' >"$work/$name.out" &
   local tracer=$!
   for _ in $(seq 1 300); do grep -q listening "$work/$name.err" 2>/dev/null && break; sleep 0.1; done
   bash "$run_wine" "$probe" >/dev/null 2>&1
