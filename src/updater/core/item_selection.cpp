@@ -1,13 +1,16 @@
 // Installable selection: requirement outcomes, the four masks, the version test and
 // the one-item-per-product-GUID rule.
 #include "updater/core/updater_imp.h"
+#include "updater/core/held_variables.h"
 
 #include "updater/expr/expression.h"
 #include "updater/expr/operators.h"
 #include "updater/base/log.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
+#include <unordered_map>
 
 using com_quorvane_value::CValue;
 
@@ -34,6 +37,28 @@ const ZvLib_CItemInstallableApp* AsInstallable(const ZvLib_CItemBase& item)
 
 } // namespace
 
+// Selection looks up two or more requirements for each of thousands of items; a search
+// through the list each time would cost more than the evaluations. Evaluating cannot
+// change the list, so the index holds for one selection.
+class CUpdaterImp::RequirementIndex {
+public:
+    explicit RequirementIndex(const std::vector<std::unique_ptr<ZvLib_CItemRequirement>>& requirements)
+    {
+        m_first.reserve(requirements.size());
+        // The first in list order wins, as the search through the list finds it.
+        for (const auto& r : requirements) m_first.emplace(Key(r->requestGroupId, r->id), r.get());
+    }
+    const ZvLib_CItemRequirement* Find(int requestGroupId, int id) const
+    {
+        auto found = m_first.find(Key(requestGroupId, id));
+        return found == m_first.end() ? nullptr : found->second;
+    }
+
+private:
+    static uint64_t Key(int requestGroupId, int id) { return (uint64_t(uint32_t(requestGroupId)) << 32) | uint32_t(id); }
+    std::unordered_map<uint64_t, const ZvLib_CItemRequirement*> m_first;
+};
+
 int CUpdaterImp::GetListOfSelectedInstallables(std::vector<ZvLib_CItemBase*>& out)
 {
     return GetListOfItems(out, kStandardBonusItemMask, kStandardCriteriaResultMask, kStandardUserSelectionMask, kStandardTypeMask);
@@ -41,16 +66,27 @@ int CUpdaterImp::GetListOfSelectedInstallables(std::vector<ZvLib_CItemBase*>& ou
 
 int CUpdaterImp::EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure)
 {
+    return EvaluateItemRequirement(item, deselectOnHardFailure, deselectOnSoftFailure, nullptr);
+}
+
+int CUpdaterImp::EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure, const RequirementIndex* index)
+{
     item.failedSoftRequirements.clear();
     item.failedHardRequirements.clear();
     item.meetsHardRequirements = 1;
     item.softRequirementState = -1;
     int result = 1;
     for (int id : item.minRequirementIds) {
-        auto match = std::find_if(requirements.begin(), requirements.end(),
-                                  [&](const auto& r) { return r->id == id && r->requestGroupId == item.requestGroupId; });
-        if (match == requirements.end()) continue;
-        const ZvLib_CItemRequirement& requirement = **match;
+        const ZvLib_CItemRequirement* match = nullptr;
+        if (index) {
+            match = index->Find(item.requestGroupId, id);
+        } else {
+            auto found = std::find_if(requirements.begin(), requirements.end(),
+                                      [&](const auto& r) { return r->id == id && r->requestGroupId == item.requestGroupId; });
+            if (found != requirements.end()) match = found->get();
+        }
+        if (!match) continue;
+        const ZvLib_CItemRequirement& requirement = *match;
         CValue value;
         if (!EvaluateValue(requirement.valueExpression, value)) {
             zv::Log().Log(zv::ZVLOG_INFO2, L"CUpdaterImp::EvaluateItemRequirement: Failed to evaluate expression, id: %d, req group info: %d, expression: %s\n",
@@ -113,9 +149,11 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
 
     std::vector<ZvLib_CItemBase*> result;
     std::map<std::wstring, ZvLib_CItemBase*> byGuid;
+    const RequirementIndex index(requirements);
+    HoldVariables held(*this);
     for (const auto& owned : items) {
         ZvLib_CItemBase& item = *owned;
-        EvaluateItemRequirement(item, (criteriaMask & 0x10) != 0, (criteriaMask & 0x20) != 0);
+        EvaluateItemRequirement(item, (criteriaMask & 0x10) != 0, (criteriaMask & 0x20) != 0, &index);
         const bool version = PassesVersionTest(item);
         const bool bonus = (bonusMask & 0x2) && item.isBonusItem;
         const bool criteria = eCriteriaResultMask == -1 || ((criteriaMask & 0x1) && item.meetsHardRequirements) ||

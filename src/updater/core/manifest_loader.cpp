@@ -4,10 +4,13 @@
 #include "updater/core/manifest_reader.h"
 #include "updater/core/manifest_text.h"
 #include "updater/core/updater_imp.h"
+#include "updater/core/held_variables.h"
 
 #include "updater/config/xml_document.h"
 #include "updater/expr/zv_expr.h"
 #include "updater/base/log.h"
+
+#include <algorithm>
 
 using zv::core::Content;
 using zv::core::EnteredChild;
@@ -51,6 +54,7 @@ int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring
     }
     zv::Log().Log(zv::ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", sourceName.c_str());
     zv::expr::SetLoadedGroupInfo(config.productBrand, config.hostProductOption);
+    HoldVariables held(*this);
     doc.ResetPosition();
     while (doc.FindElement(L"ZV_Manifest")) LoadManifestElement(doc, config);
     return 1;
@@ -114,10 +118,16 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
 
 void CUpdaterImp::LookupDisplayString(const std::wstring& language, std::wstring& id) const
 {
-    auto table = langStrings.find(zv::core::ToLowerAscii(language));
+    // Case is changed on a copy only where a letter needs it: this runs for every text of
+    // every item.
+    auto hasAsciiIn = [](const std::wstring& text, wchar_t first, wchar_t last) {
+        return std::any_of(text.begin(), text.end(), [&](wchar_t c) { return c >= first && c <= last; });
+    };
+    auto table = hasAsciiIn(language, L'A', L'Z') ? langStrings.find(zv::core::ToLowerAscii(language)) : langStrings.find(language);
     if (table == langStrings.end()) return;
-    std::wstring text;
-    if (table->second->Lookup(zv::core::ToUpperAscii(id), text)) id = text;
+    // The lookup reads the key before it writes the text, so id may be both.
+    if (hasAsciiIn(id, L'a', L'z')) table->second->Lookup(zv::core::ToUpperAscii(id), id);
+    else table->second->Lookup(id, id);
 }
 
 std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId)

@@ -30,16 +30,39 @@ void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& e
 
 std::wstring LocalPayloadPath(const std::wstring& tempDir, const std::wstring& productAbbr, int manifestId, const PayloadNames& names)
 {
-    if (!names.destFilename.empty())
-        return zv::Format(kPathChars, L"%szv\\%s\\%d\\%s", tempDir.c_str(), productAbbr.c_str(), manifestId, names.destFilename.c_str());
-    std::wstring desired = Trim(names.desiredMsiFilename);
-    std::wstring base, extension;
-    SplitFileName(desired.empty() ? UrlFileName(names.url) : desired, base, extension);
-    if (!desired.empty()) {
-        if (extension.empty()) extension = L"msi";
-        return zv::Format(kPathChars, L"%szv\\%s\\%d\\%s.%s", tempDir.c_str(), productAbbr.c_str(), manifestId, base.c_str(), extension.c_str());
+    // Joined by hand: a formatted path fills a buffer of the whole path limit for every item.
+    std::wstring path;
+    path.reserve(tempDir.size() + productAbbr.size() + names.url.size() + names.desiredMsiFilename.size() + names.destFilename.size() + 24);
+    path += tempDir;
+    path += L"zv\\";
+    path += productAbbr;
+    const std::wstring id = std::to_wstring(manifestId);
+    if (!names.destFilename.empty()) {
+        path += L'\\';
+        path += id;
+        path += L'\\';
+        path += names.destFilename;
+    } else {
+        std::wstring desired = Trim(names.desiredMsiFilename);
+        std::wstring base, extension;
+        SplitFileName(desired.empty() ? UrlFileName(names.url) : desired, base, extension);
+        if (!desired.empty()) {
+            if (extension.empty()) extension = L"msi";
+            path += L'\\';
+            path += id;
+            path += L'\\';
+        } else {
+            path += L'_';
+            path += id;
+            path += L'_';
+        }
+        path += base;
+        path += L'.';
+        path += extension;
     }
-    return zv::Format(kPathChars, L"%szv\\%s_%d_%s.%s", tempDir.c_str(), productAbbr.c_str(), manifestId, base.c_str(), extension.c_str());
+    // As long as a path may be: what fits is kept.
+    if (path.size() > kPathChars - 1) path.resize(kPathChars - 1);
+    return path;
 }
 
 } // namespace zv::core

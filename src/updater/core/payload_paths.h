@@ -15,10 +15,11 @@ bool IsPlainFileName(const std::wstring& name);
 // Base name before the last "." and extension after it (empty when there is none).
 void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& extension);
 
+// Views of the caller's texts, which outlive the call.
 struct PayloadNames {
-    std::wstring desiredMsiFilename; // from the manifest, may be empty
-    std::wstring url;
-    std::wstring destFilename;       // the ApplyAction's, may be empty
+    const std::wstring& desiredMsiFilename; // from the manifest, may be empty
+    const std::wstring& url;
+    const std::wstring& destFilename;       // the ApplyAction's, may be empty
 };
 
 // The payload's path below tempDir (which ends in a backslash).

@@ -4,9 +4,13 @@
 // and, without one, answers its documented default without doing anything.
 #include <memory>
 #include <string>
+#include <vector>
 
 class CUpdaterImp;
 class ZvLib_CRequestGroupInfo;
+class ZvLib_CInstallResult;
+class ZvLib_IDownloadEvents;
+class ZvLib_IInstallEvents;
 
 namespace zv::expr {
 class IMachine;
@@ -34,6 +38,11 @@ public:
     // Sets *out to the new group (null first, and null without an implementation);
     // returns 1, or 0 when there is no implementation or no out pointer.
     int CreateRequestGroupInfo(ZvLib_CRequestGroupInfo** out);
+
+    // The download and install steps (Windows); without an implementation they do
+    // nothing and answer 1, with both out flags cleared.
+    int DownloadInstallables(unsigned& userCanceled, unsigned& connectionError, ZvLib_IDownloadEvents* sink);
+    int InstallInstallables(std::vector<ZvLib_CInstallResult>* results, ZvLib_IInstallEvents* sink);
 
     // The implementation, for the library's own operations; null before Initialize.
     CUpdaterImp* Imp() const { return imp.get(); }

@@ -1,4 +1,5 @@
 #include "updater/core/updater_imp.h"
+#include "updater/core/held_variables.h"
 
 #include "updater/expr/machine.h"
 #include "updater/expr/seed_variables.h"
@@ -20,6 +21,7 @@ CUpdaterImp::~CUpdaterImp()
 
 void CUpdaterImp::Reset()
 {
+    if (m_held) m_held->copied = false;
     tempDir.clear();
     initialised = 0;
     items.clear();
@@ -43,6 +45,7 @@ int CUpdaterImp::Initialize(const std::wstring& libVersion)
     publicKeyPath = m_machine.ProgramDirectory() + L"\\quorkey.pub";
     zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ****** Using public key file '%s' if resource option is not available\n", publicKeyPath.c_str());
 
+    if (m_held) m_held->copied = false;
     zv::expr::SeedUpdaterVariables(m_machine, tempDir, variables);
 
     initialised = tempOk ? 1 : 0;
@@ -79,17 +82,29 @@ std::wstring CUpdaterImp::Lang(int requestGroupId) const
 
 void CUpdaterImp::SetVariable(const std::wstring& name, const CValue& value)
 {
+    if (m_held) m_held->copied = false;
     zv::expr::SetTableVariable(variables, name, value);
+}
+
+void CUpdaterImp::CopyVariablesToEvaluator()
+{
+    if (m_held && m_held->copied && m_held->writes == evaluator.TableWrites()) return;
+    evaluator.CopyVariables(variables);
+    if (m_held) {
+        m_held->copied = true;
+        m_held->writes = evaluator.TableWrites();
+    }
 }
 
 int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& out)
 {
-    return zv::expr::EvaluateToText(evaluator, variables, expression, out) ? 1 : 0;
+    CopyVariablesToEvaluator();
+    return zv::expr::EvaluateToText(evaluator, expression, out) ? 1 : 0;
 }
 
 bool CUpdaterImp::EvaluateValue(const std::wstring& expression, CValue& value)
 {
-    evaluator.CopyVariables(variables);
+    CopyVariablesToEvaluator();
     evaluator.SetExpression(expression);
     return evaluator.Evaluate(value);
 }

@@ -18,6 +18,13 @@
 #include <vector>
 
 class CXmlDocument;
+class ZvLib_CInstallResult;
+class ZvLib_IDownloadEvents;
+class ZvLib_IInstallEvents;
+
+namespace zv {
+class PayloadHold;
+}
 
 namespace zv::expr {
 class IMachine;
@@ -83,6 +90,18 @@ public:
     int GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusItemMask, int eCriteriaResultMask, int eUserSelectionMask, int eTypeMask);
     int GetListOfSelectedInstallables(std::vector<ZvLib_CItemBase*>& out);
 
+    // Download and install passes (Windows). 1 when every attempted installable was
+    // fetched and authenticated, or authenticated and applied; both out flags are cleared
+    // on entry.
+    int DownloadInstallables(unsigned& userCanceled, unsigned& connectionError, ZvLib_IDownloadEvents* sink);
+    int InstallInstallables(std::vector<ZvLib_CInstallResult>* results, ZvLib_IInstallEvents* sink);
+    // Authenticates the item's payload; deletes it and its signature when it fails. With
+    // hold, the payload is opened deny-write and deny-delete before it is checked and
+    // stays so in *hold on success, so that what is applied is what was checked.
+    int AuthenticatePayload_DeleteIfFail(ZvLib_CItemInstallableApp& item, zv::PayloadHold* hold = nullptr);
+    // Deletes path and path + ".part"; kind ("payload", "signature") is for the log.
+    int DeleteLocalFileAndCache(const std::wstring& path, const std::wstring& kind);
+
     // Gives the item the next internal id and takes it.
     ZvLib_CItemBase* AddItem(std::unique_ptr<ZvLib_CItemBase> item);
 
@@ -103,11 +122,21 @@ public:
     com_quorvane_value::VariableTable variables;
 
 private:
+    // The first requirement for each (request group, id), for one selection.
+    class RequirementIndex;
+    int EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure, const RequirementIndex* index);
     // The version test of the selection: true when the item may be offered given the
     // versions its group reports as installed.
     bool PassesVersionTest(const ZvLib_CItemBase& item);
     // Evaluates expression with the library's variables; false when it cannot be.
     bool EvaluateValue(const std::wstring& expression, com_quorvane_value::CValue& value);
+    // Gives the evaluator the library's variables before an evaluation. While a load or
+    // a selection runs, nothing writes the library's table, so the evaluator's copy
+    // holds until the evaluator writes its own table (SetVar, say).
+    void CopyVariablesToEvaluator();
+    struct HeldVariables;
+    class HoldVariables; // held_variables.h
+    HeldVariables* m_held = nullptr;
     // Logs and loads a document the reader has read (loaded true), or logs why not.
     int LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config, std::wstring* problem);
     void LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config);

@@ -55,6 +55,28 @@ const CValue& ImpliedPi()
     return pi;
 }
 
+// True when tokenizing text must fail whatever the evaluator: it holds a character no
+// token contains, and no string literal or "%" (where an evaluator may read further, and
+// macros run) comes before or after it. Paths such as C:\Windows are like this; their
+// nested evaluation would yield the text after the work of setting it up.
+bool TokenizerRefuses(const std::wstring& text)
+{
+    bool refused = false;
+    for (wchar_t c : text) {
+        if (c == L'"' || c == L'%') return false;
+        if ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z')) continue;
+        switch (c) {
+        case L' ': case L'\t': case L'\n': case L'\r': case L'_': case L'.':
+        case L'!': case L'&': case L'|': case L'=': case L'<': case L'>': case L'(': case L')': case L',':
+        case L'+': case L'-': case L'*': case L'/': case L'^': case L'?': case L':':
+            continue;
+        default:
+            refused = true;
+        }
+    }
+    return refused;
+}
+
 bool CopiedAsNewName(const CValue& value)
 {
     return value.Kind() != com_quorvane_value::VK_TEXT || !value.TextPayload().empty();
@@ -109,6 +131,7 @@ void CExpression::SetDiagnosticStream(FILE* stream)
 void CExpression::CopyVariables(const VariableTable& source)
 {
     Materialize();
+    ++m_tableWrites;
     // Both tables are in name order: one walk through each instead of a search per name.
     auto it = m_variables.begin();
     for (const auto& [name, value] : source) {
@@ -128,6 +151,7 @@ void CExpression::CopyVariables(const VariableTable& source)
 void CExpression::SetVariable(const std::wstring& name, const CValue& value)
 {
     Materialize();
+    ++m_tableWrites;
     auto& slot = m_variables[name];
     if (slot) *slot = value;
     else slot = std::make_unique<CValue>(value);
@@ -213,6 +237,11 @@ bool CExpression::PlainNestedValue(const std::wstring& text, CValue& out) const
 {
     // Only where the nested evaluation would not run out of depth.
     if (text.empty() || CurrentDepth() + 1 >= kMaxDepth) return false;
+    if (TokenizerRefuses(text)) {
+        // The nested evaluation would fail before it read anything that acts: the text stands.
+        out = CValue::Text(text);
+        return true;
+    }
     wchar_t c = text[0];
     if (c >= L'0' && c <= L'9') {
         for (wchar_t d : text)

@@ -121,8 +121,13 @@ public:
     VariableTable& Variables()
     {
         Materialize();
+        ++m_tableWrites;
         return m_variables;
     }
+    // Counts what may have changed the own table (copies, SetVariable, names declared,
+    // the mutable Variables()). A caller that copies one unchanging table before every
+    // evaluation may skip the copy while the count stands where its last copy left it.
+    unsigned long long TableWrites() const { return m_tableWrites; }
 
     // True with result filled, or false with the error code kept (ERR_EMPTY clears result).
     bool Evaluate(CValue& result);
@@ -190,7 +195,11 @@ protected:
     // held without a value.
     bool FindVariable(const std::wstring& name, const CValue*& out) const;
     // Makes a name known without a value (reported as undeclared on destruction).
-    void DeclareWithoutValue(const std::wstring& name) { m_variables.emplace(name, nullptr); }
+    void DeclareWithoutValue(const std::wstring& name)
+    {
+        ++m_tableWrites;
+        m_variables.emplace(name, nullptr);
+    }
     // Fails this evaluation, and the ones containing it, on a limit.
     void FailLimit(int code);
 
@@ -215,6 +224,7 @@ private:
     std::wstring m_work;
     size_t m_pos = 0;
     VariableTable m_variables;
+    unsigned long long m_tableWrites = 0;
     int m_error = ERR_OK;
     size_t m_next = 0;
     // The token list is m_tokens[0, m_tokenCount); slots behind it keep their storage

@@ -20,6 +20,11 @@ std::wstring TempDirectory(IMachine& machine, bool& ok)
 bool EvaluateToText(ZVExpr& evaluator, const VariableTable& vars, const std::wstring& expression, std::wstring& out)
 {
     evaluator.CopyVariables(vars);
+    return EvaluateToText(evaluator, expression, out);
+}
+
+bool EvaluateToText(ZVExpr& evaluator, const std::wstring& expression, std::wstring& out)
+{
     evaluator.SetExpression(expression);
     CValue value;
     if (!evaluator.Evaluate(value)) {

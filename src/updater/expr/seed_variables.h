@@ -17,6 +17,8 @@ std::wstring TempDirectory(IMachine& machine, bool& ok);
 // Copies vars into evaluator and evaluates expression: on success out is the value's
 // text form, on failure the expression unchanged.
 bool EvaluateToText(ZVExpr& evaluator, const com_quorvane_value::VariableTable& vars, const std::wstring& expression, std::wstring& out);
+// The same with the variables the evaluator holds already.
+bool EvaluateToText(ZVExpr& evaluator, const std::wstring& expression, std::wstring& out);
 
 // Stores a copy under name, assigning to an existing value.
 void SetTableVariable(com_quorvane_value::VariableTable& vars, const std::wstring& name, const com_quorvane_value::CValue& value);

@@ -5,6 +5,7 @@
 #include "support/log_capture.h"
 
 using namespace zvcoretest;
+using com_quorvane_value::CValue;
 
 namespace {
 
@@ -151,6 +152,52 @@ TEST_F(Selection, RequirementsOfAnotherGroupAndUnknownIdsAreSkipped)
     std::swap(imp->requirements[0], imp->requirements[1]);
     EXPECT_EQ(imp->EvaluateItemRequirement(*imp->items[0], 0, 0), 1);
     EXPECT_EQ(imp->items[0]->softRequirementState, 0);
+}
+
+TEST_F(Selection, TheFirstRequirementWithAnIdCounts)
+{
+    // A repeated id: the earlier one in the manifest decides, in a selection as in a
+    // single evaluation.
+    ASSERT_EQ(Load(Manifest(Named(1, "a", "1", "", Needs("1")) + Named(2, "b", "1", "", Needs("2")),
+                            Requirements(Requirement(1, 1, "0") + Requirement(1, 1, "1") + Requirement(2, 1, "1") + Requirement(2, 1, "0")))),
+              1);
+    EXPECT_EQ(Standard(), (std::vector<int>{2}));
+    EXPECT_EQ(imp->EvaluateItemRequirement(*imp->items[0], 0, 0), 0);
+    EXPECT_EQ(imp->EvaluateItemRequirement(*imp->items[1], 0, 0), 1);
+}
+
+TEST_F(Selection, EveryRequirementSeesTheLibraryVariables)
+{
+    // A requirement that changes a library variable with SetVar changes it for itself
+    // only: the next one sees the library's value again. A name the library does not
+    // hold stays with the evaluator, as a copy of the library's table leaves it.
+    imp->SetVariable(L"target", CValue::Text(L"yes"));
+    ASSERT_EQ(Load(Manifest(Named(1, "a", "1", "", Needs("1,2")) + Named(2, "b", "1", "", Needs("2,1,2")) + Named(3, "c", "1", "", Needs("3,4")),
+                            Requirements(Requirement(1, 0, "SetVar(target, \"no\")") + Requirement(2, 1, "target == \"yes\"") +
+                                         Requirement(3, 0, "SetVar(extra, \"7\")") + Requirement(4, 1, "extra == 7")))),
+              1);
+    EXPECT_EQ(Standard(), (std::vector<int>{1, 2, 3}));
+    // Between selections the library's own change is seen.
+    imp->SetVariable(L"target", CValue::Text(L"maybe"));
+    EXPECT_EQ(Standard(), (std::vector<int>{3}));
+    // And a change the evaluator made outside a selection is undone by the next one.
+    imp->SetVariable(L"target", CValue::Text(L"yes"));
+    imp->evaluator.SetVariable(L"target", CValue::Text(L"no"));
+    EXPECT_EQ(Standard(), (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(Selection, LoadTimeTextsSeeTheLibraryVariables)
+{
+    // Each text evaluated while loading gets the library's variables afresh, as a
+    // selection's requirements do.
+    imp->SetVariable(L"dir", CValue::Text(L"pkg"));
+    std::string app1 = Application(1, "<CommandLineArgs>SetVar(dir, \"other\") + \"/x\"</CommandLineArgs>", "", "http://h/&lt;dir&gt;/a.exe");
+    std::string app2 = Application(2, "<CommandLineArgs>dir + \"/y\"</CommandLineArgs>", "", "http://h/&lt;dir&gt;/b.exe");
+    ASSERT_EQ(Load(Manifest(app1 + app2)), 1);
+    ASSERT_NE(App(1), nullptr);
+    EXPECT_EQ(App(0)->commandLineArgs, L"other/x");
+    EXPECT_EQ(App(1)->url, L"http://h/pkg/b.exe");
+    EXPECT_EQ(App(1)->commandLineArgs, L"pkg/y");
 }
 
 TEST_F(Selection, DeselectionBitsChangeOnlyChangeableItems)

@@ -61,6 +61,44 @@ TEST(ZVExprVariables, StoredTextIsEvaluatedAgain)
     for (const auto& c : cases) EXPECT_EQ(RunWith(vars, c.expression).Show(), c.expected) << zv::ToUtf8(c.expression);
 }
 
+TEST(ZVExprVariables, ValuesTheTokenizerRefusesStandAsText)
+{
+    // Values with a character no token holds are taken as text without a nested
+    // evaluation; values with string literals or "%" still go through one (a variable's
+    // nested evaluator is the plain engine: "%" is the remainder there, "<name>" text).
+    VariableTable vars = Table({
+        {L"path", CValue::Text(L"C:\\users\\user\\Temp\\")},
+        {L"quoted", CValue::Text(L"\"C:\\x\" + \"\\y\"")},
+        {L"env", CValue::Text(L"%ZVTEST_ENV%")},
+        {L"envpath", CValue::Text(L"%ZVTEST_ENV%\\x")},
+        {L"macro", CValue::Text(L"\"<path>x\"")},
+        {L"bad", CValue::Text(L"SetVar(q, 1) + 1 \\")},
+        {L"brace", CValue::Text(L"{1}")},
+        {L"nul", CValue::Text(std::wstring(L"1\0", 2))},
+        {L"sum", CValue::Text(L"1 + 2")},
+    });
+    const Case cases[] = {
+        {L"path", "text C:\\users\\user\\Temp\\"},
+        {L"\"/LOG=\" + path + \"\\s.log\"", "text /LOG=C:\\users\\user\\Temp\\\\s.log"},
+        {L"quoted", "text C:\\x\\y"},
+        {L"env", "text %ZVTEST_ENV%"},
+        {L"envpath", "text %ZVTEST_ENV%\\x"},
+        {L"macro", "text <path>x"},
+        {L"bad", "text SetVar(q, 1) + 1 \\"},
+        {L"brace", "text {1}"},
+        {L"sum", "int 3"},
+        {L"\"<path>\"", "text C:\\users\\user\\Temp\\"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunWith(vars, c.expression).Show(), c.expected) << zv::ToUtf8(c.expression);
+
+    // A refused value runs nothing of itself: its SetVar never happens.
+    ZVExpr e(Machine());
+    e.CopyVariables(vars);
+    EXPECT_EQ(Eval(e, L"bad").Show(), "text SetVar(q, 1) + 1 \\");
+    EXPECT_EQ(Eval(e, L"q").Show(), "ERR_VARIABLE");
+    EXPECT_EQ(Eval(e, L"nul").value.AsText(), std::wstring(L"1\0", 2));
+}
+
 TEST(ZVExprVariables, ANameWithoutValueYieldsEmpty)
 {
     ZVExpr e(Machine());

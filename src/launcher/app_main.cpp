@@ -1,0 +1,30 @@
+// VeskLaunchTandemixApp.exe: the launcher process.
+#include "launcher/launcher_app.h"
+
+#include <shellapi.h>
+#include <windows.h>
+
+namespace {
+
+std::vector<std::wstring> ArgumentsAfterProgram()
+{
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!argv) return arguments;
+    for (int i = 1; i < count; ++i) arguments.emplace_back(argv[i]);
+    ::LocalFree(argv);
+    return arguments;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    try {
+        zv::launcher::CVeskLaunchTandemixAppApp app(ArgumentsAfterProgram());
+        return app.Run();
+    } catch (...) {
+        return 1;
+    }
+}

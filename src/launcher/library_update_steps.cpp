@@ -1,0 +1,52 @@
+// The update steps on the update library's facade. Built once the facade offers the
+// check, download, install and connectivity calls (see CMakeLists.txt).
+#include "launcher/update_steps.h"
+
+#include "updater/core/request_group.h"
+#include "updater/core/updater.h"
+
+namespace zv::launcher {
+
+namespace {
+
+class LibraryUpdateSteps : public IUpdateSteps {
+public:
+    void Initialize(const std::wstring& cancelEventName) override
+    {
+        m_updater.Initialize(); // a failure shows in IsInitialized
+        m_updater.SetCancelEventName(cancelEventName);
+    }
+    bool IsInitialized() const override { return m_updater.IsInitialized() != 0; }
+
+    int Check(const CheckRequest& request) override
+    {
+        ZvLib_CRequestGroupInfo* group = nullptr;
+        if (!m_updater.CreateRequestGroupInfo(&group) || !group) return 0;
+        auto& config = group->config;
+        config.LoadConfigXml(request.productFile, L"2.00"); // defaults stand when it fails
+        config.productName = L"tandemvesk";
+        config.productVersion = L"1.00";
+        config.installedProducts[L"tandemix"] = request.installedVersion;
+        config.hostProductOption = L"0";
+        config.productBrand = request.regionalBrand ? L"tessaron" : L"quorvane";
+        config.language = L"enu";
+        return m_updater.CheckForInstallables2(1, 0, group->id);
+    }
+    int Download() override
+    {
+        unsigned userCanceled = 0;
+        unsigned connectionError = 0;
+        return m_updater.DownloadInstallables(&userCanceled, &connectionError, nullptr);
+    }
+    int Install() override { return m_updater.InstallInstallables(nullptr, nullptr); }
+    int IsInternetConnected() override { return m_updater.IsInternetConnected(); }
+
+private:
+    ZvLib_CUpdater m_updater;
+};
+
+} // namespace
+
+std::unique_ptr<IUpdateSteps> CreateLibraryUpdateSteps() { return std::make_unique<LibraryUpdateSteps>(); }
+
+} // namespace zv::launcher

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The idle launcher against a bare Win32 message-loop program under the same Wine:
+# wake-ups per minute (context switches of all the process's threads) and resident memory.
+#
+#   tools/bench-idle-launcher.sh [SECONDS]   (default 60; needs build/windows built)
+#
+# Both programs run at once in one private prefix; after a settling pause the script counts
+# each one's context switches over the period and reads VmRSS, then prints both and the
+# differences (launcher minus reference). Goals: 0 extra wake-ups, at most 2 MB more memory.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+seconds=${1:-60}
+work="$root/build/bench-idle"
+launcher="$root/build/windows/src/launcher/VeskLaunchTandemixApp.exe"
+reference="$root/build/windows/tests/launcher/idle_message_loop.exe"
+for f in "$launcher" "$reference"; do
+  [ -f "$f" ] || { echo "bench-idle: build the windows preset first ($f missing)" >&2; exit 2; }
+done
+mkdir -p "$work/bin"
+cp "$launcher" "$work/bin/VeskLaunchTandemixApp.exe"
+cp "$reference" "$work/bin/zv_idle_reference.exe"
+
+ref_pid=""
+cleanup() {
+  if [ -f "$work/wine/env" ]; then
+    (. "$work/wine/env"; wine "$work/bin/VeskLaunchTandemixApp.exe" /x >/dev/null 2>&1) || true
+  fi
+  [ -n "$ref_pid" ] && kill "$ref_pid" 2>/dev/null || true
+  bash "$root/tests/harness/wine-env.sh" stop "$work/wine" >/dev/null || true
+}
+trap cleanup EXIT
+
+bash "$root/tests/harness/wine-env.sh" start "$work/wine" >/dev/null
+# shellcheck disable=SC1091
+. "$work/wine/env"
+
+# The Linux process that runs a Windows program of this run (found by its unique path).
+find_pid() {
+  local pattern=$1 pid=""
+  for _ in $(seq 1 100); do
+    pid=$(pgrep -f "$pattern" | head -n1 || true)
+    [ -n "$pid" ] && { echo "$pid"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+switches() { # all threads' voluntary and involuntary context switches
+  cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {n += $2} END {print n + 0}'
+}
+rss_kb() { awk '/^VmRSS/ {print $2}' /proc/"$1"/status; }
+
+wine "$work/bin/zv_idle_reference.exe" >/dev/null 2>&1 &
+wine "$work/bin/VeskLaunchTandemixApp.exe" /s >/dev/null 2>&1 &
+ref_pid=$(find_pid 'bench-idle.bin.zv_idle_reference\.exe')
+app_pid=$(find_pid 'bench-idle.bin.VeskLaunchTandemixApp\.exe')
+sleep 5 # start-up work is not idle work
+
+ref0=$(switches "$ref_pid"); app0=$(switches "$app_pid")
+sleep "$seconds"
+ref1=$(switches "$ref_pid"); app1=$(switches "$app_pid")
+ref_rss=$(rss_kb "$ref_pid"); app_rss=$(rss_kb "$app_pid")
+
+per_min() { echo $(( ($2 - $1) * 60 / seconds )); }
+ref_wake=$(per_min "$ref0" "$ref1"); app_wake=$(per_min "$app0" "$app1")
+printf '%-22s %14s %12s\n' program "wakeups/min" "RSS KiB"
+printf '%-22s %14s %12s\n' reference "$ref_wake" "$ref_rss"
+printf '%-22s %14s %12s\n' launcher "$app_wake" "$app_rss"
+printf '%-22s %14s %12s\n' "difference" "$((app_wake - ref_wake))" "$((app_rss - ref_rss))"
