@@ -1,9 +1,9 @@
 // zvtool urls: the addresses the updater requests for a product configuration file,
 // with the launcher's host values, so a deployment engineer can lay out a server.
 #include "command.h"
+#include "launcher_request.h"
 
 #include "updater/config/url_builder.h"
-#include "updater/config/config_params.h"
 #include "support/fake_machine/fake_machine.h"
 #include "updater/expr/machine.h"
 #include "updater/expr/os_info.h"
@@ -13,27 +13,8 @@
 
 namespace {
 
-struct OsChoice {
-    const wchar_t* name;
-    uint32_t major, minor;
-    uint8_t productType;
-};
-
-// The OS texts the request uses, each with a version that classifies as it.
-const OsChoice kOsChoices[] = {
-    {L"2k", 5, 0, 1},  {L"xp", 5, 1, 1},  {L"2k3", 5, 2, 3}, {L"vi", 6, 0, 1},  {L"2k8", 6, 0, 3},
-    {L"_w7", 6, 1, 1}, {L"8r2", 6, 1, 3}, {L"_w8", 6, 2, 1}, {L"s12", 6, 2, 3}, {L"unk", 6, 3, 1},
-};
-
-const OsChoice* FindOs(std::wstring code)
-{
-    for (const auto& c : kOsChoices) {
-        std::wstring name = c.name;
-        // Accept the padded form too ("_xp", "_vi", "_2k") and "w7"/"w8".
-        if (code == name || L"_" + code == name || code == L"_" + name) return &c;
-    }
-    return nullptr;
-}
+using zv::tool::FindOs;
+using zv::tool::OsChoice;
 
 int RunUrls(const zv::tool::Args& args)
 {
@@ -79,25 +60,16 @@ int RunUrls(const zv::tool::Args& args)
     if (!useFake) useFake.emplace(fake);
 #endif
 
-    ZvLib_CConfigParamsLoader config;
-    if (!config.LoadConfigXml(productXml, L"2.00")) {
-        zv::tool::Err(L"zvtool urls: cannot load product configuration file " + productXml + L"\n");
+    zv::tool::LauncherRequest request;
+    std::wstring error;
+    if (!zv::tool::BuildLauncherRequest(productXml, brand, installed, request, error)) {
+        zv::tool::Err(L"zvtool urls: " + error + L"\n");
         return 1;
     }
-    // The launcher's host values.
-    config.productName = L"tandemvesk";
-    config.productVersion = L"1.00";
-    if (installed.empty()) installed.emplace_back(L"tandemix", L"0.00.00");
-    for (const auto& [name, version] : installed) config.installedProducts[name] = version;
-    config.hostProductOption = L"0";
-    config.productBrand = brand;
-    config.language = L"enu";
-
+    const std::wstring& payload = request.payload;
+    const std::wstring& manifest = request.manifest;
+    const std::wstring& qs = request.query;
     CUrlBuilder builder;
-    builder.PrepareRequest(config);
-    std::wstring payload = builder.BuildPayloadPath(config, config.productVersion, 1);
-    std::wstring manifest = builder.BuildManifestPath(payload);
-    const std::wstring& qs = config.queryString;
     zv::tool::Out(L"payload: " + payload + L"\n");
     zv::tool::Out(L"payload-signature: " + builder.AppendSigSuffix(payload) + L"\n");
     zv::tool::Out(L"manifest: " + manifest + L"\n");
