@@ -1,16 +1,26 @@
-// The update steps on the update library's facade. Built once the facade offers the
-// check, download, install and connectivity calls (see CMakeLists.txt).
+// The update steps on the update library's facade.
 #include "launcher/update_steps.h"
 
 #include "updater/core/request_group.h"
 #include "updater/core/updater.h"
+#include "updater/base/win32/path_helpers.h"
 
 namespace zv::launcher {
 
 namespace {
 
+// The product file beside the executable names the server the connection check asks.
+std::wstring ServerOfProductFileBesideModule()
+{
+    std::wstring path = zv::ModulePath();
+    size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return {};
+    return ZvLib_CUpdater::ServerAddressOf(path.substr(0, slash + 1) + L"Product.TandemVesk.xml");
+}
+
 class LibraryUpdateSteps : public IUpdateSteps {
 public:
+    LibraryUpdateSteps() : m_updater(ServerOfProductFileBesideModule()) {}
     void Initialize(const std::wstring& cancelEventName) override
     {
         m_updater.Initialize(); // a failure shows in IsInitialized
@@ -36,7 +46,7 @@ public:
     {
         unsigned userCanceled = 0;
         unsigned connectionError = 0;
-        return m_updater.DownloadInstallables(&userCanceled, &connectionError, nullptr);
+        return m_updater.DownloadInstallables(userCanceled, connectionError, nullptr);
     }
     int Install() override { return m_updater.InstallInstallables(nullptr, nullptr); }
     int IsInternetConnected() override { return m_updater.IsInternetConnected(); }
