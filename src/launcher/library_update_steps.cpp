@@ -1,6 +1,8 @@
 // The update steps on the update library's facade.
 #include "launcher/update_steps.h"
 
+#include "launcher/host_request_values.h"
+
 #include "updater/core/request_group.h"
 #include "updater/core/updater.h"
 #include "updater/base/win32/path_helpers.h"
@@ -34,12 +36,7 @@ public:
         if (!m_updater.CreateRequestGroupInfo(&group) || !group) return 0;
         auto& config = group->config;
         config.LoadConfigXml(request.productFile, L"2.00"); // defaults stand when it fails
-        config.productName = L"tandemvesk";
-        config.productVersion = L"1.00";
-        config.installedProducts[L"tandemix"] = request.installedVersion;
-        config.hostProductOption = L"0";
-        config.productBrand = request.regionalBrand ? L"tessaron" : L"quorvane";
-        config.language = L"enu";
+        ApplyHostRequestValues(config, request.installedVersion, request.regionalBrand ? kRegionalBrand : kMainBrand);
         return m_updater.CheckForInstallables2(1, 0, group->id);
     }
     int Download() override

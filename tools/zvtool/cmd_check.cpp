@@ -4,6 +4,7 @@
 #include "command.h"
 #include "selection_lines.h"
 
+#include "launcher/host_request_values.h"
 #include "updater/core/updater.h"
 #include "updater/core/updater_imp.h"
 
@@ -62,13 +63,8 @@ int Check(const Options& o)
     }
     // The values the launcher's check step gives.
     group->config.LoadConfigXml(o.productXml, L"2.00");
-    group->config.productName = L"tandemvesk";
-    group->config.productVersion = L"1.00";
-    group->config.installedProducts[L"tandemix"] = L"0.00.00";
+    zv::launcher::ApplyHostRequestValues(group->config, L"", zv::launcher::kMainBrand);
     for (const auto& [name, version] : o.installed) group->config.installedProducts[name] = version;
-    group->config.hostProductOption = L"0";
-    group->config.productBrand = L"quorvane";
-    group->config.language = L"enu";
 
     zv::tool::Out(L"manifest " + updater.Imp()->ManifestUrl(group->id) + L"\n");
     int result = updater.CheckForInstallables2(1, 0, group->id);

@@ -1,5 +1,6 @@
 #include "launcher_request.h"
 
+#include "launcher/host_request_values.h"
 #include "updater/config/config_params.h"
 #include "updater/config/url_builder.h"
 
@@ -34,13 +35,8 @@ bool BuildLauncherRequest(const std::wstring& productXml, const std::wstring& br
         return false;
     }
     // The launcher's host values.
-    config.productName = L"tandemvesk";
-    config.productVersion = L"1.00";
+    zv::launcher::ApplyHostRequestValues(config, L"", brand);
     for (const auto& [name, version] : installed) config.installedProducts[name] = version;
-    if (installed.empty()) config.installedProducts[L"tandemix"] = L"0.00.00";
-    config.hostProductOption = L"0";
-    config.productBrand = brand;
-    config.language = L"enu";
 
     CUrlBuilder builder;
     builder.PrepareRequest(config);
