@@ -69,6 +69,13 @@ bool SignatureIsUsable(ResumableTransfer& t)
     return false;
 }
 
+bool LocalCopyMayServe(const ResumableTransfer& t)
+{
+    if (t.cache.disabled) return false;
+    return ::GetFileAttributesW(t.cache.payloadPartPath.c_str()) != INVALID_FILE_ATTRIBUTES ||
+           ::GetFileAttributesW(t.cache.payloadPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void ReportAlreadyHere(ResumableTransfer& t)
 {
     t.alreadyHere = 1;
@@ -153,6 +160,10 @@ int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownload
                 t.xtid, request.payloadPath.c_str());
     ApplyDirectives(t);
 
+    // With a payload or a partial one on disk the size query's answer is not read as
+    // the body (the payload is reused or continued with a range): it asks for the first
+    // byte only, so the server does not send the file once more for nothing.
+    t.grab.firstByteQuery = LocalCopyMayServe(t) ? 1 : 0;
     std::wstring lastModified;
     int statusOut = 0;
     if (SignatureIsUsable(t) && t.grab.QueryRemoteFile(request.payloadUrl, lastModified, t.remoteSize, statusOut,
