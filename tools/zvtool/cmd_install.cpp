@@ -55,6 +55,9 @@ public:
     void OnItemBegin(int, const ZvLib_CItemProgress& item, uint32_t, uint32_t rangeStart, uint32_t) override
     {
         m_before = m_done;
+        // The resumable download and its read loop both announce the item.
+        if (item.index == m_item) return;
+        m_item = item.index;
         zv::tool::Out(zv::Format(600, L"download: %d/%d '%s' from byte %u\n", item.index, item.count, item.name.c_str(), rangeStart));
     }
     void OnItemProgress(int, uint32_t bytesSoFar, uint32_t, double, double) override
@@ -73,6 +76,7 @@ private:
     uint64_t m_done = 0;
     uint64_t m_before = 0;
     int m_percent = -1;
+    int m_item = 0;
 };
 
 struct Options {

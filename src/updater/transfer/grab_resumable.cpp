@@ -69,11 +69,11 @@ bool SignatureIsUsable(ResumableTransfer& t)
     return false;
 }
 
-bool LocalCopyMayServe(const ResumableTransfer& t)
+// A partial payload that the fresh signature still vouches for is continued with a
+// ranged request, so the size query's answer will not be read as the body.
+bool WillContinuePartial(const ResumableTransfer& t)
 {
-    if (t.cache.disabled) return false;
-    return ::GetFileAttributesW(t.cache.payloadPartPath.c_str()) != INVALID_FILE_ATTRIBUTES ||
-           ::GetFileAttributesW(t.cache.payloadPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return !t.cache.disabled && t.cache.ResumeFilesExist() && t.cache.IsSignatureUnchanged();
 }
 
 void ReportAlreadyHere(ResumableTransfer& t)
@@ -160,10 +160,9 @@ int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownload
                 t.xtid, request.payloadPath.c_str());
     ApplyDirectives(t);
 
-    // With a payload or a partial one on disk the size query's answer is not read as
-    // the body (the payload is reused or continued with a range): it asks for the first
-    // byte only, so the server does not send the file once more for nothing.
-    t.grab.firstByteQuery = LocalCopyMayServe(t) ? 1 : 0;
+    // Before a ranged continuation the size query asks for the first byte only, so the
+    // server does not send the file once more for nothing.
+    t.grab.firstByteQuery = WillContinuePartial(t) ? 1 : 0;
     std::wstring lastModified;
     int statusOut = 0;
     if (SignatureIsUsable(t) && t.grab.QueryRemoteFile(request.payloadUrl, lastModified, t.remoteSize, statusOut,

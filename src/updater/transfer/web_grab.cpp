@@ -144,7 +144,22 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     statusOut = 0;
     connectionError = 0;
     if (!session && !OpenSession(agentName)) return 0;
+    int result = QueryAnswer(url, lastModified, remoteSize, statusOut, connectionError, sizeReceiver, firstByteQuery != 0);
+    // A server that refuses or botches ranged requests may still serve the file whole.
+    if (!result && firstByteQuery && !connectionError) {
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ---- QueryRemoteFile: first-byte query of '%s' not usable (status %d); "
+                                       L"asking without a range.\n", url.c_str(), status);
+        lastModified.clear();
+        remoteSize = 0;
+        statusOut = 0;
+        result = QueryAnswer(url, lastModified, remoteSize, statusOut, connectionError, sizeReceiver, false);
+    }
+    return result;
+}
 
+int priv_CWebGrab::QueryAnswer(const std::wstring& url, std::wstring& lastModified, uint32_t& remoteSize, int& statusOut,
+                               int& connectionError, IPayloadCache* sizeReceiver, bool firstByte)
+{
     // The update server answers GET only (addresses may be signed for that method). The
     // answer is kept for a whole-file request that may follow; otherwise its body is
     // never read, and with the connection closing it is dropped, not drained to keep
@@ -155,7 +170,7 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     auto answered = std::make_unique<Request>();
     Request& request = *answered;
     std::wstring extra = L"Connection: close\r\n";
-    if (firstByteQuery) extra = zv::kFirstByteRangeHeader + extra;
+    if (firstByte) extra = zv::kFirstByteRangeHeader + extra;
     if (!SendRequest(request, url, extra, connectionError)) {
         zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
                     errorText.c_str());
@@ -171,7 +186,7 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
 
     uint32_t length = 0;
     bool partial = false;
-    zv::inet::Length kind = FileLength(request.Get(), length, partial);
+    zv::inet::Length kind = FileLength(request.Get(), firstByte, length, partial);
     if (kind == zv::inet::Length::absurd) {
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable %s from '%s'\n",
                     partial ? L"Content-Range" : L"Content-Length", url.c_str());
@@ -191,10 +206,10 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     return 1;
 }
 
-zv::inet::Length priv_CWebGrab::FileLength(HINTERNET request, uint32_t& length, bool& partial) const
+zv::inet::Length priv_CWebGrab::FileLength(HINTERNET request, bool firstByte, uint32_t& length, bool& partial)
 {
     partial = false;
-    if (!firstByteQuery) return zv::inet::QueryContentLength(request, length);
+    if (!firstByte) return zv::inet::QueryContentLength(request, length);
     std::wstring contentRange;
     zv::inet::QueryText(request, HTTP_QUERY_CONTENT_RANGE, contentRange);
     switch (zv::SizeFromFirstByteAnswer(zv::inet::QueryStatus(request), contentRange, length)) {

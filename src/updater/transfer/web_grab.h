@@ -31,7 +31,8 @@ public:
     // carries Last-Modified or has a status below 400, and carries Content-Length or
     // has a status below 400. With firstByteQuery the GET asks for the first byte only
     // and takes the length from a 206's Content-Range (Content-Length of any other
-    // answer); such a query is for a caller that does not want the body.
+    // answer), asking again without a range when that answer is not usable; such a
+    // query is for a caller that does not want the body.
     int QueryRemoteFile(const std::wstring& url, std::wstring& lastModified, uint32_t& remoteSize, int& statusOut,
                         int& connectionError, const std::wstring& agentName, IPayloadCache* sizeReceiver = nullptr);
 
@@ -71,8 +72,11 @@ private:
     // same url and no extra header is asked for.
     int OpenBody(Request& request, const std::wstring& url, const std::wstring& extraHeaders, int& connectionError);
     int SendRequest(Request& request, const std::wstring& url, const std::wstring& extraHeaders, int& connectionError);
+    // One size query; firstByte asks for byte 0 only.
+    int QueryAnswer(const std::wstring& url, std::wstring& lastModified, uint32_t& remoteSize, int& statusOut,
+                    int& connectionError, IPayloadCache* sizeReceiver, bool firstByte);
     // The file's length from the size query's answer; partial when it was a 206.
-    zv::inet::Length FileLength(HINTERNET request, uint32_t& length, bool& partial) const;
+    static zv::inet::Length FileLength(HINTERNET request, bool firstByte, uint32_t& length, bool& partial);
     int RunReadLoop(Transfer& transfer);
     int RunIntoFile(Transfer& transfer, const std::wstring& targetPath, bool restart);
 
