@@ -133,6 +133,34 @@ got=$(echo "$out" | grep -e '^download: result' -e '^install')
 [ ! -f "$ran" ] && pass "the tampered payload did not run" || fail "the tampered payload ran"
 grep -q "failed authentication" "$work/tampered payload.err" && pass "refusal traced" || fail "refusal not traced"
 
+# Ctrl+C during a slow download: cancelled, nothing run, exit 3. The payload comes from
+# an nginx of this test's own, limited to 1 MiB/s.
+slow="$work/slow-nginx"
+trap 'bash "$src/tests/harness/nginx.sh" stop "$slow" >/dev/null 2>&1; rm -rf "$work"' EXIT
+mkdir -p "$work/slow-www/$marker"
+bash "$src/tests/harness/nginx.sh" start "$slow" "$work/slow-www" 1m >/dev/null
+slow_port=$(cat "$slow/port")
+sed "s#127.0.0.1:$port/#127.0.0.1:$slow_port/#" "$work/product.xml" > "$work/slow.xml"
+sign "$installer" "$work/slow-www/$marker/slow.exe" 16384
+rm -f "$ran"
+id5=$((id + 4))
+mkdir -p "$work/slow-www$(dirname "$path")"
+printf '<?xml version="1.0"?><ZV_Manifest name="tandemix" internalName="zvinstall" contentRevision="1"><UiItems>%s</UiItems></ZV_Manifest>\n' \
+  "$(item $id5 tandemix slow.exe "sleep 10 $(winpath "$ran")" | sed "s#127.0.0.1:$port/#127.0.0.1:$slow_port/#")" > "$work/slow-manifest.xml"
+sign "$work/slow-manifest.xml" "$work/slow-www$path"
+# shellcheck disable=SC1091
+. "${ZV_WINE_STATE:?}/env"
+wine "$work/zvtool.exe" install "$(winpath "$work/slow.xml")" >"$work/ctrlc.out" 2>"$work/ctrlc.err" &
+pid=$!
+for _ in $(seq 1 300); do grep -q "^progress: [1-9]" "$work/ctrlc.out" 2>/dev/null && break; sleep 0.1; done
+kill -INT "$pid"
+wait "$pid"; rc=$?
+got=$(tr -d '\r' < "$work/ctrlc.out" | grep -e '^download: result' -e '^install')
+[ "$rc" -eq 3 ] && [ "$got" = "download: result 0 (cancelled 1, connection error 0)" ] && pass "Ctrl+C cancels the download" \
+  || fail "Ctrl+C: exit $rc, lines [$got]"
+grep -q "zvtool install: cancelling" "$work/ctrlc.err" && pass "Ctrl+C acknowledged" || fail "no cancelling line"
+[ ! -f "$ran" ] && pass "nothing ran after Ctrl+C" || fail "the installer ran after Ctrl+C"
+
 for args in "" "--installed" "--installed tandemix x.xml" "--trace 9 x.xml" "a.xml b.xml" "--manifest m.xml a.xml"; do
   # shellcheck disable=SC2086
   run_wine "$run_wine" "$work/zvtool.exe" install $args >/dev/null 2>"$work/usage.err"
