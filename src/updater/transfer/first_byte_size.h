@@ -13,7 +13,7 @@ inline constexpr const wchar_t* kFirstByteRangeHeader = L"Range: bytes=0-0\r\n";
 enum class FirstByteSize {
     notPartial, // not a 206: read Content-Length as for a plain GET
     total,      // a 206 for byte 0 whose Content-Range gives the file's length
-    unknown,    // a 206 for byte 0 with the length "*": no length, as a GET without Content-Length
+    unknown,    // a 206 for byte 0 with the length "*": the length is not known
     unusable,   // a 206 without a readable Content-Range for byte 0
 };
 

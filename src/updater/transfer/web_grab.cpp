@@ -219,9 +219,7 @@ zv::inet::Length priv_CWebGrab::FileLength(HINTERNET request, bool firstByte, ui
     case zv::FirstByteSize::total:
         partial = true;
         return zv::inet::Length::valid;
-    case zv::FirstByteSize::unknown:
-        partial = true;
-        return zv::inet::Length::absent;
+    case zv::FirstByteSize::unknown:   // the length may come with the whole answer
     case zv::FirstByteSize::unusable:
         break;
     }

@@ -134,6 +134,7 @@ TEST_F(SizeQuery, FirstByteQueryTable)
         {Server::fault, L"/nolength?len=1000&", 0, 0, {"bytes=0-0"}},         // no length: as a plain GET
         {Server::fault, L"/skewed?len=5000&cr=0&", 1, 5000, {"bytes=0-0", ""}}, // 206 without Content-Range
         {Server::fault, L"/skewed?len=5000&shift=3&", 1, 5000, {"bytes=0-0", ""}}, // not byte 0
+        {Server::fault, L"/skewed?len=5000&total=0&", 1, 5000, {"bytes=0-0", ""}}, // length "*"
         {Server::fault, L"/range-error?len=5000&", 1, 5000, {"bytes=0-0", ""}}, // 503 to a ranged request
         {Server::fault, L"/gen?status=404&lm=0&", 0, 0, {"bytes=0-0", ""}},
     };
