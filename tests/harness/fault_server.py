@@ -29,7 +29,8 @@ fault-requests.log beside PORT_FILE as "METHOD PATH connection=HEADER range=HEAD
 Bodies are content(N): byte i is (i * 131 + 7) mod 256.
 
 With --tree the server is an update server: every path is a file under DIR (looked up as
-given, then lower-cased; nothing outside DIR), 404 when there is none. FILE is read at
+given, then lower-cased; nothing outside DIR), 404 when there is none; a request that asks
+for "Connection: close" gets it in the answer, as from nginx. FILE is read at
 every request; a line "FAULT SUFFIX" applies FAULT to the requests whose path (without
 the query) ends with SUFFIX, case-insensitive; a missing or empty FILE means no fault.
 Each applied fault is appended to FILE.applied as "FAULT METHOD PATH range=HEADER".
@@ -82,6 +83,9 @@ class Handler(BaseHTTPRequestHandler):
         return int(values[0]) if values else default
 
     def head(self, status, length=None, last_modified=True, close=False, extra=()):
+        # As nginx does, the update tree says it closes when the client asked for that.
+        if TREE is not None and self.headers.get("Connection", "").lower() == "close":
+            close = True
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
         if length is not None:
