@@ -36,6 +36,10 @@ def main():
            "`update`: an older utility installed), what the faulty run reported, and whether the next run",
            "without the fault completed the work (`retry ok`: the published installer then ran, once).",
            "`not met` means the fault never met its file (no Range is asked for that file).",
+           "The faults are those of `tests/harness/fault_server.py` in tree mode; \"connection refused\" is",
+           "the server taking the connection and resetting it before any answer, since one listening",
+           "port cannot refuse a single path. The trickle is cancelled with the worker's `CancelWork`,",
+           "as the close button does, once the file's body has begun to arrive.",
            "",
            "| fault | " + " | ".join(targets) + " |",
            "|---|" + "---|" * len(targets)]

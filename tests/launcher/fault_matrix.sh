@@ -54,4 +54,5 @@ rc=${PIPESTATUS[0]}
 mkdir -p "$(dirname "$results")"
 grep '^MATRIX|' "$work/matrix-output.txt" >"$results"
 echo "fault_matrix: $(wc -l <"$results") cell lines in $results"
+python3 "$src/tools/fault-matrix-table.py" "$results" "$work/fault-matrix.md" || rc=1
 exit "$rc"
