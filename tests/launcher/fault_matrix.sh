@@ -47,8 +47,10 @@ XML
 sign "$work/manifest.xml" "$work/tree/$manifest_path" && sign "$installer_exe" "$work/tree/$payload_path" || exit 2
 echo "fault_matrix: serving $manifest_path and $payload_path on $origin"
 
+closed_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()')
 ZV_MATRIX_WORK=$(winpath "$work") ZV_MATRIX_PAYLOAD=$(winpath "$work/tree/$payload_path") \
-  ZV_MATRIX_UTILITY=$(winpath "$work/app/KVCHHost.exe") \
+  ZV_MATRIX_UTILITY=$(winpath "$work/app/KVCHHost.exe") ZV_MATRIX_APP=$(winpath "$work/app") \
+  ZV_MATRIX_PORT=$(cat "$work/fault.port") ZV_MATRIX_CLOSED_PORT=$closed_port \
   bash "$run_wine" "$work/app/$(basename "$matrix_exe")" | tee "$work/matrix-output.txt"
 rc=${PIPESTATUS[0]}
 mkdir -p "$(dirname "$results")"

@@ -70,11 +70,14 @@ int AwaitStep(StepSink& sink, int (StepSink::*result)(), launcher::CKVCHUpdaterT
 
 } // namespace
 
-FlowResult RunUpdateFlow(const std::wstring& appliedLog, const std::string& cancelOn, int cancelAt)
+FlowResult RunUpdateFlow(const std::wstring& appliedLog, const std::string& cancelOn, int cancelAt,
+                         const std::wstring& productFile)
 {
     FlowResult flow;
     StepSink sink;
-    auto worker = launcher::CKVCHUpdaterThread::StartUpdaterThread(&sink, 10000);
+    launcher::UpdaterThreadSetup setup = launcher::UpdaterThreadSetup::ForThisProcess();
+    setup.productFile = productFile;
+    auto worker = launcher::CKVCHUpdaterThread::StartUpdaterThread(&sink, 10000, std::move(setup));
     if (!worker) return flow;
     flow.started = true;
     flow.completed = true;

@@ -19,7 +19,9 @@ struct FlowResult {
 // Runs the flow. The install is asked for whenever the check succeeded, also after a
 // failed download: the install step must then refuse on its own. When cancelAt is not 0,
 // the worker's CancelWork is called as soon as cancelAt lines of appliedLog contain cancelOn.
-FlowResult RunUpdateFlow(const std::wstring& appliedLog, const std::string& cancelOn, int cancelAt);
+// productFile, when not empty, stands for the one beside the program.
+FlowResult RunUpdateFlow(const std::wstring& appliedLog, const std::string& cancelOn, int cancelAt,
+                         const std::wstring& productFile = std::wstring());
 
 // FNV-1a 64 of bytes, as the matrix installer writes it ("%016llx").
 std::string Fnv1a64Hex(const std::string& bytes);
