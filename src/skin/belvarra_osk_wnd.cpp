@@ -64,6 +64,11 @@ void ShowProgressWindow(UINT displayMs)
     ::ShowWindow(wnd->GetSafeHwnd(), SW_SHOWNOACTIVATE);
 }
 
+void CloseProgressWindow()
+{
+    delete g_progressWnd; // the destructor clears the pointer
+}
+
 CBelvarraOSKWnd::~CBelvarraOSKWnd()
 {
     // The worker may still report; from here on its reports go nowhere.
