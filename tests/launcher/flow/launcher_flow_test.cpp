@@ -21,6 +21,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -177,6 +178,7 @@ TEST_F(LauncherFlow, NotInstalledOnlineInstallsShowsTheProgressAndStartsTheUtili
 
     // 0, 10, the creep by 3 while the download lasts, 50, 60, 100, then the window goes.
     const std::vector<int> values = BarValues();
+    std::printf("bar values: %s\n", testing::PrintToString(values).c_str());
     ASSERT_GE(values.size(), 7u) << testing::PrintToString(values);
     std::vector<int> expected = {0, 10};
     for (size_t i = 2; i < values.size() && values[i] > 10 && values[i] < 50; ++i) expected.push_back(10 + 3 * static_cast<int>(i - 1));
