@@ -174,7 +174,17 @@ TEST_F(LauncherFlow, NotInstalledOnlineInstallsShowsTheProgressAndStartsTheUtili
     PublishManifest(L"/flow" + ManifestPathOnServer(server));
     ASSERT_FALSE(zv::launcher::FindInstalledUtility());
 
-    EXPECT_EQ(RunApplication({L"/splash_duration:1000"}, [&] { AwaitFile(stubOut, 90000); }), 0);
+    const size_t logBefore = AccessLogSize();
+
+    EXPECT_EQ(RunApplication({L"/splash_duration:1000"},
+                             [&] {
+                                 // A later start asks for the window while the flow runs: the
+                                 // period restarts, no second flow begins.
+                                 ::Sleep(1500);
+                                 ::PostMessageW(ControllerWindow(), zv::launcher::WM_ZV_SHOW_SPLASH, 1000, 0);
+                                 AwaitFile(stubOut, 90000);
+                             }),
+              0);
 
     // 0, 10, the creep by 3 while the download lasts, 50, 60, 100, then the window goes.
     const std::vector<int> values = BarValues();
@@ -197,8 +207,44 @@ TEST_F(LauncherFlow, NotInstalledOnlineInstallsShowsTheProgressAndStartsTheUtili
     // The freshly installed utility, started without parameters.
     ASSERT_TRUE(FileExists(stubOut));
     EXPECT_EQ(ReadFileBytes(stubOut), "");
-    const std::string log = ReadFileBytes(FlowState(L"nginx/access.log"));
+    const std::string log = ReadFileBytes(FlowState(L"nginx/access.log")).substr(logBefore);
     EXPECT_NE(log.find("200 GET /flow/kvch_payload.exe"), std::string::npos) << log;
+    size_t manifests = 0;
+    for (size_t at = 0; (at = log.find(".man.xml?", at)) != std::string::npos; ++at) ++manifests;
+    EXPECT_EQ(manifests, 1u) << log;
+}
+
+TEST_F(LauncherFlow, InstalledReceiverArrivalsShowTheWindowThenStartTheUtilityWithP)
+{
+    // Installed, and the update server unreachable: the check fails and the window closes
+    // at its next tick, then the utility starts with the parameter of a pop-up.
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, zv::launcher::kUtilityAppPathsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                &key, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring stub = BuildPath(L"tests/launcher/utility_stub.exe");
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(stub.c_str()),
+                     static_cast<DWORD>((stub.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, zv::launcher::kProductKey, L"DisablePopupMode");
+    const int closed = std::stoi(ReadFileBytes(BuildPath(L"http-state/closed.port")));
+    WriteProductFile("http://127.0.0.1:" + std::to_string(closed) + "/flow");
+
+    EXPECT_EQ(RunApplication({L"/s"},
+                             [&] {
+                                 for (int i = 0; i < 100 && !ControllerWindow(); ++i) ::Sleep(50);
+                                 // The first arrival is the receiver present at start: nothing shows.
+                                 ::PostMessageW(ControllerWindow(), zv::launcher::WM_ZV_RECEIVER_ARRIVED, 0, 0);
+                                 ::Sleep(1000);
+                                 ::PostMessageW(ControllerWindow(), zv::launcher::WM_ZV_RECEIVER_ARRIVED, 0, 0);
+                                 AwaitFile(stubOut, 60000);
+                             }),
+              0);
+
+    // The window came for the second arrival only, without a bar, and went.
+    EXPECT_EQ(BarValues(), (std::vector<int>{0, kNoWindow}));
+    ASSERT_TRUE(FileExists(stubOut));
+    EXPECT_EQ(ReadFileBytes(stubOut), "-p");
 }
 
 TEST_F(LauncherFlow, NotInstalledOfflineTellsWhereToGetItAndStartsNothing)
