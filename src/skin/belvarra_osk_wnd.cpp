@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <thread>
+
 #include "skin/gdiplus_include.h"
 #include "skin/picture_path.h"
 
@@ -77,7 +79,7 @@ CBelvarraOSKWnd::~CBelvarraOSKWnd()
     if (g_progressWnd == this) g_progressWnd = nullptr;
 }
 
-BOOL CBelvarraOSKWnd::CreateProgress()
+void CBelvarraOSKWnd::LoadPictures()
 {
     LoadBackground(L"VeskBackground.png");
     m_picLogo.Load(PicturePath(L"tandemLogo.png"));
@@ -86,18 +88,39 @@ BOOL CBelvarraOSKWnd::CreateProgress()
     m_picByLine.Load(PicturePath(L"by.png"));
     m_picClose.Load(PicturePath(L"close_button_grey.png"));
     m_picCloseHover.Load(PicturePath(L"close_button_red.png"));
+}
 
-    const SIZE size = GetBackgroundSize();
+namespace {
+// Centred in the work area, its own origin included, so a task bar on the left or top
+// does not push the window off centre.
+RECT CentredInWorkArea(SIZE size)
+{
     const RECT wa = CurrentWorkArea();
-    // Centred in the work area, its own origin included, so a task bar on the left or top
-    // does not push the window off centre.
     const LONG left = wa.left + (wa.right - wa.left - size.cx) / 2;
     const LONG top = wa.top + (wa.bottom - wa.top - size.cy) / 2;
-    if (!CreateSkinned(nullptr, RECT{left, top, left + size.cx, top + size.cy}, FALSE, 0)) return FALSE;
-    ComputeLayout();
+    return RECT{left, top, left + size.cx, top + size.cy};
+}
+} // namespace
 
-    m_pRelay = CProgressEventRelay::Attach(GetSafeHwnd());
-    if (g_startWorker) m_pWorker = g_startWorker(m_pRelay, kWorkerReadyWaitMs);
+BOOL CBelvarraOSKWnd::CreateProgress()
+{
+    // The first decode pays the picture codec's start-up, the largest cost before the first
+    // frame: the pictures decode on a helper thread while the window is made at the size the
+    // background's file header states. CreateSkinned then fits it to the decoded picture.
+    std::thread decoder;
+    try {
+        decoder = std::thread([this] { LoadPictures(); });
+    } catch (...) {
+        LoadPictures();
+    }
+    SIZE headerSize{};
+    if (PngSizeOf(PicturePath(L"VeskBackground.png"), headerSize)) CreateLayeredWindow(CentredInWorkArea(headerSize));
+    if (decoder.joinable()) decoder.join();
+
+    const SIZE size = GetBackgroundSize();
+    const RECT rect = CentredInWorkArea(size);
+    if (!CreateSkinned(nullptr, rect, FALSE, 0)) return FALSE;
+    ComputeLayout();
 
     const bool installed = g_host && g_host->IsUtilityInstalled();
     m_bProgressBarVisible = m_bCloseButtonVisible = installed ? 0 : 1;
@@ -106,6 +129,10 @@ BOOL CBelvarraOSKWnd::CreateProgress()
     if (!Present()) return FALSE;
     ::ShowWindow(GetSafeHwnd(), SW_SHOWNOACTIVATE);
     FadeIn(this);
+    // The worker's start (the library's set-up, waited for) follows the first frame rather
+    // than delaying it; nothing is asked of the worker before StartWork.
+    m_pRelay = CProgressEventRelay::Attach(GetSafeHwnd());
+    if (g_startWorker) m_pWorker = g_startWorker(m_pRelay, kWorkerReadyWaitMs);
     return TRUE;
 }
 

@@ -53,6 +53,7 @@ private:
     CBelvarraOSKWnd() noexcept = default;
 
     BOOL CreateProgress();
+    void LoadPictures();
     void ComputeLayout();
     void StartWork();
     void DrawAll(const RECT& rect);
