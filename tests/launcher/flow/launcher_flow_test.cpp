@@ -247,6 +247,54 @@ TEST_F(LauncherFlow, InstalledReceiverArrivalsShowTheWindowThenStartTheUtilityWi
     EXPECT_EQ(ReadFileBytes(stubOut), "-p");
 }
 
+// The payload requests nginx has logged since offset: "sent" body bytes of each.
+std::vector<size_t> PayloadBodies(size_t offset)
+{
+    std::vector<size_t> bodies;
+    const std::string log = ReadFileBytes(FlowState(L"nginx/access.log")).substr(offset);
+    for (size_t at = 0; (at = log.find("GET /flow/kvch_payload.exe?", at)) != std::string::npos; ++at) {
+        const size_t body = log.find("body=", at);
+        if (body != std::string::npos) bodies.push_back(std::stoul(log.substr(body + 5)));
+    }
+    return bodies;
+}
+
+TEST_F(LauncherFlow, CloseDuringTheDownloadCancelsItAndStartsNothing)
+{
+    const std::wstring server = L"http://127.0.0.1:" + std::to_wstring(NginxPort()) + L"/flow";
+    WriteProductFile(zv::ToUtf8(server));
+    PublishManifest(L"/flow" + ManifestPathOnServer(server));
+    const size_t logBefore = AccessLogSize();
+    const size_t fullSize = ReadFileBytes(FlowState(L"www/flow/kvch_payload.exe")).size();
+
+    // Closed as a later "/x" start would, once the download is under way: the window goes,
+    // then the worker is cancelled and waited for, before the rest of the process.
+    EXPECT_EQ(RunApplication({L"/splash_duration:1000"},
+                             [&] {
+                                 for (int i = 0; i < 600; ++i, ::Sleep(50)) {
+                                     const CBelvarraOSKWnd* wnd = CBelvarraOSKWnd::Current();
+                                     if (wnd && wnd->Progress() >= 13) break;
+                                 }
+                             }),
+              0);
+
+    const std::vector<int> values = BarValues();
+    std::printf("bar values: %s\n", testing::PrintToString(values).c_str());
+    ASSERT_FALSE(values.empty());
+    EXPECT_GE(values.back(), 13);
+    for (int v : values) EXPECT_LT(v, 50) << testing::PrintToString(values);
+    // Gone with the application, after the loop's last message.
+    EXPECT_EQ(CBelvarraOSKWnd::Current(), nullptr);
+    EXPECT_EQ(::FindWindowW(zv::skin::kBelvarraWndClass, nullptr), nullptr);
+    // The download stopped short: nginx logs the payload's last request with part of its body.
+    std::vector<size_t> bodies;
+    for (int i = 0; i < 50 && (bodies = PayloadBodies(logBefore)).size() < 2; ++i) ::Sleep(100);
+    ASSERT_FALSE(bodies.empty());
+    EXPECT_LT(bodies.back(), fullSize) << testing::PrintToString(bodies);
+    EXPECT_FALSE(zv::launcher::FindInstalledUtility());
+    EXPECT_FALSE(FileExists(stubOut));
+}
+
 TEST_F(LauncherFlow, NotInstalledOfflineTellsWhereToGetItAndStartsNothing)
 {
     // A port nobody listens on: the connection check fails at once.
