@@ -77,26 +77,18 @@ BOOL CBelvarraBaseWnd::CreateSkinned(HWND, const RECT& rect, BOOL showNow, BYTE 
     m_rcWindow = rect;
     if (HWND hwnd = GetSafeHwnd()) {
         ::MoveWindow(hwnd, rect.left, rect.top, width, height, TRUE);
-    } else if (!CreateLayeredWindow(rect)) {
-        return FALSE;
+    } else {
+        HINSTANCE instance = ::GetModuleHandleW(nullptr);
+        if (!RegisterWndClass(instance, kBelvarraWndClass, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW)) return FALSE;
+        // No parent, whatever the caller passes: the window stands on its own above all others.
+        if (!CreateEx(kBelvarraExStyle, kBelvarraWndClass, L"", WS_POPUP, rect.left, rect.top, width, height))
+            return FALSE;
     }
     zv::fw::CScreenDc screen(::GetDC(nullptr));
     if (!m_dcSurface.Create(screen.Get(), width, height)) return FALSE;
     if (!DrawBackground(RECT{0, 0, width, height}, TRUE)) return FALSE;
     m_alpha = initialAlpha;
     return showNow ? Present() : TRUE;
-}
-
-BOOL CBelvarraBaseWnd::CreateLayeredWindow(const RECT& rect)
-{
-    if (GetSafeHwnd()) return TRUE;
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    if (!RegisterWndClass(instance, kBelvarraWndClass, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW)) return FALSE;
-    // No parent, whatever the caller passes: the window stands on its own above all others.
-    return CreateEx(kBelvarraExStyle, kBelvarraWndClass, L"", WS_POPUP, rect.left, rect.top, rect.right - rect.left,
-                    rect.bottom - rect.top)
-               ? TRUE
-               : FALSE;
 }
 
 BOOL CBelvarraBaseWnd::DrawBackground(const RECT& rect, BOOL copy)

@@ -34,8 +34,6 @@ public:
     BOOL LoadBackground(const std::wstring& fileName);
     SIZE GetBackgroundSize() const noexcept { return m_sizeBackground; }
     BOOL CreateSkinned(HWND parent, const RECT& rect, BOOL showNow, BYTE initialAlpha);
-    // The hidden layered window alone, without its surface (CreateSkinned then adopts it).
-    BOOL CreateLayeredWindow(const RECT& rect);
     BOOL DrawBackground(const RECT& rect, BOOL copy);
     // Pushes the surface to the screen; an empty rect means the window's own rectangle.
     BOOL Present(const RECT& rect = RECT{});

@@ -2,8 +2,6 @@
 
 #include <windowsx.h>
 
-#include <thread>
-
 #include "skin/gdiplus_include.h"
 #include "skin/picture_path.h"
 
@@ -79,7 +77,7 @@ CBelvarraOSKWnd::~CBelvarraOSKWnd()
     if (g_progressWnd == this) g_progressWnd = nullptr;
 }
 
-void CBelvarraOSKWnd::LoadPictures()
+BOOL CBelvarraOSKWnd::CreateProgress()
 {
     LoadBackground(L"VeskBackground.png");
     m_picLogo.Load(PicturePath(L"tandemLogo.png"));
@@ -88,38 +86,14 @@ void CBelvarraOSKWnd::LoadPictures()
     m_picByLine.Load(PicturePath(L"by.png"));
     m_picClose.Load(PicturePath(L"close_button_grey.png"));
     m_picCloseHover.Load(PicturePath(L"close_button_red.png"));
-}
-
-namespace {
-// Centred in the work area, its own origin included, so a task bar on the left or top
-// does not push the window off centre.
-RECT CentredInWorkArea(SIZE size)
-{
-    const RECT wa = CurrentWorkArea();
-    const LONG left = wa.left + (wa.right - wa.left - size.cx) / 2;
-    const LONG top = wa.top + (wa.bottom - wa.top - size.cy) / 2;
-    return RECT{left, top, left + size.cx, top + size.cy};
-}
-} // namespace
-
-BOOL CBelvarraOSKWnd::CreateProgress()
-{
-    // The first decode pays the picture codec's start-up, the largest cost before the first
-    // frame: the pictures decode on a helper thread while the window is made at the size the
-    // background's file header states. CreateSkinned then fits it to the decoded picture.
-    std::thread decoder;
-    try {
-        decoder = std::thread([this] { LoadPictures(); });
-    } catch (...) {
-        LoadPictures();
-    }
-    SIZE headerSize{};
-    if (PngSizeOf(PicturePath(L"VeskBackground.png"), headerSize)) CreateLayeredWindow(CentredInWorkArea(headerSize));
-    if (decoder.joinable()) decoder.join();
 
     const SIZE size = GetBackgroundSize();
-    const RECT rect = CentredInWorkArea(size);
-    if (!CreateSkinned(nullptr, rect, FALSE, 0)) return FALSE;
+    const RECT wa = CurrentWorkArea();
+    // Centred in the work area, its own origin included, so a task bar on the left or top
+    // does not push the window off centre.
+    const LONG left = wa.left + (wa.right - wa.left - size.cx) / 2;
+    const LONG top = wa.top + (wa.bottom - wa.top - size.cy) / 2;
+    if (!CreateSkinned(nullptr, RECT{left, top, left + size.cx, top + size.cy}, FALSE, 0)) return FALSE;
     ComputeLayout();
 
     const bool installed = g_host && g_host->IsUtilityInstalled();

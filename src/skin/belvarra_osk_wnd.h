@@ -53,7 +53,6 @@ private:
     CBelvarraOSKWnd() noexcept = default;
 
     BOOL CreateProgress();
-    void LoadPictures();
     void ComputeLayout();
     void StartWork();
     void DrawAll(const RECT& rect);

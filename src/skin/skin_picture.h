@@ -13,10 +13,6 @@ namespace zv::skin {
 
 class CMyImageDC;
 
-// The width and height a PNG file's header states, read without decoding it; false when the
-// file cannot be read or is not a PNG.
-bool PngSizeOf(const std::wstring& fullPath, SIZE& size) noexcept;
-
 class CSkinPicture {
 public:
     CSkinPicture() noexcept;
