@@ -3,6 +3,7 @@
 // one language and dialog descriptions. Virtual operations in slot order.
 #include <map>
 #include <string>
+#include <unordered_map>
 
 class ZvLib_CItemRequirement {
 public:
@@ -58,10 +59,13 @@ public:
     virtual void Add(const std::wstring& id, const std::wstring& text);
     virtual void Clear() { strings.clear(); }
     virtual int IsValid() const { return 1; }
+    // Add for an id that is upper case already; takes both texts.
+    void AddUpperCased(std::wstring id, std::wstring text) { strings.insert_or_assign(std::move(id), std::move(text)); }
 
     std::wstring language = L"-1";
     std::wstring productAbbr;
-    std::map<std::wstring, std::wstring> strings;
+    // Hashed: every display text of every item is looked up here while loading.
+    std::unordered_map<std::wstring, std::wstring> strings;
 };
 
 class ZvLib_CItemDialogItem {

@@ -9,6 +9,7 @@
 #include "updater/config/xml_document.h"
 #include "updater/expr/zv_expr.h"
 #include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
 #include <algorithm>
 
@@ -18,8 +19,8 @@ using zv::core::ReadChild;
 
 namespace {
 
-constexpr const wchar_t* kManifestPosition = L"zv.manifest";
-constexpr const wchar_t* kSectionPosition = L"zv.section";
+constexpr const wchar_t* kManifestPosition = zv::core::position::kManifest;
+constexpr const wchar_t* kSectionPosition = zv::core::position::kSection;
 
 } // namespace
 
@@ -101,18 +102,23 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
 
 void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr)
 {
-    std::wstring id = zv::core::Trim(doc.GetAttribute(L"id"));
+    std::wstring id;
+    doc.GetAttribute(L"id", id);
+    id = zv::core::ToUpperAscii(zv::core::Trim(id));
+    if (id.empty()) return;
+    std::wstring language;
     while (doc.FindChildElement(L"String")) {
         EnteredChild string(doc);
-        std::wstring language = zv::core::ToLowerAscii(doc.GetAttribute(L"lang"));
-        if (language.empty() || language == L"-1" || id.empty()) continue;
+        doc.GetAttribute(L"lang", language);
+        zv::LowerAsciiInPlace(language);
+        if (language.empty() || language == L"-1") continue;
         auto& table = langStrings[language];
         if (!table) {
             table = std::make_unique<ZvLib_CItemLangStrings>();
             table->SetLanguage(language);
             table->SetProductAbbr(productAbbr);
         }
-        table->Add(id, doc.GetInnerMarkup());
+        table->AddUpperCased(id, doc.GetInnerMarkup());
     }
 }
 
@@ -132,7 +138,7 @@ void CUpdaterImp::LookupDisplayString(const std::wstring& language, std::wstring
 
 std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId)
 {
-    constexpr const wchar_t* kPosition = L"zv.requirement";
+    constexpr const wchar_t* kPosition = zv::core::position::kRequirement;
     auto requirement = std::make_unique<ZvLib_CItemRequirement>();
     requirement->id = zv::core::IntAttribute(doc, L"id");
     requirement->isHardLimit = zv::core::IntAttribute(doc, L"isHardLimit");
@@ -156,12 +162,12 @@ std::unique_ptr<ZvLib_CItemEventString> CUpdaterImp::ParseEventString(CXmlDocume
     eventString->requestGroupId = requestGroupId;
     eventString->note.clear();
     eventString->valueExpression.clear();
-    doc.SavePosition(L"zv.event");
+    doc.SavePosition(zv::core::position::kEvent);
     while (doc.FindChildElement(L"ValueExpression")) {
         EnteredChild expression(doc);
         eventString->note = doc.GetAttribute(L"note");
         doc.GetText(eventString->valueExpression);
     }
-    doc.RestorePosition(L"zv.event");
+    doc.RestorePosition(zv::core::position::kEvent);
     return eventString;
 }

@@ -146,6 +146,13 @@ private:
     class HoldVariables; // held_variables.h
     HeldVariables* m_held = nullptr;
     // Logs and loads a document the reader has read (loaded true), or logs why not.
+    // The raw lists of a "Subcomponent" element, read in the same pass as its application part.
+    struct SubcomponentTexts {
+        std::wstring dependsUpon;
+        std::wstring minRequirements;
+    };
+    bool ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallableApp& item, const std::wstring& productAbbr, int requestGroupId,
+                                SubcomponentTexts* sub);
     int LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config, std::wstring* problem);
     void LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config);
 
