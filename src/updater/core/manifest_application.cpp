@@ -51,11 +51,12 @@ struct ChildTexts {
     std::wstring moreTextId, moreUrl, moreDialogId;
     bool moreHasUrl = false, moreHasDialog = false;
     std::wstring destFilename, destPath, commandLine;
+    std::wstring displayNameId, descriptionId; // as written, before they are resolved
     std::wstring name, scratch;
 
     void Clear()
     {
-        for (std::wstring* t : {&url, &args, &elevation, &requirements, &moreTextId, &moreUrl, &moreDialogId, &destFilename, &destPath, &commandLine})
+        for (std::wstring* t : {&displayNameId, &descriptionId, &url, &args, &elevation, &requirements, &moreTextId, &moreUrl, &moreDialogId, &destFilename, &destPath, &commandLine})
             t->clear();
         haveElevation = haveEvents = haveMore = moreHasUrl = moreHasDialog = false;
     }
@@ -111,8 +112,8 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     while (doc.FindChildElement(nullptr)) {
         EnteredChild child(doc);
         doc.GetName(name);
-        if (name == L"DisplayNameId") item.displayName = doc.GetInnerMarkup();
-        else if (name == L"DescriptionId") item.description = doc.GetInnerMarkup();
+        if (name == L"DisplayNameId") c.displayNameId = doc.GetInnerMarkup();
+        else if (name == L"DescriptionId") c.descriptionId = doc.GetInnerMarkup();
         else if (name == L"DesiredMsiFilename") item.desiredMsiFilename = doc.GetInnerMarkup();
         else if (name == L"UrlQs") doc.GetText(item.urlQs);
         else if (name == L"PackageInfo") doc.GetText(item.packageInfo);
@@ -185,8 +186,9 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
 
     // Resolution and evaluation, in the order the texts are documented.
     const std::wstring language = Lang(requestGroupId);
-    LookupDisplayString(language, item.displayName);
-    LookupDisplayString(language, item.description);
+    const ZvLib_CItemLangStrings* strings = FindLanguageTable(language);
+    ResolveDisplayString(strings, c.displayNameId, item.displayName);
+    ResolveDisplayString(strings, c.descriptionId, item.description);
     if (c.url.empty()) {
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
         item.url.clear();
@@ -212,10 +214,9 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     zv::core::ParseIdList(sub ? sub->minRequirements : c.requirements, item.minRequirementIds);
     if (c.moreHasUrl || c.moreHasDialog) {
         ZvLib_CDescriptionMore record;
-        record.moreText = c.moreTextId;
         if (c.moreHasUrl) EvaluateToText(c.moreUrl, record.url);
         else record.dialogId = c.moreDialogId;
-        LookupDisplayString(language, record.moreText);
+        ResolveDisplayString(strings, c.moreTextId, record.moreText);
         item.descriptionMore = std::move(record);
     }
 
