@@ -123,7 +123,7 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
     doc.GetAttribute(L"id", id);
     id = zv::core::ToUpperAscii(zv::core::Trim(id));
     if (id.empty()) return;
-    std::wstring language;
+    std::wstring language, markup;
     while (doc.FindChildElement(L"String")) {
         EnteredChild string(doc);
         doc.GetAttribute(L"lang", language);
@@ -143,7 +143,8 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
             table = slot.get();
             if (m_languages) m_languages->found.emplace_back(language, table);
         }
-        table->AddUpperCased(id, doc.GetInnerMarkup());
+        markup = doc.GetInnerMarkup();
+        table->AddUpperCased(id, markup);
     }
 }
 
