@@ -16,6 +16,16 @@ struct ZvLib_CDescriptionMore {
 
 class ZvLib_CItemInstallableApp : public ZvLib_CItemBase {
 public:
+    // The parser fills every text it keeps: it starts from empty texts instead of the
+    // placeholders, which would only be allocated to be replaced.
+    struct ForParsing {};
+
+    ZvLib_CItemInstallableApp() = default;
+    explicit ZvLib_CItemInstallableApp(ForParsing)
+        : desiredMsiFilename(), url(), urlQs(), localPayloadPath(), sigUrl(), localSigPath(), packageInfo()
+    {
+    }
+
     int IsInstallableApp() const override { return 1; }
     // Valid when it can be downloaded, authenticated and stored: see IsBasicValid and
     // the derived paths.
@@ -64,6 +74,9 @@ public:
 
 class ZvLib_CItemInstallableSubcomponent : public ZvLib_CItemInstallableApp {
 public:
+    ZvLib_CItemInstallableSubcomponent() = default;
+    explicit ZvLib_CItemInstallableSubcomponent(ForParsing tag) : ZvLib_CItemInstallableApp(tag) {}
+
     int IsInstallableApp() const override { return 0; }
     int IsSubcomponent() const override { return 1; }
     virtual int GetContainerManifestId() const { return containerManifestId; } // 32

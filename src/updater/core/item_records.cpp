@@ -10,13 +10,10 @@ int ZvLib_CItemEventString::IsValid() const
 
 bool ZvLib_CItemLangStrings::Lookup(const std::wstring& id, std::wstring& text) const
 {
-    auto found = strings.find(id);
-    if (found == strings.end()) return false;
-    text = found->second;
-    return true;
+    return strings.Find(id, text);
 }
 
 void ZvLib_CItemLangStrings::Add(const std::wstring& id, const std::wstring& text)
 {
-    strings[zv::core::ToUpperAscii(id)] = text;
+    strings.insert_or_assign(zv::core::ToUpperAscii(id), text);
 }

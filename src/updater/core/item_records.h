@@ -1,8 +1,11 @@
 #pragma once
 // The manifest's other records: requirements, event strings, the display strings of
 // one language and dialog descriptions. Virtual operations in slot order.
+#include "updater/core/display_string_table.h"
+
 #include <map>
 #include <string>
+#include <string_view>
 
 class ZvLib_CItemRequirement {
 public:
@@ -58,10 +61,13 @@ public:
     virtual void Add(const std::wstring& id, const std::wstring& text);
     virtual void Clear() { strings.clear(); }
     virtual int IsValid() const { return 1; }
+    // Add for an id that is upper case already.
+    void AddUpperCased(std::wstring_view id, std::wstring_view text) { strings.insert_or_assign(id, text); }
 
     std::wstring language = L"-1";
     std::wstring productAbbr;
-    std::map<std::wstring, std::wstring> strings;
+    // Id (upper case) to text.
+    zv::core::DisplayStringTable strings;
 };
 
 class ZvLib_CItemDialogItem {

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
+#include <string_view>
 #include <unordered_map>
 
 using com_quorvane_value::CValue;
@@ -147,8 +147,13 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
     const auto selectionMask = static_cast<unsigned>(eUserSelectionMask);
     const auto typeMask = static_cast<unsigned>(eTypeMask);
 
+    // An item that a newer one with its product GUID replaces leaves a null behind, taken
+    // out at the end: removing it at once would move the rest of the list each time.
     std::vector<ZvLib_CItemBase*> result;
-    std::map<std::wstring, ZvLib_CItemBase*> byGuid;
+    result.reserve(items.size());
+    // Product GUID to the place of the item holding it in result; the keys view the
+    // items' own texts, which outlive the selection.
+    std::unordered_map<std::wstring_view, size_t> byGuid;
     const RequirementIndex index(requirements);
     HoldVariables held(*this);
     for (const auto& owned : items) {
@@ -169,12 +174,12 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
             if (installable && !installable->productGUID.empty() && (criteriaMask & 0x40)) {
                 zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T Item %d (%s) contains Product GUID '%s'. Checking if unique.\n", item.manifestId,
                             item.componentName.c_str(), installable->productGUID.c_str());
-                auto earlier = byGuid.find(installable->productGUID);
-                if (earlier != byGuid.end()) {
-                    if (CompareComponentVersions(item.componentVersion, earlier->second->componentVersion) <= 0) continue;
-                    result.erase(std::remove(result.begin(), result.end(), earlier->second), result.end());
+                auto [earlier, first] = byGuid.try_emplace(installable->productGUID, result.size());
+                if (!first) {
+                    if (CompareComponentVersions(item.componentVersion, result[earlier->second]->componentVersion) <= 0) continue;
+                    result[earlier->second] = nullptr;
+                    earlier->second = result.size();
                 }
-                byGuid[installable->productGUID] = &item;
             }
             zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ----- GetListOfItems: T Item %d (%s) (%s) passed all criteria, will be presented to the application.\n",
                         item.manifestId, item.componentName.c_str(), item.componentVersion.c_str());
@@ -190,6 +195,7 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
         }
     }
 
+    result.erase(std::remove(result.begin(), result.end(), nullptr), result.end());
     // A container is offered only together with one of its own subcomponents.
     for (size_t i = 0; i < result.size(); ++i) {
         ZvLib_CItemBase* item = result[i];

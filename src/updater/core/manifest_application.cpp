@@ -16,7 +16,7 @@ using zv::core::ReadChild;
 
 namespace {
 
-constexpr const wchar_t* kAppPosition = L"zv.application";
+constexpr const wchar_t* kAppPosition = zv::core::position::kApplication;
 
 enum class ApplyKind { None, Copy, Run };
 
@@ -31,24 +31,56 @@ struct ApplyAction {
 
 std::unique_ptr<ZvLib_CItemInstallableApp> CUpdaterImp::ParseApplication(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
 {
-    auto app = std::make_unique<ZvLib_CItemInstallableApp>();
-    if (!ParseApplicationInto(doc, *app, productAbbr, requestGroupId)) return nullptr;
+    auto app = std::make_unique<ZvLib_CItemInstallableApp>(ZvLib_CItemInstallableApp::ForParsing{});
+    if (!ParseApplicationFields(doc, *app, productAbbr, requestGroupId, nullptr)) return nullptr;
     return app;
 }
 
 bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallableApp& item, const std::wstring& productAbbr, int requestGroupId)
 {
-    item.productGUID = doc.GetAttribute(L"productGUID");
+    return ParseApplicationFields(doc, item, productAbbr, requestGroupId, nullptr);
+}
+
+namespace {
+
+// The texts of an application's children that are read before they are evaluated or
+// split. Kept between items (per thread), so that their storage is reused.
+struct ChildTexts {
+    std::wstring url, args, elevation, requirements;
+    bool haveElevation = false, haveEvents = false, haveMore = false;
+    std::wstring moreTextId, moreUrl, moreDialogId;
+    bool moreHasUrl = false, moreHasDialog = false;
+    std::wstring destFilename, destPath, commandLine;
+    std::wstring displayNameId, descriptionId; // as written, before they are resolved
+    std::wstring name, scratch;
+
+    void Clear()
+    {
+        for (std::wstring* t : {&displayNameId, &descriptionId, &url, &args, &elevation, &requirements, &moreTextId, &moreUrl, &moreDialogId, &destFilename, &destPath, &commandLine})
+            t->clear();
+        haveElevation = haveEvents = haveMore = moreHasUrl = moreHasDialog = false;
+    }
+};
+
+} // namespace
+
+bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallableApp& item, const std::wstring& productAbbr, int requestGroupId,
+                                         SubcomponentTexts* sub)
+{
+    thread_local ChildTexts c;
+    c.Clear();
+    doc.GetAttribute(L"productGUID", item.productGUID);
     item.manifestId = IntAttribute(doc, L"id");
-    item.componentName = doc.GetAttribute(L"componentName");
-    item.componentVersion = doc.GetAttribute(L"componentVersion");
-    item.note = doc.GetAttribute(L"note");
+    doc.GetAttribute(L"componentName", item.componentName);
+    doc.GetAttribute(L"componentVersion", item.componentVersion);
+    doc.GetAttribute(L"note", item.note);
     item.isBonusItem = IntAttribute(doc, L"isBonusItem");
     item.isVisible = IntAttribute(doc, L"isVisible");
     item.isSelected = IntAttribute(doc, L"isSelected");
     item.defaultSelected = item.isSelected;
     item.isUnselectable = IntAttribute(doc, L"isUnselectable");
-    item.category = zv::core::CategoryOf(doc.GetAttribute(L"category"));
+    doc.GetAttribute(L"category", c.scratch);
+    item.category = zv::core::CategoryOf(c.scratch);
     item.dlSizeMB = IntAttribute(doc, L"dlSizeMB");
     item.dlSize = IntAttribute(doc, L"dlSize");
     item.requiredSpaceMB = IntAttribute(doc, L"requiredSpaceMB");
@@ -56,20 +88,13 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
     item.estInstallTimeMins = IntAttribute(doc, L"estInstallTimeMins");
     item.isRebootLikelyRequired = IntAttribute(doc, L"isRebootLikelyRequired");
     item.isReplacementInstaller = IntAttribute(doc, L"isReplacementInstaller");
-    item.s1 = doc.GetAttribute(L"s1");
-    item.s2 = doc.GetAttribute(L"s2");
-    item.a1 = doc.GetAttribute(L"a1");
-    item.a2 = doc.GetAttribute(L"a2");
+    doc.GetAttribute(L"s1", item.s1);
+    doc.GetAttribute(L"s2", item.s2);
+    doc.GetAttribute(L"a1", item.a1);
+    doc.GetAttribute(L"a2", item.a2);
 
     // One pass over the children, remembering what each holds; a repeated child's last
     // occurrence wins, except for the three elements that are read once.
-    struct Children {
-        std::wstring url, args, elevation, requirements;
-        bool haveElevation = false, haveEvents = false, haveMore = false;
-        std::wstring moreTextId, moreUrl, moreDialogId;
-        bool moreHasUrl = false, moreHasDialog = false;
-        std::wstring destFilename, destPath, commandLine;
-    } c;
     ApplyAction apply;
     item.displayName.clear();
     item.description.clear();
@@ -78,13 +103,17 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
     item.packageInfo.clear();
     item.e1.clear();
     item.e2.clear();
+    if (sub) {
+        sub->dependsUpon.clear();
+        sub->minRequirements.clear();
+    }
     doc.SavePosition(kAppPosition);
-    std::wstring name;
+    std::wstring& name = c.name;
     while (doc.FindChildElement(nullptr)) {
         EnteredChild child(doc);
         doc.GetName(name);
-        if (name == L"DisplayNameId") item.displayName = doc.GetInnerMarkup();
-        else if (name == L"DescriptionId") item.description = doc.GetInnerMarkup();
+        if (name == L"DisplayNameId") c.displayNameId = doc.GetInnerMarkup();
+        else if (name == L"DescriptionId") c.descriptionId = doc.GetInnerMarkup();
         else if (name == L"DesiredMsiFilename") item.desiredMsiFilename = doc.GetInnerMarkup();
         else if (name == L"UrlQs") doc.GetText(item.urlQs);
         else if (name == L"PackageInfo") doc.GetText(item.packageInfo);
@@ -92,7 +121,11 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
         else if (name == L"E2") item.e2 = doc.GetInnerMarkup();
         else if (name == L"Url") doc.GetText(c.url);
         else if (name == L"CommandLineArgs") doc.GetText(c.args);
-        else if (name == L"MinRequirementsIds") doc.GetText(c.requirements);
+        else if (name == L"MinRequirementsIds") {
+            // A subcomponent's list is its raw content.
+            if (sub) sub->minRequirements = doc.GetInnerMarkup();
+            else doc.GetText(c.requirements);
+        } else if (sub && name == L"DependsUponSubcomponentIds") sub->dependsUpon = doc.GetInnerMarkup();
         else if (name == L"RequiresElevation") {
             doc.GetText(c.elevation);
             c.haveElevation = true;
@@ -111,7 +144,7 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
                     EnteredChild id(doc);
                     c.moreTextId = doc.GetInnerMarkup();
                 }
-                constexpr const wchar_t* kMorePosition = L"zv.more";
+                constexpr const wchar_t* kMorePosition = zv::core::position::kMore;
                 doc.SavePosition(kMorePosition);
                 if (doc.FindChildElement(L"Url")) {
                     EnteredChild link(doc);
@@ -125,7 +158,7 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
             }
         } else if (name == L"ApplyAction" && !apply.present) {
             apply.present = true;
-            constexpr const wchar_t* kActionPosition = L"zv.apply";
+            constexpr const wchar_t* kActionPosition = zv::core::position::kApply;
             std::wstring text;
             doc.SavePosition(kActionPosition);
             ReadChild(doc, kActionPosition, L"RequiresElevation", Content::Text, text);
@@ -141,7 +174,7 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
                 doc.RestorePosition(kActionPosition);
                 doc.FindChildElement(copy ? L"CopyCommand" : L"RunCommand");
                 EnteredChild command(doc);
-                constexpr const wchar_t* kCommandPosition = L"zv.command";
+                constexpr const wchar_t* kCommandPosition = zv::core::position::kCommand;
                 doc.SavePosition(kCommandPosition);
                 ReadChild(doc, kCommandPosition, L"DestFilename", Content::Text, c.destFilename);
                 ReadChild(doc, kCommandPosition, copy ? L"DestPath" : L"CommandLine", Content::Text, copy ? c.destPath : c.commandLine);
@@ -153,8 +186,9 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
 
     // Resolution and evaluation, in the order the texts are documented.
     const std::wstring language = Lang(requestGroupId);
-    LookupDisplayString(language, item.displayName);
-    LookupDisplayString(language, item.description);
+    const ZvLib_CItemLangStrings* strings = FindLanguageTable(language);
+    ResolveDisplayString(strings, c.displayNameId, item.displayName);
+    ResolveDisplayString(strings, c.descriptionId, item.description);
     if (c.url.empty()) {
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
         item.url.clear();
@@ -163,9 +197,9 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
         EvaluateToText(c.url, item.url);
     }
     // An empty text evaluates to nothing and stays empty: no evaluation needed.
-    std::wstring args;
-    if (!c.args.empty()) EvaluateToText(c.args, args);
-    item.commandLineArgs = args.empty() ? c.args : args;
+    item.commandLineArgs.clear();
+    if (!c.args.empty()) EvaluateToText(c.args, item.commandLineArgs);
+    if (item.commandLineArgs.empty()) item.commandLineArgs.swap(c.args);
     if (apply.kind != ApplyKind::None) {
         // Evaluated in place: a failure leaves the text as written.
         auto evaluate = [&](const std::wstring& text, std::wstring& out) {
@@ -177,13 +211,12 @@ bool CUpdaterImp::ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallable
         else evaluate(c.commandLine, apply.commandLine);
     }
     item.requiresElevation = c.haveElevation && zv::core::EqualsNoCase(c.elevation, L"no") ? 0 : 1;
-    ParseIntList(c.requirements, L',', item.minRequirementIds);
+    zv::core::ParseIdList(sub ? sub->minRequirements : c.requirements, item.minRequirementIds);
     if (c.moreHasUrl || c.moreHasDialog) {
         ZvLib_CDescriptionMore record;
-        record.moreText = c.moreTextId;
         if (c.moreHasUrl) EvaluateToText(c.moreUrl, record.url);
         else record.dialogId = c.moreDialogId;
-        LookupDisplayString(language, record.moreText);
+        ResolveDisplayString(strings, c.moreTextId, record.moreText);
         item.descriptionMore = std::move(record);
     }
 

@@ -17,8 +17,7 @@ using zv::core::ReadChild;
 
 void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
 {
-    constexpr const wchar_t* kPosition = L"zv.container";
-    constexpr const wchar_t* kSubPosition = L"zv.subcomponent";
+    constexpr const wchar_t* kPosition = zv::core::position::kContainer;
     auto container = std::make_unique<ZvLib_CItemContainer>();
     container->manifestId = IntAttribute(doc, L"id");
     container->requestGroupId = requestGroupId;
@@ -47,17 +46,13 @@ void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productA
 
     std::vector<std::unique_ptr<ZvLib_CItemInstallableSubcomponent>> kept;
     doc.RestorePosition(kPosition);
+    SubcomponentTexts lists;
     while (doc.FindChildElement(L"Subcomponent")) {
         EnteredChild element(doc);
-        auto sub = std::make_unique<ZvLib_CItemInstallableSubcomponent>();
-        bool valid = ParseApplicationInto(doc, *sub, productAbbr, requestGroupId);
-        doc.SavePosition(kSubPosition);
-        std::wstring text;
-        ReadChild(doc, kSubPosition, L"DependsUponSubcomponentIds", Content::Raw, text);
-        ParseIntList(text, L',', sub->dependsUponManifestIds);
-        ReadChild(doc, kSubPosition, L"MinRequirementsIds", Content::Raw, text);
-        ParseIntList(text, L',', sub->minRequirementIds);
-        doc.RestorePosition(kSubPosition);
+        auto sub = std::make_unique<ZvLib_CItemInstallableSubcomponent>(ZvLib_CItemInstallableApp::ForParsing{});
+        // Its requirement list is the raw content of "MinRequirementsIds".
+        bool valid = ParseApplicationFields(doc, *sub, productAbbr, requestGroupId, &lists);
+        zv::core::ParseIdList(lists.dependsUpon, sub->dependsUponManifestIds);
         sub->containerManifestId = container->manifestId;
         if (valid) kept.push_back(std::move(sub));
     }

@@ -35,7 +35,7 @@ void ForEachElement(CXmlDocument& body, Visit&& visit)
 
 std::unique_ptr<ZvLib_CItemDialogItem> CUpdaterImp::ParseDialogItem(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
 {
-    constexpr const wchar_t* kPosition = L"zv.dialog";
+    constexpr const wchar_t* kPosition = zv::core::position::kDialog;
     auto dialog = std::make_unique<ZvLib_CItemDialogItem>();
     dialog->requestGroupId = requestGroupId;
     dialog->productAbbr = productAbbr;
@@ -71,7 +71,7 @@ std::unique_ptr<ZvLib_CItemDialogItem> CUpdaterImp::ParseDialogItem(CXmlDocument
         EnteredChild buttons(doc);
         while (doc.FindChildElement(L"Button")) {
             EnteredChild button(doc);
-            constexpr const wchar_t* kButtonPosition = L"zv.button";
+            constexpr const wchar_t* kButtonPosition = zv::core::position::kButton;
             doc.SavePosition(kButtonPosition);
             std::wstring id, value;
             ReadChild(doc, kButtonPosition, L"ButtonId", Content::Raw, id);

@@ -9,8 +9,11 @@
 #include "updater/config/xml_document.h"
 #include "updater/expr/zv_expr.h"
 #include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 using zv::core::Content;
 using zv::core::EnteredChild;
@@ -18,10 +21,21 @@ using zv::core::ReadChild;
 
 namespace {
 
-constexpr const wchar_t* kManifestPosition = L"zv.manifest";
-constexpr const wchar_t* kSectionPosition = L"zv.section";
+constexpr const wchar_t* kManifestPosition = zv::core::position::kManifest;
+constexpr const wchar_t* kSectionPosition = zv::core::position::kSection;
 
 } // namespace
+
+struct CUpdaterImp::LanguageCache {
+    std::vector<std::pair<std::wstring, ZvLib_CItemLangStrings*>> found;
+
+    ZvLib_CItemLangStrings* const* Find(const std::wstring& language) const
+    {
+        for (const auto& entry : found)
+            if (entry.first == language) return &entry.second;
+        return nullptr;
+    }
+};
 
 int CUpdaterImp::LoadManifest(const std::wstring& path, const ZvLib_CConfigParamsLoader& config, std::wstring* problem)
 {
@@ -55,8 +69,12 @@ int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring
     zv::Log().Log(zv::ZVLOG_INFO1, L"**** Manifest: Loaded manifest file '%s'\n", sourceName.c_str());
     zv::expr::SetLoadedGroupInfo(config.productBrand, config.hostProductOption);
     HoldVariables held(*this);
+    LanguageCache languages;
+    LanguageCache* const outerLanguages = m_languages;
+    m_languages = &languages;
     doc.ResetPosition();
     while (doc.FindElement(L"ZV_Manifest")) LoadManifestElement(doc, config);
+    m_languages = outerLanguages;
     return 1;
 }
 
@@ -101,38 +119,73 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
 
 void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr)
 {
-    std::wstring id = zv::core::Trim(doc.GetAttribute(L"id"));
+    std::wstring id;
+    doc.GetAttribute(L"id", id);
+    id = zv::core::ToUpperAscii(zv::core::Trim(id));
+    if (id.empty()) return;
+    std::wstring language, markup;
     while (doc.FindChildElement(L"String")) {
         EnteredChild string(doc);
-        std::wstring language = zv::core::ToLowerAscii(doc.GetAttribute(L"lang"));
-        if (language.empty() || language == L"-1" || id.empty()) continue;
-        auto& table = langStrings[language];
+        doc.GetAttribute(L"lang", language);
+        zv::LowerAsciiInPlace(language);
+        if (language.empty() || language == L"-1") continue;
+        ZvLib_CItemLangStrings* const* known = m_languages ? m_languages->Find(language) : nullptr;
+        ZvLib_CItemLangStrings* table = known ? *known : nullptr;
         if (!table) {
-            table = std::make_unique<ZvLib_CItemLangStrings>();
-            table->SetLanguage(language);
-            table->SetProductAbbr(productAbbr);
+            auto& slot = langStrings[language];
+            if (!slot) {
+                slot = std::make_unique<ZvLib_CItemLangStrings>();
+                slot->SetLanguage(language);
+                slot->SetProductAbbr(productAbbr);
+                // A language that had no table may have one now.
+                if (m_languages) m_languages->found.clear();
+            }
+            table = slot.get();
+            if (m_languages) m_languages->found.emplace_back(language, table);
         }
-        table->Add(id, doc.GetInnerMarkup());
+        markup = doc.GetInnerMarkup();
+        table->AddUpperCased(id, markup);
     }
+}
+
+namespace {
+
+bool HasAsciiIn(const std::wstring& text, wchar_t first, wchar_t last)
+{
+    return std::any_of(text.begin(), text.end(), [&](wchar_t c) { return c >= first && c <= last; });
+}
+
+} // namespace
+
+const ZvLib_CItemLangStrings* CUpdaterImp::FindLanguageTable(const std::wstring& language) const
+{
+    if (m_languages)
+        if (ZvLib_CItemLangStrings* const* known = m_languages->Find(language)) return *known;
+    // Case is changed on a copy only where a letter needs it.
+    auto table = HasAsciiIn(language, L'A', L'Z') ? langStrings.find(zv::core::ToLowerAscii(language)) : langStrings.find(language);
+    ZvLib_CItemLangStrings* found = table == langStrings.end() ? nullptr : table->second.get();
+    if (m_languages) m_languages->found.emplace_back(language, found);
+    return found;
+}
+
+void CUpdaterImp::ResolveDisplayString(const ZvLib_CItemLangStrings* table, const std::wstring& id, std::wstring& out) const
+{
+    // The id is upper-cased on a copy only where a letter needs it: this runs for every
+    // text of every item.
+    bool found = false;
+    if (table) found = HasAsciiIn(id, L'a', L'z') ? table->Lookup(zv::core::ToUpperAscii(id), out) : table->Lookup(id, out);
+    if (!found && &out != &id) out = id;
 }
 
 void CUpdaterImp::LookupDisplayString(const std::wstring& language, std::wstring& id) const
 {
-    // Case is changed on a copy only where a letter needs it: this runs for every text of
-    // every item.
-    auto hasAsciiIn = [](const std::wstring& text, wchar_t first, wchar_t last) {
-        return std::any_of(text.begin(), text.end(), [&](wchar_t c) { return c >= first && c <= last; });
-    };
-    auto table = hasAsciiIn(language, L'A', L'Z') ? langStrings.find(zv::core::ToLowerAscii(language)) : langStrings.find(language);
-    if (table == langStrings.end()) return;
     // The lookup reads the key before it writes the text, so id may be both.
-    if (hasAsciiIn(id, L'a', L'z')) table->second->Lookup(zv::core::ToUpperAscii(id), id);
-    else table->second->Lookup(id, id);
+    ResolveDisplayString(FindLanguageTable(language), id, id);
 }
 
 std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId)
 {
-    constexpr const wchar_t* kPosition = L"zv.requirement";
+    constexpr const wchar_t* kPosition = zv::core::position::kRequirement;
     auto requirement = std::make_unique<ZvLib_CItemRequirement>();
     requirement->id = zv::core::IntAttribute(doc, L"id");
     requirement->isHardLimit = zv::core::IntAttribute(doc, L"isHardLimit");
@@ -156,12 +209,12 @@ std::unique_ptr<ZvLib_CItemEventString> CUpdaterImp::ParseEventString(CXmlDocume
     eventString->requestGroupId = requestGroupId;
     eventString->note.clear();
     eventString->valueExpression.clear();
-    doc.SavePosition(L"zv.event");
+    doc.SavePosition(zv::core::position::kEvent);
     while (doc.FindChildElement(L"ValueExpression")) {
         EnteredChild expression(doc);
         eventString->note = doc.GetAttribute(L"note");
         doc.GetText(eventString->valueExpression);
     }
-    doc.RestorePosition(L"zv.event");
+    doc.RestorePosition(zv::core::position::kEvent);
     return eventString;
 }

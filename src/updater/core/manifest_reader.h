@@ -6,6 +6,22 @@
 
 namespace zv::core {
 
+// Names of the reader positions the parsers save. Short, so that the reader's key fits
+// its string's inline buffer: a load saves and restores positions thousands of times.
+namespace position {
+constexpr const wchar_t* kManifest = L"zM";
+constexpr const wchar_t* kSection = L"zS";
+constexpr const wchar_t* kApplication = L"zA";
+constexpr const wchar_t* kMore = L"zm";
+constexpr const wchar_t* kApply = L"zp";
+constexpr const wchar_t* kCommand = L"zc";
+constexpr const wchar_t* kContainer = L"zC";
+constexpr const wchar_t* kRequirement = L"zR";
+constexpr const wchar_t* kEvent = L"zE";
+constexpr const wchar_t* kDialog = L"zD";
+constexpr const wchar_t* kButton = L"zB";
+} // namespace position
+
 // Enters the child element found last and leaves it again when it goes.
 class EnteredChild {
 public:

@@ -1,5 +1,10 @@
 #include "updater/core/manifest_text.h"
 
+#include "updater/base/text_helpers.h"
+
+#include <algorithm>
+#include <string_view>
+
 namespace zv::core {
 
 namespace {
@@ -43,6 +48,27 @@ std::wstring Trim(const std::wstring& text)
     while (first < last && IsBlank(text[first])) ++first;
     while (last > first && IsBlank(text[last - 1])) --last;
     return text.substr(first, last - first);
+}
+
+void ParseIdList(const std::wstring& text, std::vector<int>& out)
+{
+    out.clear();
+    size_t first = 0, last = text.size();
+    while (first < last && IsBlank(text[first])) ++first;
+    while (last > first && IsBlank(text[last - 1])) --last;
+    if (first == last) return;
+    const std::wstring_view list(text.data() + first, last - first);
+    out.reserve(static_cast<size_t>(std::count(list.begin(), list.end(), L',')) + 1);
+    // Reused: a list is read for every item of a manifest, and its pieces are short.
+    thread_local std::wstring piece;
+    size_t start = 0;
+    for (;;) {
+        size_t end = list.find(L',', start);
+        piece.assign(list.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start));
+        out.push_back(zv::ReadDecimal(piece));
+        if (end == std::wstring_view::npos || end + 1 == list.size()) break;
+        start = end + 1;
+    }
 }
 
 int CategoryOf(const std::wstring& text)

@@ -2,6 +2,7 @@
 // Text rules of the manifest: ids and languages compare by case of ASCII letters,
 // pieces are trimmed of blanks, tabs and line ends.
 #include <string>
+#include <vector>
 
 namespace zv::core {
 
@@ -9,6 +10,10 @@ std::wstring ToLowerAscii(std::wstring text);
 std::wstring ToUpperAscii(std::wstring text);
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
 std::wstring Trim(const std::wstring& text);
+
+// A comma-separated list of decimal ids, as ParseIntList reads it (trimmed of blanks,
+// tabs and line ends; a comma at the very end adds nothing), into out (emptied first).
+void ParseIdList(const std::wstring& text, std::vector<int>& out);
 
 // "category": "Required" 0, "Recommended" 1, anything else 2, without regard to case.
 int CategoryOf(const std::wstring& text);

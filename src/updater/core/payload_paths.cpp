@@ -3,17 +3,36 @@
 #include "updater/core/manifest_text.h"
 #include "updater/base/text_helpers.h"
 
+#include <string_view>
+
 namespace zv::core {
 
 namespace {
+
 constexpr size_t kPathChars = 4096;
+
+// Views, so that a path is built with no text but the path itself: this runs for every
+// item of a manifest.
+std::wstring_view UrlFileNameView(std::wstring_view url)
+{
+    std::wstring_view path = url.substr(0, url.find_first_of(L"?#"));
+    size_t slash = path.rfind(L'/');
+    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
 }
+
+std::wstring_view TrimView(std::wstring_view text)
+{
+    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
 
 std::wstring UrlFileName(const std::wstring& url)
 {
-    std::wstring path = url.substr(0, url.find_first_of(L"?#"));
-    size_t slash = path.rfind(L'/');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+    return std::wstring(UrlFileNameView(url));
 }
 
 bool IsPlainFileName(const std::wstring& name)
@@ -32,20 +51,31 @@ std::wstring LocalPayloadPath(const std::wstring& tempDir, const std::wstring& p
 {
     // Joined by hand: a formatted path fills a buffer of the whole path limit for every item.
     std::wstring path;
-    path.reserve(tempDir.size() + productAbbr.size() + names.url.size() + names.desiredMsiFilename.size() + names.destFilename.size() + 24);
+    path.reserve(tempDir.size() + productAbbr.size() + names.url.size() + names.desiredMsiFilename.size() + names.destFilename.size() + 32);
     path += tempDir;
     path += L"zv\\";
     path += productAbbr;
-    const std::wstring id = std::to_wstring(manifestId);
+    // The id in decimal, written from the end.
+    wchar_t digits[16];
+    size_t first = sizeof digits / sizeof digits[0];
+    unsigned long long magnitude = manifestId < 0 ? 0ull - static_cast<unsigned long long>(static_cast<long long>(manifestId)) : static_cast<unsigned long long>(manifestId);
+    do {
+        digits[--first] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (manifestId < 0) digits[--first] = L'-';
+    const std::wstring_view id(digits + first, sizeof digits / sizeof digits[0] - first);
     if (!names.destFilename.empty()) {
         path += L'\\';
         path += id;
         path += L'\\';
         path += names.destFilename;
     } else {
-        std::wstring desired = Trim(names.desiredMsiFilename);
-        std::wstring base, extension;
-        SplitFileName(desired.empty() ? UrlFileName(names.url) : desired, base, extension);
+        const std::wstring_view desired = TrimView(names.desiredMsiFilename);
+        const std::wstring_view name = desired.empty() ? UrlFileNameView(names.url) : desired;
+        const size_t dot = name.rfind(L'.');
+        const std::wstring_view base = dot == std::wstring_view::npos ? name : name.substr(0, dot);
+        std::wstring_view extension = dot == std::wstring_view::npos ? std::wstring_view() : name.substr(dot + 1);
         if (!desired.empty()) {
             if (extension.empty()) extension = L"msi";
             path += L'\\';

@@ -146,6 +146,20 @@ private:
     class HoldVariables; // held_variables.h
     HeldVariables* m_held = nullptr;
     // Logs and loads a document the reader has read (loaded true), or logs why not.
+    // The language tables found while one load runs (as asked for, each to its table or
+    // to null): during a load only the display-string parser adds tables.
+    struct LanguageCache;
+    LanguageCache* m_languages = nullptr;
+    const ZvLib_CItemLangStrings* FindLanguageTable(const std::wstring& language) const;
+    // out = the text of the display string id in table, or id itself when there is none.
+    void ResolveDisplayString(const ZvLib_CItemLangStrings* table, const std::wstring& id, std::wstring& out) const;
+    // The raw lists of a "Subcomponent" element, read in the same pass as its application part.
+    struct SubcomponentTexts {
+        std::wstring dependsUpon;
+        std::wstring minRequirements;
+    };
+    bool ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallableApp& item, const std::wstring& productAbbr, int requestGroupId,
+                                SubcomponentTexts* sub);
     int LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring& sourceName, const ZvLib_CConfigParamsLoader& config, std::wstring* problem);
     void LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config);
 
