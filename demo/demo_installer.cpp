@@ -3,6 +3,7 @@
 // reads, and exits with the code given by "/exitcode N" (0 when not given), so the demo
 // and the system tests can show what the launcher does with each installer outcome.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cwchar>
