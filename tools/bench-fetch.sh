@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 rounds=${1:-5}
 work="$root/build/bench-fetch"
-zvtool="$root/build/windows/tools/zvtool.exe"
+zvtool=${ZV_BENCH_ZVTOOL:-"$root/build/windows/tools/zvtool.exe"}
 [ -f "$zvtool" ] || { echo "bench-fetch: build the windows preset first ($zvtool missing)" >&2; exit 2; }
 mkdir -p "$work/www" "$work/out"
 

@@ -18,7 +18,8 @@ for f in "$launcher" "$reference"; do
   [ -f "$f" ] || { echo "bench-idle: build the windows preset first ($f missing)" >&2; exit 2; }
 done
 mkdir -p "$work/bin"
-cp "$launcher" "$work/bin/VeskLaunchTandemixApp.exe"
+# As deployed: without the debug sections, which Wine would map with the image.
+x86_64-w64-mingw32-strip -o "$work/bin/VeskLaunchTandemixApp.exe" "$launcher"
 cp "$reference" "$work/bin/zv_idle_reference.exe"
 
 ref_pid=""
@@ -67,3 +68,15 @@ printf '%-22s %14s %12s\n' program "wakeups/min" "RSS KiB"
 printf '%-22s %14s %12s\n' reference "$ref_wake" "$ref_rss"
 printf '%-22s %14s %12s\n' launcher "$app_wake" "$app_rss"
 printf '%-22s %14s %12s\n' "difference" "$((app_wake - ref_wake))" "$((app_rss - ref_rss))"
+
+# Where the difference sits: resident KiB per mapping (file, or anonymous), largest first.
+per_mapping() {
+  awk '/^[0-9a-f]+-/ { name = ($6 == "") ? "(anonymous)" : $6 } /^Rss:/ { r[name] += $2 } END { for (n in r) print n, r[n] }' \
+    /proc/"$1"/smaps | sort
+}
+echo "difference by mapping (KiB, over 100):"
+join -a 2 -e 0 -o 0,1.2,2.2 <(per_mapping "$ref_pid") <(per_mapping "$app_pid") |
+  awk '{ d = $3 - $2; if (d > 100 || d < -100) printf "  %6d %s\n", d, $1 }' | sort -rn
+printf 'private (unshared) KiB: reference %s, launcher %s\n' \
+  "$(awk '/^Private/ {n += $2} END {print n}' /proc/"$ref_pid"/smaps_rollup)" \
+  "$(awk '/^Private/ {n += $2} END {print n}' /proc/"$app_pid"/smaps_rollup)"

@@ -1,5 +1,7 @@
 #include "updater/transfer/body_store.h"
 
+#include <windows.h>
+
 #include <utility>
 
 namespace zv {
@@ -11,7 +13,9 @@ FileStore::~FileStore()
         m_stop = true;
     }
     m_changed.notify_all();
+    m_flushWanted.notify_all();
     if (m_thread.joinable()) m_thread.join();
+    if (m_flusher.joinable()) m_flusher.join();
 }
 
 void FileStore::Store(const char* data, uint32_t count)
@@ -63,7 +67,28 @@ void FileStore::Run() noexcept
         lock.lock();
         m_error = error;
         m_busy = false;
+        m_unflushed += m_count;
+        if (m_unflushed >= kFlushEvery && !m_flushPending) {
+            m_unflushed = 0;
+            m_flushPending = true;
+            if (!m_flusher.joinable()) m_flusher = std::thread([this] { RunFlusher(); });
+            m_flushWanted.notify_all();
+        }
         m_changed.notify_all();
+    }
+}
+
+// Only a head start for the final flush: a failure here changes nothing, that one reports.
+void FileStore::RunFlusher() noexcept
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        m_flushWanted.wait(lock, [this] { return m_flushPending || m_stop; });
+        if (m_stop) return;
+        lock.unlock();
+        ::FlushFileBuffers(m_file.Handle());
+        lock.lock();
+        m_flushPending = false;
     }
 }
 

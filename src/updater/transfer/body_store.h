@@ -34,7 +34,9 @@ private:
     std::string& m_body;
 };
 
-// Appends to an open file. One write is under way at a time.
+// Appends to an open file. One write is under way at a time. Every kFlushEvery bytes a
+// second thread asks the disk to take what was written so far, so the flush the file
+// needs before its final rename finds little left to do.
 class FileStore : public BodyStore {
 public:
     explicit FileStore(zv::fw::CFile& file) : m_file(file) {}
@@ -47,8 +49,11 @@ public:
     void Settle() noexcept override;
     void Restart() override;
 
+    static constexpr uint64_t kFlushEvery = 16u << 20;
+
 private:
     void Run() noexcept;
+    void RunFlusher() noexcept;
 
     zv::fw::CFile& m_file;
     std::mutex m_lock;
@@ -59,6 +64,10 @@ private:
     bool m_busy = false;
     bool m_stop = false;
     std::exception_ptr m_error;
+    uint64_t m_unflushed = 0;
+    std::condition_variable m_flushWanted;
+    std::thread m_flusher;
+    bool m_flushPending = false;
 };
 
 } // namespace zv
