@@ -22,6 +22,9 @@ bash tools/bootstrap.sh
 rm -rf "$run"
 mkdir -p "$shots" "$logs" "$run/www"
 trace_pid=
+# Screenshots only on a display of our own (Xvfb).
+shooting=1
+[ -z "${DISPLAY:-}" ] || shooting=
 stop_all() {
   set +e
   if [ -f "$run/wine/env" ]; then
@@ -32,7 +35,12 @@ stop_all() {
   bash tests/harness/wine-env.sh stop "$run/wine" >/dev/null 2>&1
   bash tests/harness/nginx.sh stop "$run/nginx" >/dev/null 2>&1
   [ -n "$trace_pid" ] && wait "$trace_pid" 2>/dev/null
-  printf '\ndemo: screenshots in %s\ndemo: logs in %s\n' "$shots" "$logs"
+  if [ -n "${shooting:-}" ]; then
+    printf '\ndemo: screenshots in %s\n' "$shots"
+  else
+    printf '\ndemo: no screenshots (the demo ran on the display %s)\n' "${DISPLAY:-}"
+  fi
+  printf 'demo: logs in %s\n' "$logs"
 }
 trap stop_all EXIT
 trap 'exit 130' INT TERM
@@ -68,11 +76,9 @@ say "publish the utility 1.00 to $server"
 publish 1.00
 
 say "Wine"
-if [ -n "${DISPLAY:-}" ]; then
-  shooting=
+if [ -z "$shooting" ]; then
   ZV_WINE_DISPLAY=$DISPLAY bash tests/harness/wine-env.sh start "$run/wine"
 else
-  shooting=1
   bash tests/harness/wine-env.sh start "$run/wine"
 fi
 # shellcheck disable=SC1091
