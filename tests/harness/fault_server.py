@@ -2,9 +2,11 @@
 """Scripted HTTP server for the answers nginx will not give.
 
     fault_server.py PORT_FILE
+    fault_server.py PORT_FILE --tree DIR --fault-file FILE
 
-Binds a free loopback port, writes it to PORT_FILE and serves until killed. The path
-chooses the behaviour; numbers come from the query (len, extra, after, chunk, delay):
+Binds a free loopback port, writes it to PORT_FILE and serves until killed. Without
+--tree the path chooses the behaviour; numbers come from the query (len, extra, after,
+chunk, delay):
 
   /gen?status=S&lm=0|1&cl=0|1&len=N  status S, Last-Modified and Content-Length on request
   /nolength?len=N                     200 without Content-Length, then close
@@ -25,6 +27,24 @@ HEAD gets the same status and headers as GET, and no body. Every request is logg
 fault-requests.log beside PORT_FILE as "METHOD PATH connection=HEADER range=HEADER".
 
 Bodies are content(N): byte i is (i * 131 + 7) mod 256.
+
+With --tree the server is an update server: every path is a file under DIR (looked up as
+given, then lower-cased; nothing outside DIR), 404 when there is none; a request that asks
+for "Connection: close" gets it in the answer, as from nginx. FILE is read at
+every request; a line "FAULT SUFFIX" applies FAULT to the requests whose path (without
+the query) ends with SUFFIX, case-insensitive; a missing or empty FILE means no fault.
+Each applied fault is appended to FILE.applied as "FAULT METHOD PATH range=HEADER".
+The faults, on the file's own bytes (N of them):
+
+  refused     reads the request, then resets the connection without a word
+  reset       announces N, sends half, then resets the connection
+  404, 500    that status with a short body
+  nolength    200 without Content-Length, the whole file, then close
+  short       announces N, sends half, then closes the connection
+  long        announces N, sends N plus 512 bytes, then closes
+  norange     the whole file with 200, whatever Range says (a Range is honoured otherwise)
+  416         416 with "Content-Range: bytes */N"
+  trickle     announces N, sends 256 bytes every 50 ms
 """
 import os
 import socket
@@ -39,6 +59,8 @@ from urllib.parse import parse_qs, urlsplit
 LAST_MODIFIED = formatdate(1700000000, usegmt=True)
 REQUEST_LOG = None
 REQUEST_LOG_LOCK = threading.Lock()
+TREE = None
+FAULT_FILE = None
 
 
 def content(n):
@@ -61,6 +83,9 @@ class Handler(BaseHTTPRequestHandler):
         return int(values[0]) if values else default
 
     def head(self, status, length=None, last_modified=True, close=False, extra=()):
+        # As nginx does, the update tree says it closes when the client asked for that.
+        if TREE is not None and self.headers.get("Connection", "").lower() == "close":
+            close = True
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
         if length is not None:
@@ -94,6 +119,9 @@ class Handler(BaseHTTPRequestHandler):
                       self.headers.get("Connection", ""), self.headers.get("Range", "")))
         url = urlsplit(self.path)
         self.query = parse_qs(url.query)
+        if TREE is not None:
+            self.serve_tree(url.path)
+            return
         route = getattr(self, "route_" + url.path.strip("/").replace("-", "_"), None)
         if route is None:
             body = b"no such route\n"
@@ -199,6 +227,104 @@ class Handler(BaseHTTPRequestHandler):
         self.head(200, None, close=True, extra=[("Content-Length", str(self.q("cl", 99999999999)))])
         self.wfile.write(content(100))
 
+    # Update-server tree with one scripted fault.
+    def tree_file(self, path):
+        parts = [p for p in path.split("/") if p]
+        if any(p in (".", "..") or "\\" in p for p in parts):
+            return None
+        for candidate in (os.path.join(TREE, *parts), os.path.join(TREE, *[p.lower() for p in parts])):
+            if parts and os.path.isfile(candidate):
+                return candidate
+        return None
+
+    def current_fault(self, path):
+        try:
+            with open(FAULT_FILE) as f:
+                words = f.read().split()
+        except OSError:
+            return None
+        if len(words) >= 2 and path.lower().endswith(words[1].lower()):
+            return words[0]
+        return None
+
+    def reset_now(self):
+        self.wfile.flush()
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
+        self.close_connection = True
+
+    def whole_or_range(self, body):
+        rng = self.headers.get("Range", "")
+        n = len(body)
+        if rng.startswith("bytes=") and n:
+            first, _, last = rng[len("bytes="):].partition("-")
+            try:
+                first, last = int(first), min(n - 1, int(last) if last else n - 1)
+            except ValueError:
+                first, last = 0, n - 1
+            if first >= n:
+                self.head(416, 0, extra=[("Content-Range", "bytes */%d" % n)])
+                return
+            part = body[first:last + 1]
+            self.head(206, len(part), extra=[("Content-Range", "bytes %d-%d/%d" % (first, last, n))])
+            self.wfile.write(part)
+            return
+        self.head(200, n)
+        self.wfile.write(body)
+
+    def serve_tree(self, path):
+        fault = self.current_fault(path)
+        if fault:
+            with REQUEST_LOG_LOCK, open(FAULT_FILE + ".applied", "a") as log:
+                log.write("%s %s %s range=%s\n" % (fault, self.command, path, self.headers.get("Range", "")))
+        if fault == "refused":
+            self.reset_now()
+            return
+        if fault in ("404", "500"):
+            text = b"scripted fault\n"
+            self.head(int(fault), len(text), last_modified=False)
+            self.wfile.write(text)
+            return
+        name = self.tree_file(path)
+        if name is None:
+            text = b"not found\n"
+            self.head(404, len(text), last_modified=False)
+            self.wfile.write(text)
+            return
+        with open(name, "rb") as f:
+            body = f.read()
+        n = len(body)
+        if fault == "416":
+            self.head(416, 0, extra=[("Content-Range", "bytes */%d" % n)])
+        elif fault == "reset":
+            self.head(200, n)
+            self.wfile.write(body[:n // 2])
+            time.sleep(0.1)
+            self.reset_now()
+        elif fault == "nolength":
+            self.head(200, None, close=True)
+            self.wfile.write(body)
+        elif fault == "short":
+            self.head(200, n, close=True)
+            self.wfile.write(body[:n // 2])
+        elif fault == "long":
+            self.head(200, n, close=True)
+            self.wfile.write(body + content(512))
+        elif fault == "norange":
+            self.head(200, n)
+            self.wfile.write(body)
+        elif fault == "trickle":
+            self.head(200, n)
+            try:
+                for i in range(0, n, 256):
+                    self.wfile.write(body[i:i + 256])
+                    self.wfile.flush()
+                    time.sleep(0.05)
+            except OSError:
+                self.close_connection = True
+        else:
+            self.whole_or_range(body)
+
     def wait_for_close(self):
         # Says nothing until the client gives up (or two minutes pass).
         self.connection.settimeout(120)
@@ -211,8 +337,19 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
-    global REQUEST_LOG
+    global REQUEST_LOG, TREE, FAULT_FILE
     REQUEST_LOG = os.path.join(os.path.dirname(os.path.abspath(sys.argv[1])), "fault-requests.log")
+    args = sys.argv[2:]
+    while args:
+        if args[0] == "--tree" and len(args) > 1:
+            TREE = os.path.abspath(args[1])
+        elif args[0] == "--fault-file" and len(args) > 1:
+            FAULT_FILE = os.path.abspath(args[1])
+        else:
+            sys.exit("usage: fault_server.py PORT_FILE [--tree DIR --fault-file FILE]")
+        args = args[2:]
+    if (TREE is None) != (FAULT_FILE is None):
+        sys.exit("fault_server.py: --tree and --fault-file go together")
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     with open(sys.argv[1] + ".tmp", "w") as f:

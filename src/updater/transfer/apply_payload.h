@@ -5,6 +5,7 @@
 #include "updater/transfer/payload_hold.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class ZvLib_IInstallEvents;
@@ -20,6 +21,8 @@ enum ZvLib_ApplyOutcome : int {
     kApplyWaitFailed = -1,
     kApplyNotStarted = -2, // no thread, or the request was refused
 };
+
+class ZvLib_CApplyThread;
 
 class ZvLib_CApplyPayload {
 public:
@@ -53,6 +56,9 @@ public:
     ZvLib_RunnerFn runner = nullptr;
 
 private:
+    bool MayApply(unsigned long tid) const;
+    std::shared_ptr<ZvLib_CApplyThread> MakeApplyThread(const std::wstring& cancelEventName, ZvLib_IInstallEvents* sink);
+
     int pathSplit = 0; // 1 when filePath could be split within bounds
     zv::PayloadHold hold;
 };

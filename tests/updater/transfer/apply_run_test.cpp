@@ -89,7 +89,12 @@ TEST(ApplyRun, QuickFailuresAreReportedEveryTime)
 // only signal the caller gets: the failure must still be reported.
 TEST(ApplyRun, FailureIsReportedWhenOnlyTheThreadHandleWakesTheCaller)
 {
-    zv::fw::CHandle squatter(::CreateMutexW(nullptr, FALSE, kApplyErrorEvent));
+    // An apply thread of an earlier test may still hold the event open for a moment.
+    zv::fw::CHandle squatter;
+    for (int i = 0; i < 250 && !squatter; ++i) {
+        squatter.Reset(::CreateMutexW(nullptr, FALSE, kApplyErrorEvent));
+        if (!squatter) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     ASSERT_TRUE(squatter);
     ScratchDir dir(L"apply-squat");
     Applied a = RunPayload(dir.File(L"absent.exe"), L"");
