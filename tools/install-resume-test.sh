@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # A large payload through the download pass, interrupted and resumed, then installed.
 #
-#   tools/install-resume-test.sh [SIZE_MIB] [RATE] [KILL_AFTER_S]   (defaults 64, 8m, 3; needs build/windows)
+#   tools/install-resume-test.sh [SIZE_MIB] [RATE] [KILL_AFTER_S]   (defaults 64, 8m, 6; needs build/windows)
 #
-# Serves a signed stand-in installer padded to SIZE_MIB from a rate-limited nginx, runs
-# `zvtool install --manifest` under Wine and kills it (SIGKILL) KILL_AFTER_S seconds in,
-# then runs it again to the end. Passes when nginx sent at most 1.05 times the payload for
-# it in total (its access log), the second run continued with a ranged request, and the
-# installer ran exactly once, with result code 0. The test key of tests/data/auth signs.
+# Serves a signed stand-in installer padded to SIZE_MIB from a rate-limited nginx with a
+# signed manifest offering it, runs `zvtool install` (the real check, download and
+# install) under Wine and kills it (SIGKILL) KILL_AFTER_S seconds in, then runs it again
+# to the end. Passes when nginx sent at most 1.05 times the payload for it in total (its
+# access log), the second run continued with a ranged request, and the installer ran
+# exactly once, with result code 0; exits 1 otherwise. The test key of tests/data/auth signs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 size_mib=${1:-64}
 rate=${2:-8m}
-kill_after=${3:-3}
+kill_after=${3:-6}
 work=${RESUME_WORK:-$root/build/install-resume-test}
 build=$root/build/windows
 for f in "$build/tools/zvtool.exe" "$build/tests/updater/transfer/fake_installer.exe"; do
@@ -40,7 +41,6 @@ size=$(stat -c %s "$work/www/inst.exe")
 # The updater reads its key beside the program.
 cp "$build/tools/zvtool.exe" "$work/bin/"
 cp "$root/tests/data/auth/test_key.pub" "$work/bin/quorkey.pub"
-cp "$root/tests/data/config/Product.TandemVesk.xml" "$work/bin/product.xml"
 
 [ -z "$own_wine" ] || bash "$root/tests/harness/wine-env.sh" start "$wine_state" >/dev/null
 bash "$root/tests/harness/nginx.sh" start "$work/nginx" "$work/www" "$rate" >/dev/null
@@ -48,20 +48,48 @@ port=$(cat "$work/nginx/port")
 # shellcheck disable=SC1091
 . "$wine_state/env"
 
-# A fresh id each time: the payload's local name carries it, so no earlier run's cache counts.
-id=$(( (RANDOM << 15 | RANDOM) % 900000 + 1000 ))
-cat > "$work/bin/manifest.xml" <<XML
-<?xml version="1.0"?><ZV_Manifest name="tandemix" internalName="tdx" contentRevision="7"><UiItems>
-<Application id="$id" componentName="big" componentVersion="1.0.0.0" isSelected="1" isUnselectable="1" requiredSpaceMB="80" estInstallTimeMins="1">
-<Url>http://127.0.0.1:$port/inst.exe</Url><CommandLineArgs>exit 0</CommandLineArgs><RequiresElevation>0</RequiresElevation></Application>
-</UiItems></ZV_Manifest>
+marker="resume-$$-$RANDOM"
+cat > "$work/bin/product.xml" <<XML
+<?xml version="1.0" encoding="utf-8"?>
+<ProductConfig schema="2.00">
+  <StringSet lang="default">
+    <String id="IDS_PRODUCT_BRAND">quorvane</String>
+    <String id="IDS_PAYLOAD_FILENAME">setup</String>
+    <String id="IDS_PAYLOAD_FILENAME_EXTENSION">exe</String>
+    <String id="IDS_PAYLOAD_PRODUCT_NAME">tandemix</String>
+    <String id="IDS_PAYLOAD_BU_NAME">peripherals</String>
+    <String id="IDS_PRODUCT_ABBR">TVK</String>
+    <String id="IDS_PAYLOAD_SERVER_HOST">http://127.0.0.1:$port/$marker</String>
+  </StringSet>
+</ProductConfig>
 XML
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 run() { # run number
-  wine "$work/bin/zvtool.exe" install "$(winpath "$work/bin/product.xml")" --manifest "$(winpath "$work/bin/manifest.xml")" \
+  wine "$work/bin/zvtool.exe" install "$(winpath "$work/bin/product.xml")" \
     >"$work/runs/$1.out" 2>"$work/runs/$1.err" &
   wine_pid=$!
 }
+# A first check finds nothing and names the manifest's address.
+run 0
+wait "$wine_pid" || true
+wine_pid=
+url=$(tr -d '\r' < "$work/runs/0.out" | sed -n 's/^check: manifest //p')
+path=${url#http://127.0.0.1:$port}
+path=${path%%\?*}
+[ -n "$url" ] && [ "$path" != "$url" ] || { echo "install-resume-test: no manifest address from zvtool install" >&2; exit 1; }
+
+# A fresh id each time: the payload's local name carries it, so no earlier run's cache counts.
+id=$(( (RANDOM << 15 | RANDOM) % 900000 + 1000 ))
+mkdir -p "$work/www$(dirname "$path")"
+cat > "$work/www$path" <<XML
+<?xml version="1.0"?><ZV_Manifest name="tandemix" internalName="tdx" contentRevision="7"><UiItems>
+<Application id="$id" componentName="tandemix" componentVersion="1.0.0.0" isSelected="1" isUnselectable="1" requiredSpaceMB="80" estInstallTimeMins="1">
+<Url>http://127.0.0.1:$port/inst.exe</Url><CommandLineArgs>exit 0</CommandLineArgs><RequiresElevation>0</RequiresElevation></Application>
+</UiItems></ZV_Manifest>
+XML
+bash "$root/tests/updater/core/sign_payload.sh" "$root/tests/data/auth/test_key.pem" "$work/www$path" "$work/www$path.signed"
+mv "$work/www$path.signed.sig" "$work/www$path.sig"
+rm -f "$work/www$path.signed"
 run 1
 sleep "$kill_after"
 kill -9 "$wine_pid" 2>/dev/null || true

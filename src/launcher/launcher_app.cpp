@@ -4,6 +4,7 @@
 #include "launcher/instance_check.h"
 #include "launcher/instance_forwarding.h"
 #include "launcher/launcher_messages.h"
+#include "launcher/progress_window_host.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -13,12 +14,14 @@
 namespace zv::launcher {
 
 CVeskLaunchTandemixAppApp::CVeskLaunchTandemixAppApp(std::vector<std::wstring> arguments)
-    : m_arguments(std::move(arguments))
+    : m_arguments(std::move(arguments)), m_progress(std::make_unique<CSkinProgressWindowHost>(*this))
 {
 }
 
 CVeskLaunchTandemixAppApp::~CVeskLaunchTandemixAppApp()
 {
+    // The window (and its worker) goes before the controller, as in ExitInstance.
+    m_progress.reset();
     delete m_pControllerWnd;
 }
 

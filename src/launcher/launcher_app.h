@@ -27,7 +27,8 @@ public:
     explicit CVeskLaunchTandemixAppApp(std::vector<std::wstring> arguments);
     ~CVeskLaunchTandemixAppApp() override;
 
-    // Until a progress window is supplied, a request to show it is only logged.
+    // The skinned progress window unless another is supplied; with none (null), a request
+    // to show it is only logged.
     void SetProgressWindowHost(std::unique_ptr<IProgressWindowHost> host) noexcept { m_progress = std::move(host); }
 
     void ShowProgressWindow(int periodMs) override;

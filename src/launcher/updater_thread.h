@@ -3,6 +3,7 @@
 // progress window stays responsive. Only one worker exists in the process at a time.
 #include "framework/win_thread.h"
 #include "launcher/update_steps.h"
+#include "launcher/updater_events.h"
 
 #include <functional>
 #include <memory>
@@ -17,18 +18,6 @@ inline constexpr UINT WM_ZV_UPDATER_DOWNLOAD = WM_USER + 2;
 inline constexpr UINT WM_ZV_UPDATER_INSTALL = WM_USER + 3;
 
 inline constexpr wchar_t kCancelEventName[] = L"Local\\CancelEvent";
-
-// Called on the worker thread at the start and end of each step.
-class IKVCHUpdaterEvents {
-public:
-    virtual ~IKVCHUpdaterEvents() = default;
-    virtual void OnCheckStarted(int) {}
-    virtual void OnCheckFinished(int) {}
-    virtual void OnDownloadStarted(int) {}
-    virtual void OnDownloadFinished(int) {}
-    virtual void OnInstallStarted(int) {}
-    virtual void OnInstallFinished(int) {}
-};
 
 // Where the worker's pieces come from; tests put scripted ones in place.
 struct UpdaterThreadSetup {

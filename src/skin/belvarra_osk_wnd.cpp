@@ -64,6 +64,11 @@ void ShowProgressWindow(UINT displayMs)
     ::ShowWindow(wnd->GetSafeHwnd(), SW_SHOWNOACTIVATE);
 }
 
+void CloseProgressWindow()
+{
+    delete g_progressWnd; // the destructor clears the pointer
+}
+
 CBelvarraOSKWnd::~CBelvarraOSKWnd()
 {
     // The worker may still report; from here on its reports go nowhere.
@@ -91,9 +96,6 @@ BOOL CBelvarraOSKWnd::CreateProgress()
     if (!CreateSkinned(nullptr, RECT{left, top, left + size.cx, top + size.cy}, FALSE, 0)) return FALSE;
     ComputeLayout();
 
-    m_pRelay = CProgressEventRelay::Attach(GetSafeHwnd());
-    if (g_startWorker) m_pWorker = g_startWorker(m_pRelay, kWorkerReadyWaitMs);
-
     const bool installed = g_host && g_host->IsUtilityInstalled();
     m_bProgressBarVisible = m_bCloseButtonVisible = installed ? 0 : 1;
 
@@ -101,6 +103,10 @@ BOOL CBelvarraOSKWnd::CreateProgress()
     if (!Present()) return FALSE;
     ::ShowWindow(GetSafeHwnd(), SW_SHOWNOACTIVATE);
     FadeIn(this);
+    // The worker's start (the library's set-up, waited for) follows the first frame rather
+    // than delaying it; nothing is asked of the worker before StartWork.
+    m_pRelay = CProgressEventRelay::Attach(GetSafeHwnd());
+    if (g_startWorker) m_pWorker = g_startWorker(m_pRelay, kWorkerReadyWaitMs);
     return TRUE;
 }
 

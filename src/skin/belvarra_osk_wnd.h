@@ -29,6 +29,8 @@ using WorkerStarter = std::function<IProgressWorker*(IKVCHUpdaterEvents* sink, D
 void SetProgressWindowServices(IProgressHost* host, WorkerStarter starter);
 // Creates the window on the first call, otherwise restarts the display period. Main thread.
 void ShowProgressWindow(UINT displayMs);
+// Destroys the window, if any, and stops its worker; the utility is not started. Main thread.
+void CloseProgressWindow();
 // The three lines of the no-connection box.
 std::wstring NoConnectionText(bool regionalBrand);
 

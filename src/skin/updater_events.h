@@ -1,21 +1,15 @@
 #pragma once
 // What the progress window sees of the updater worker thread: the six callbacks the worker
 // makes on its own thread, and the requests the window sends it.
+#include "launcher/updater_events.h"
+
 namespace zv::skin {
 
-class IKVCHUpdaterEvents {
-public:
-    virtual ~IKVCHUpdaterEvents() = default;
-    virtual void OnCheckStarted(int) {}
-    virtual void OnCheckFinished(int) {}
-    virtual void OnDownloadStarted(int) {}
-    virtual void OnDownloadFinished(int) {}
-    virtual void OnInstallStarted(int) {}
-    virtual void OnInstallFinished(int) {}
-};
+// The worker's callbacks, as the worker itself declares them.
+using launcher::IKVCHUpdaterEvents;
 
-// The worker as the window drives it. The worker outlives the window's interest in it:
-// Stop asks it to end (it deletes itself) and the window forgets it.
+// The worker as the window drives it. Stop (main thread) stops the callbacks, cancels the
+// work, waits for the worker's end and frees this object; the window then forgets it.
 class IProgressWorker {
 public:
     virtual ~IProgressWorker() = default;

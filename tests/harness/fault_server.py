@@ -20,8 +20,10 @@ chunk, delay):
   /hang                               reads the request and never answers
   /absurd?cl=N                        announces N bytes (default: more than 32 bits), sends 100
   /nohead?len=N                       405 to HEAD, the body to GET
-  /skewed?len=N&shift=S&cr=0|1&cl=0|1 honours Range, but starts S bytes later (S may be
-                                      negative); Content-Range and Content-Length on request
+  /skewed?len=N&shift=S&cr=0|1&cl=0|1&total=0|1
+                                      honours Range, but starts S bytes later (S may be
+                                      negative); Content-Range (its length "*" for total=0)
+                                      and Content-Length on request
 
 HEAD gets the same status and headers as GET, and no body. Every request is logged to
 fault-requests.log beside PORT_FILE as "METHOD PATH connection=HEADER range=HEADER".
@@ -186,7 +188,8 @@ class Handler(BaseHTTPRequestHandler):
         first = max(0, int(first) + shift)
         last = min(n - 1, int(last) if last else n - 1)
         body = content(n)[first:last + 1]
-        extra = [("Content-Range", "bytes %d-%d/%d" % (first, last, n))] if self.q("cr", 1) else []
+        total = str(n) if self.q("total", 1) else "*"
+        extra = [("Content-Range", "bytes %d-%d/%s" % (first, last, total))] if self.q("cr", 1) else []
         with_length = bool(self.q("cl", 1))
         self.head(206, len(body) if with_length else None, close=not with_length, extra=extra)
         self.wfile.write(body)

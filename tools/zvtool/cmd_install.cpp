@@ -1,10 +1,11 @@
-// zvtool install: check, download and install as the launcher's worker does, printing
-// each step's start and result, the download's progress and each installer's result code.
-// Ctrl+C cancels the download.
+// zvtool install: the launcher's check, download and install steps run for real against
+// the server of a product configuration file, printing each step's start and result,
+// the download's progress and each installer's result code. Ctrl+C cancels.
 #include "command.h"
+#include "selection_lines.h"
 
 #include "framework/handle.h"
-#include "updater/base/log.h"
+#include "launcher/host_request_values.h"
 #include "updater/base/text_helpers.h"
 #include "updater/core/install_result.h"
 #include "updater/core/updater.h"
@@ -13,19 +14,35 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr const char* kName = "install";
-HANDLE g_cancel = nullptr;
+
+// What Ctrl+C signals: the host's cancel event (check and download), and the install's
+// while an installer runs.
+std::atomic<HANDLE> g_cancel{nullptr};
 
 BOOL WINAPI OnConsoleControl(DWORD type)
 {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-    if (g_cancel) ::SetEvent(g_cancel);
+    if (HANDLE event = g_cancel.load()) ::SetEvent(event);
+    zv::tool::Err(L"zvtool install: cancelling\n");
     return TRUE;
 }
+
+// Points Ctrl+C at one event for the life of a step.
+class CancelScope {
+public:
+    explicit CancelScope(HANDLE event) { g_cancel.store(event); }
+    ~CancelScope() { g_cancel.store(nullptr); }
+    CancelScope(const CancelScope&) = delete;
+    CancelScope& operator=(const CancelScope&) = delete;
+};
 
 // Prints the percentage of the whole pass each time it moves.
 class PercentSink : public ZvLib_IDownloadEvents {
@@ -38,12 +55,15 @@ public:
     void OnItemBegin(int, const ZvLib_CItemProgress& item, uint32_t, uint32_t rangeStart, uint32_t) override
     {
         m_before = m_done;
+        // The resumable download and its read loop both announce the item.
+        if (item.index == m_item) return;
+        m_item = item.index;
         zv::tool::Out(zv::Format(600, L"download: %d/%d '%s' from byte %u\n", item.index, item.count, item.name.c_str(), rangeStart));
     }
     void OnItemProgress(int, uint32_t bytesSoFar, uint32_t, double, double) override
     {
         m_done = m_before + bytesSoFar;
-        const int percent = m_total ? static_cast<int>(static_cast<uint64_t>(m_done) * 100 / m_total) : 0;
+        const int percent = m_total ? static_cast<int>(m_done * 100 / m_total) : 0;
         if (percent != m_percent) zv::tool::Out(zv::Format(40, L"progress: %d%%\n", m_percent = percent));
     }
     void OnItemError(int, const std::wstring& text) override { zv::tool::Out(L"download: error: " + text + L"\n"); }
@@ -56,83 +76,131 @@ private:
     uint64_t m_done = 0;
     uint64_t m_before = 0;
     int m_percent = -1;
+    int m_item = 0;
 };
 
-int Run(const zv::tool::Args& args)
-{
-    std::wstring productXml, manifest;
+struct Options {
+    std::wstring productXml;
     std::vector<std::pair<std::wstring, std::wstring>> installed;
+    int trace = 0;
+};
+
+// 0 when the arguments are usable, else the usage error's exit code.
+int Parse(const zv::tool::Args& args, Options& o)
+{
+    bool haveXml = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         std::wstring value, name, version;
+        if (a == L"--installed" || a == L"--trace") {
+            if (!zv::tool::TakeValue(args, i, value)) return zv::tool::UsageError(kName, a + L" needs a value");
+        }
         if (a == L"--installed") {
-            if (!zv::tool::TakeValue(args, i, value) || !zv::tool::SplitNameValue(value, name, version))
-                return zv::tool::UsageError(kName, L"--installed needs NAME=VERSION");
-            installed.emplace_back(name, version);
+            if (!zv::tool::SplitNameValue(value, name, version))
+                return zv::tool::UsageError(kName, L"--installed wants NAME=VERSION, got '" + value + L"'");
+            o.installed.emplace_back(name, version);
         } else if (a == L"--trace") {
             wchar_t* end = nullptr;
-            if (!zv::tool::TakeValue(args, i, value)) return zv::tool::UsageError(kName, L"--trace needs a level 0..6");
             long level = std::wcstol(value.c_str(), &end, 10);
             if (value.empty() || *end || level < 0 || level > 6) return zv::tool::UsageError(kName, L"--trace takes 0..6");
-            zv::Log().SetLevel(static_cast<int>(level));
-        } else if (a == L"--manifest") {
-            if (!zv::tool::TakeValue(args, i, manifest)) return zv::tool::UsageError(kName, L"--manifest needs a file");
+            o.trace = static_cast<int>(level);
         } else if (zv::tool::IsOption(a)) {
-            return zv::tool::UsageError(kName, L"unknown option " + a);
-        } else if (productXml.empty()) {
-            productXml = a;
+            return zv::tool::UsageError(kName, L"unknown option '" + a + L"'");
+        } else if (haveXml) {
+            return zv::tool::UsageError(kName, L"one product file only");
         } else {
-            return zv::tool::UsageError(kName, L"needs one PRODUCT_XML");
+            o.productXml = a;
+            haveXml = true;
         }
     }
-    if (productXml.empty()) return zv::tool::UsageError(kName, L"needs PRODUCT_XML");
+    if (!haveXml) return zv::tool::UsageError(kName, L"missing PRODUCT_XML");
+    return 0;
+}
 
-    ZvLib_CUpdater updater;
+// A manual-reset event of that name, not signalled: a stale signal from an earlier
+// run must not cancel this one.
+zv::fw::CHandle FreshEvent(const wchar_t* name)
+{
+    zv::fw::CHandle event(::CreateEventW(nullptr, TRUE, FALSE, name));
+    if (event) ::ResetEvent(event.Get());
+    return event;
+}
+
+// The check step as the launcher's worker runs it. 1 when the manifest loaded.
+int Check(ZvLib_CUpdater& updater, const Options& o, HANDLE cancel)
+{
     ZvLib_CRequestGroupInfo* group = nullptr;
-    if (!updater.Initialize() || !updater.CreateRequestGroupInfo(&group) || !group) {
-        zv::tool::Err(L"zvtool install: the updater could not be created\n");
-        return 1;
-    }
-    CUpdaterImp& imp = *updater.Imp();
-    if (!group->config.LoadConfigXml(productXml, L"2.00")) {
-        zv::tool::Err(L"zvtool install: cannot load " + productXml + L"\n");
-        return 1;
-    }
-    for (const auto& [name, version] : installed) group->config.installedProducts[name] = version;
+    if (!updater.CreateRequestGroupInfo(&group) || !group) return 0;
+    group->config.LoadConfigXml(o.productXml, L"2.00"); // defaults stand when it fails, as for the launcher
+    zv::launcher::ApplyHostRequestValues(group->config, L"", zv::launcher::kMainBrand);
+    for (const auto& [name, version] : o.installed) group->config.installedProducts[name] = version;
 
     zv::tool::Out(L"check: start\n");
-    std::wstring problem;
-    // The server check comes with the manifest retrieval; until then a local manifest.
-    const int checked = !manifest.empty() && imp.LoadManifest(manifest, group->config, &problem);
-    zv::tool::Out(zv::Format(600, L"check: result %d%s%s\n", checked, problem.empty() ? L"" : L" ", problem.c_str()));
-    if (!checked) return 1;
+    zv::tool::Out(L"check: manifest " + updater.Imp()->ManifestUrl(group->id) + L"\n");
+    CancelScope scope(cancel);
+    const int loaded = updater.CheckForInstallables2(1, 0, group->id);
+    zv::tool::Out(zv::Format(40, L"check: result %d\n", loaded));
+    if (loaded) zv::tool::Out(zv::tool::SelectionLines(*updater.Imp()));
+    return loaded;
+}
 
+// 0 when every step succeeded, 1 when one failed, 3 when the user cancelled.
+int Steps(const Options& o)
+{
+    ZvLib_CUpdater updater(ZvLib_CUpdater::ServerAddressOf(o.productXml));
     const std::wstring cancelName = zv::Format(128, L"Local\\zvtool.install_cancel_%lu", ::GetCurrentProcessId());
-    zv::fw::CHandle cancel(::CreateEventW(nullptr, TRUE, FALSE, cancelName.c_str()));
-    imp.cancelEventName = cancelName;
-    g_cancel = cancel.Get();
-    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    zv::fw::CHandle cancel = FreshEvent(cancelName.c_str());
+    if (!updater.Initialize() || !cancel) {
+        zv::tool::Err(L"zvtool install: the updater could not be initialised (is TEMP set?)\n");
+        return 1;
+    }
+    updater.SetCancelEventName(cancelName);
+
+    if (!Check(updater, o, cancel.Get())) return ::WaitForSingleObject(cancel.Get(), 0) == WAIT_OBJECT_0 ? 3 : 1;
+
     zv::tool::Out(L"download: start\n");
     PercentSink sink;
     unsigned userCanceled = 0, connectionError = 0;
-    const int downloaded = imp.DownloadInstallables(userCanceled, connectionError, &sink);
-    ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-    g_cancel = nullptr;
+    int downloaded = 0;
+    {
+        CancelScope scope(cancel.Get());
+        downloaded = updater.DownloadInstallables(userCanceled, connectionError, &sink);
+    }
     zv::tool::Out(zv::Format(160, L"download: result %d (cancelled %u, connection error %u)\n", downloaded, userCanceled,
                              connectionError));
     if (!downloaded) return userCanceled ? 3 : 1;
 
     zv::tool::Out(L"install: start\n");
+    zv::fw::CHandle installCancel = FreshEvent(kInstallCancelEventName);
     std::vector<ZvLib_CInstallResult> results;
-    const int done = imp.InstallInstallables(&results, nullptr);
+    int done = 0;
+    {
+        CancelScope scope(installCancel.Get());
+        done = updater.InstallInstallables(&results, nullptr);
+    }
     for (const ZvLib_CInstallResult& r : results)
         zv::tool::Out(zv::Format(600, L"install: %d '%s' applied %d succeeded %d result code %d\n", r.index, r.name.c_str(),
                                  r.applied, r.succeeded, r.resultCode));
     zv::tool::Out(zv::Format(40, L"install: result %d\n", done));
-    return done ? 0 : 1;
+    if (done) return 0;
+    return installCancel && ::WaitForSingleObject(installCancel.Get(), 0) == WAIT_OBJECT_0 ? 3 : 1;
+}
+
+int Run(const zv::tool::Args& args)
+{
+    Options o;
+    if (int usage = Parse(args, o)) return usage;
+    zv::tool::TraceToStderr(o.trace);
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    const int code = Steps(o);
+    ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    zv::tool::StopTrace();
+    return code;
 }
 
 } // namespace
 
-ZVTOOL_COMMAND(install, "install", "PRODUCT_XML [--installed NAME=VERSION]... [--trace LEVEL] [--manifest FILE]",
-               "check, download and install as the launcher does (Windows); Ctrl+C cancels", Run);
+ZVTOOL_COMMAND(install, kName, "PRODUCT_XML [--installed NAME=VERSION]... [--trace LEVEL]",
+               "check, download and install as the launcher does (Windows): prints 'check:', 'download:', "
+               "'progress: N%' and 'install:' lines; exit 0 installed, 1 failed, 2 usage, 3 cancelled (Ctrl+C)",
+               Run);

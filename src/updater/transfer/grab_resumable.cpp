@@ -69,6 +69,13 @@ bool SignatureIsUsable(ResumableTransfer& t)
     return false;
 }
 
+// A partial payload that the fresh signature still vouches for is continued with a
+// ranged request, so the size query's answer will not be read as the body.
+bool WillContinuePartial(const ResumableTransfer& t)
+{
+    return !t.cache.disabled && t.cache.ResumeFilesExist() && t.cache.IsSignatureUnchanged();
+}
+
 void ReportAlreadyHere(ResumableTransfer& t)
 {
     t.alreadyHere = 1;
@@ -153,6 +160,9 @@ int HttpGrabFileResumable(ZvLib_CDownloader& downloader, int id, ZvLib_CDownload
                 t.xtid, request.payloadPath.c_str());
     ApplyDirectives(t);
 
+    // Before a ranged continuation the size query asks for the first byte only, so the
+    // server does not send the file once more for nothing.
+    t.grab.firstByteQuery = WillContinuePartial(t) ? 1 : 0;
     std::wstring lastModified;
     int statusOut = 0;
     if (SignatureIsUsable(t) && t.grab.QueryRemoteFile(request.payloadUrl, lastModified, t.remoteSize, statusOut,

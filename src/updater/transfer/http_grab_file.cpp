@@ -28,13 +28,15 @@ int StoreWholeFile(const std::wstring& localPath, const std::string& body)
 
 } // namespace
 
-int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& remoteSize, int& connectionError)
+int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& remoteSize, int& connectionError,
+             bool firstByteOnly)
 {
     connectionError = 0;
     unsigned long tid = zv::DownloaderThreadId();
     zv::Log().Log(zv::ZVLOG_INFO1, L"---> Downloader (%d)(0x%x): Checking url: '%s'", static_cast<int>(tid),
                 static_cast<unsigned>(tid), url.c_str());
     priv_CWebGrab grab(0);
+    grab.firstByteQuery = firstByteOnly ? 1 : 0;
     std::wstring lastModified;
     uint32_t size = 0;
     int statusOut = 0;

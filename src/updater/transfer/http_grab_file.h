@@ -11,7 +11,10 @@ class ZvLib_CDownloader;
 class ZvLib_CTransferStats;
 
 // 1 when the URL answers acceptably with a nonzero Content-Length (stored in remoteSize).
-int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& remoteSize, int& connectionError);
+// With firstByteOnly the GET asks for byte 0 and takes the length from the partial
+// answer's Content-Range: the server sends one byte instead of the file.
+int CheckUrl(const std::wstring& url, const std::wstring& agentName, uint32_t& remoteSize, int& connectionError,
+             bool firstByteOnly = false);
 
 // Whole-file download to localPath within `limits` (its size cap, rate floor and the
 // host's cancel event). The cancel event kWorkCancelEventName and the sink are

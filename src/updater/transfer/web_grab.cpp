@@ -9,6 +9,7 @@
 #include "updater/base/win32/path_helpers.h"
 #include "updater/transfer/answer_check.h"
 #include "updater/transfer/body_store.h"
+#include "updater/transfer/first_byte_size.h"
 #include "updater/transfer/payload_cache.h"
 #include "updater/transfer/transfer_stats.h"
 #include "updater/transfer/web_grab_transfer.h"
@@ -143,15 +144,34 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     statusOut = 0;
     connectionError = 0;
     if (!session && !OpenSession(agentName)) return 0;
+    int result = QueryAnswer(url, lastModified, remoteSize, statusOut, connectionError, sizeReceiver, firstByteQuery != 0);
+    // A server that refuses or botches ranged requests may still serve the file whole.
+    if (!result && firstByteQuery && !connectionError) {
+        zv::Log().Log(zv::ZVLOG_INFO2, L"ZvLib: ---- QueryRemoteFile: first-byte query of '%s' not usable (status %d); "
+                                       L"asking without a range.\n", url.c_str(), status);
+        lastModified.clear();
+        remoteSize = 0;
+        statusOut = 0;
+        result = QueryAnswer(url, lastModified, remoteSize, statusOut, connectionError, sizeReceiver, false);
+    }
+    return result;
+}
 
+int priv_CWebGrab::QueryAnswer(const std::wstring& url, std::wstring& lastModified, uint32_t& remoteSize, int& statusOut,
+                               int& connectionError, IPayloadCache* sizeReceiver, bool firstByte)
+{
     // The update server answers GET only (addresses may be signed for that method). The
     // answer is kept for a whole-file request that may follow; otherwise its body is
     // never read, and with the connection closing it is dropped, not drained to keep
-    // the connection.
+    // the connection. When no body will follow, only the first byte is asked for: what
+    // the server writes before the request is closed is otherwise up to a socket's
+    // worth of the file.
     m_answered.reset();
     auto answered = std::make_unique<Request>();
     Request& request = *answered;
-    if (!SendRequest(request, url, L"Connection: close\r\n", connectionError)) {
+    std::wstring extra = L"Connection: close\r\n";
+    if (firstByte) extra = zv::kFirstByteRangeHeader + extra;
+    if (!SendRequest(request, url, extra, connectionError)) {
         zv::Log().Log(zv::ZVLOG_INFO1, L"ZvLib: ---- QueryRemoteFile: cannot open '%s': '%s'\n", url.c_str(),
                     errorText.c_str());
         return 0;
@@ -165,10 +185,11 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
     }
 
     uint32_t length = 0;
-    zv::inet::Length kind = zv::inet::QueryContentLength(request.Get(), length);
+    bool partial = false;
+    zv::inet::Length kind = FileLength(request.Get(), firstByte, length, partial);
     if (kind == zv::inet::Length::absurd) {
-        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable Content-Length from '%s'\n",
-                    url.c_str());
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: ---- ERROR: QueryRemoteFile: unusable %s from '%s'\n",
+                    partial ? L"Content-Range" : L"Content-Length", url.c_str());
         statusOut = code;
         return 0;
     }
@@ -178,9 +199,32 @@ int priv_CWebGrab::QueryRemoteFile(const std::wstring& url, std::wstring& lastMo
         statusOut = code;
         if (code >= 400) return 0;
     }
+    // A part of the file is no whole-file answer to read later.
+    if (partial) return 1;
     m_answered = std::move(answered);
     m_answeredUrl = url;
     return 1;
+}
+
+zv::inet::Length priv_CWebGrab::FileLength(HINTERNET request, bool firstByte, uint32_t& length, bool& partial)
+{
+    partial = false;
+    if (!firstByte) return zv::inet::QueryContentLength(request, length);
+    std::wstring contentRange;
+    zv::inet::QueryText(request, HTTP_QUERY_CONTENT_RANGE, contentRange);
+    switch (zv::SizeFromFirstByteAnswer(zv::inet::QueryStatus(request), contentRange, length)) {
+    case zv::FirstByteSize::notPartial:
+        // The server ignored the range: its answer is the whole file, as to a plain GET.
+        return zv::inet::QueryContentLength(request, length);
+    case zv::FirstByteSize::total:
+        partial = true;
+        return zv::inet::Length::valid;
+    case zv::FirstByteSize::unknown:   // the length may come with the whole answer
+    case zv::FirstByteSize::unusable:
+        break;
+    }
+    partial = true;
+    return zv::inet::Length::absurd;
 }
 
 int priv_CWebGrab::OpenBody(Request& request, const std::wstring& url, const std::wstring& extraHeaders,

@@ -29,7 +29,10 @@ public:
 
     // Asks for the URL with a GET whose body is never read. Accepted when the answer
     // carries Last-Modified or has a status below 400, and carries Content-Length or
-    // has a status below 400.
+    // has a status below 400. With firstByteQuery the GET asks for the first byte only
+    // and takes the length from a 206's Content-Range (Content-Length of any other
+    // answer), asking again without a range when that answer is not usable; such a
+    // query is for a caller that does not want the body.
     int QueryRemoteFile(const std::wstring& url, std::wstring& lastModified, uint32_t& remoteSize, int& statusOut,
                         int& connectionError, const std::wstring& agentName, IPayloadCache* sizeReceiver = nullptr);
 
@@ -50,6 +53,8 @@ public:
     zv::inet::Handle session;
     uint32_t receiveTimeout = 0;
     int ignoreBrowserCache = 0;
+    // The size query asks for byte 0 only: set when no whole-file read follows it.
+    int firstByteQuery = 0;
     int useProxy = 0;
     int proxyPort = 0;
     int status = 0;
@@ -67,6 +72,11 @@ private:
     // same url and no extra header is asked for.
     int OpenBody(Request& request, const std::wstring& url, const std::wstring& extraHeaders, int& connectionError);
     int SendRequest(Request& request, const std::wstring& url, const std::wstring& extraHeaders, int& connectionError);
+    // One size query; firstByte asks for byte 0 only.
+    int QueryAnswer(const std::wstring& url, std::wstring& lastModified, uint32_t& remoteSize, int& statusOut,
+                    int& connectionError, IPayloadCache* sizeReceiver, bool firstByte);
+    // The file's length from the size query's answer; partial when it was a 206.
+    static zv::inet::Length FileLength(HINTERNET request, bool firstByte, uint32_t& length, bool& partial);
     int RunReadLoop(Transfer& transfer);
     int RunIntoFile(Transfer& transfer, const std::wstring& targetPath, bool restart);
 

@@ -189,6 +189,32 @@ TEST_F(Cache, InterruptedDownloadBesideOlderPayloadResumes)
     EXPECT_EQ(RangeOf(o.requests[1]), zv::ToUtf8(zv::Format(64, L"bytes=%u-%u", have, size - 1)));
 }
 
+// Before a partial payload is continued the size query asks for one byte, and the server
+// sends one byte, not the file again.
+TEST_F(Cache, QueryBeforeResumeAsksOneByte)
+{
+    struct Row {
+        const char* name;
+        std::optional<std::string> complete;
+    };
+    const Row rows[] = {
+        {"partial only", std::nullopt},
+        {"partial beside an older payload", std::string("an older complete payload")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Arrange(kSig, kSig, payload.substr(0, 300000), row.complete);
+        auto o = Fetch();
+        EXPECT_EQ(o.result, 1);
+        EXPECT_TRUE(ReadFileBytes(P()) == payload);
+        ASSERT_EQ(o.requests.size(), 2u);
+        EXPECT_EQ(o.requests[0].rfind("206 GET ", 0), 0u) << o.requests[0];
+        EXPECT_EQ(RangeOf(o.requests[0]), "bytes=0-0");
+        EXPECT_NE(o.requests[0].find(" body=1"), std::string::npos) << o.requests[0];
+        EXPECT_EQ(RangeOf(o.requests[1]), "bytes=300000-1052896");
+    }
+}
+
 TEST_F(Cache, CompletedPayloadIsNotFetchedAgain)
 {
     Arrange(kSig, kSig, std::nullopt, payload);

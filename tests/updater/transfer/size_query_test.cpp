@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -110,6 +113,61 @@ TEST_F(SizeQuery, IsOneGetThatClosesTheConnection)
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].rfind("GET ", 0), 0u) << requests[0];
     EXPECT_NE(requests[0].find(" connection=close "), std::string::npos) << requests[0];
+}
+
+// The size pass's query asks for byte 0 only, so the server sends one byte instead of the
+// file; a server that ignores, refuses or botches the range still gives its length.
+TEST_F(SizeQuery, FirstByteQueryTable)
+{
+    struct Row {
+        Server server;
+        const wchar_t* path; // the marker follows
+        int result;
+        uint32_t size;
+        std::vector<std::string> ranges; // the Range header of each request, in order
+    };
+    const uint32_t served = static_cast<uint32_t>(ServedFile(L"payload.bin").size());
+    const Row rows[] = {
+        {Server::nginx, L"/payload.bin?", 1, served, {"bytes=0-0"}},
+        {Server::fault, L"/skewed?len=5000&", 1, 5000, {"bytes=0-0"}},
+        {Server::fault, L"/norange?len=5000&", 1, 5000, {"bytes=0-0"}},      // ignores the range
+        {Server::fault, L"/nolength?len=1000&", 0, 0, {"bytes=0-0"}},         // no length: as a plain GET
+        {Server::fault, L"/skewed?len=5000&cr=0&", 1, 5000, {"bytes=0-0", ""}}, // 206 without Content-Range
+        {Server::fault, L"/skewed?len=5000&shift=3&", 1, 5000, {"bytes=0-0", ""}}, // not byte 0
+        {Server::fault, L"/skewed?len=5000&total=0&", 1, 5000, {"bytes=0-0", ""}}, // length "*"
+        {Server::fault, L"/range-error?len=5000&", 1, 5000, {"bytes=0-0", ""}}, // 503 to a ranged request
+        {Server::fault, L"/gen?status=404&lm=0&", 0, 0, {"bytes=0-0", ""}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(zv::ToUtf8(row.path));
+        std::wstring marker = zv::test::UniqueMarker(L"firstbyte");
+        uint32_t size = 1;
+        int connectionError = -1;
+        EXPECT_EQ(CheckUrl(HttpUrl(row.server, std::wstring(row.path) + (row.server == Server::fault ? L"tag=" : L"") + marker), L"", size,
+                           connectionError, true),
+                  row.result);
+        EXPECT_EQ(size, row.size);
+        EXPECT_EQ(connectionError, 0);
+        std::vector<std::string> ranges;
+        if (row.server == Server::nginx) {
+            auto lines = zv::test::AccessLogLines(zv::ToUtf8(marker));
+            for (const std::string& line : lines) {
+                EXPECT_EQ(line.rfind("206 GET ", 0), 0u) << line;
+                // One body byte on the wire, not the file.
+                EXPECT_NE(line.find(" body=1"), std::string::npos) << line;
+                size_t at = line.find(" range=");
+                ranges.push_back(at == std::string::npos ? "?" : line.substr(at + 7, line.find(' ', at + 1) - at - 7));
+            }
+        } else {
+            for (const std::string& line : zv::test::FaultRequestLines(zv::ToUtf8(marker))) {
+                EXPECT_EQ(line.rfind("GET ", 0), 0u) << line;
+                EXPECT_NE(line.find(" connection=close "), std::string::npos) << line;
+                size_t at = line.find(" range=");
+                ranges.push_back(at == std::string::npos ? "?" : line.substr(at + 7));
+            }
+        }
+        EXPECT_EQ(ranges, row.ranges);
+    }
 }
 
 TEST_F(SizeQuery, WorksWhereHeadIsRefused)

@@ -127,7 +127,9 @@ int CUpdaterImp::DownloadInstallables(unsigned& userCanceled, unsigned& connecti
         ++count;
         uint32_t size = 0;
         int sizeConnectionError = 0;
-        if (CheckUrl(PayloadUrl(*app), L"", size, sizeConnectionError)) {
+        // Only the size is wanted: a whole answer would have the server write up to a
+        // socket's worth of the payload before the request is closed, on every pass.
+        if (CheckUrl(PayloadUrl(*app), L"", size, sizeConnectionError, true)) {
             app->dlSize = static_cast<int>(size);
         } else {
             size = 0;
