@@ -16,6 +16,7 @@ packages=(
   wixl                                                     # the Windows Installer packages of the expr tests
   procps                                                   # pgrep in the fetch cases
   python3-pil fonts-noto-cjk fonts-dejavu-extra            # tools/make-artwork.py and its check
+  imagemagick                                              # tools/demo.sh: screenshots of the Xvfb display
 )
 
 missing=()

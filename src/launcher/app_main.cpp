@@ -1,5 +1,6 @@
 // VeskLaunchTandemixApp.exe: the launcher process.
 #include "launcher/launcher_app.h"
+#include "updater/base/log.h"
 
 #include <shellapi.h>
 #include <windows.h>
@@ -22,6 +23,8 @@ std::vector<std::wstring> ArgumentsAfterProgram()
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     try {
+        // The configured trace level, so the launcher's own lines before the updater exists show too.
+        zv::Log().EnsureInitialised();
         zv::launcher::CVeskLaunchTandemixAppApp app(ArgumentsAfterProgram());
         return app.Run();
     } catch (...) {

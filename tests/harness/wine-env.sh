@@ -3,6 +3,7 @@
 # wineserver and an Xvfb display of its own for the duration of a test run.
 #
 #   wine-env.sh start STATE_DIR   boot the prefix once, start Xvfb and wineserver
+#                                 (ZV_WINE_DISPLAY=:N uses that display instead of Xvfb)
 #   wine-env.sh stop  STATE_DIR   end every process the run started, by PID
 #
 # STATE_DIR/env holds the variables run-wine.sh exports for each test program.
@@ -57,21 +58,26 @@ start() {
   stop
   boot_prefix
 
-  # A display of our own: Xvfb picks a free number and tells it through the pipe.
-  local dispfile="$state/display"
-  rm -f "$dispfile"
-  Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$dispfile" 2>"$state/xvfb.log" &
-  echo "$! Xvfb" >> "$pids"
-  for _ in $(seq 1 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
   local display
-  display=":$(head -n1 "$dispfile")"
-  [ "$display" != ":" ] || { log "Xvfb did not start"; cat "$state/xvfb.log"; exit 1; }
+  if [ -n "${ZV_WINE_DISPLAY:-}" ]; then
+    # A display given by the caller (the demo on the user's screen): nothing to start.
+    display=$ZV_WINE_DISPLAY
+  else
+    # A display of our own: Xvfb picks a free number and tells it through the pipe.
+    local dispfile="$state/display"
+    rm -f "$dispfile"
+    Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$dispfile" 2>"$state/xvfb.log" &
+    echo "$! Xvfb" >> "$pids"
+    for _ in $(seq 1 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
+    display=":$(head -n1 "$dispfile")"
+    [ "$display" != ":" ] || { log "Xvfb did not start"; cat "$state/xvfb.log"; exit 1; }
 
-  # A compositor, so layered windows blend with what lies under them as on Windows
-  # (bare Xvfb shows them as if over black); the skinned window tests look at that.
-  if command -v xcompmgr >/dev/null; then
-    DISPLAY="$display" xcompmgr </dev/null >"$state/xcompmgr.log" 2>&1 &
-    echo "$! xcompmgr" >> "$pids"
+    # A compositor, so layered windows blend with what lies under them as on Windows
+    # (bare Xvfb shows them as if over black); the skinned window tests look at that.
+    if command -v xcompmgr >/dev/null; then
+      DISPLAY="$display" xcompmgr </dev/null >"$state/xcompmgr.log" 2>&1 &
+      echo "$! xcompmgr" >> "$pids"
+    fi
   fi
 
   # Detached from our output: CTest waits for every holder of its pipe to close it.
