@@ -20,6 +20,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -82,8 +83,38 @@ void WriteProductFile(const std::string& server)
 
 void ForgetUtility()
 {
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, zv::launcher::kUtilityAppPathsKey, view, 0);
+        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, zv::launcher::kProductKey, view, 0);
+    }
+}
+
+void SetMachineText(const wchar_t* keyPath, const wchar_t* name, const std::wstring& value)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
+    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+}
+
+// The stub registered as the installed utility, at a version, optionally of a flavour.
+void InstallUtility(const std::wstring& version, const std::wstring& flavor = L"")
+{
+    SetMachineText(zv::launcher::kUtilityAppPathsKey, nullptr, L"\"" + BuildPath(L"tests/launcher/utility_stub.exe") + L"\"");
+    SetMachineText(zv::launcher::kProductKey, L"Version", version);
+    if (!flavor.empty()) SetMachineText(zv::launcher::kProductKey, L"Flavor", flavor);
+}
+
+// The manifest requests nginx has logged since offset, one line each.
+std::vector<std::string> ManifestRequests(const std::string& log)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0; (at = log.find(".man.xml?", at)) != std::string::npos; ++at) {
+        const size_t begin = log.rfind('\n', at) == std::string::npos ? 0 : log.rfind('\n', at) + 1;
+        lines.push_back(log.substr(begin, log.find('\n', at) - begin));
+    }
+    return lines;
 }
 
 // Where this machine's check asks for the manifest, as a path below the server's root.
@@ -294,6 +325,54 @@ TEST_F(LauncherFlow, CloseDuringTheDownloadCancelsItAndStartsNothing)
     EXPECT_FALSE(zv::launcher::FindInstalledUtility());
     EXPECT_FALSE(FileExists(stubOut));
 }
+
+// An installed utility: the check comes first; the payload is fetched only when the
+// server offers a newer version than the one installed. Either way the utility starts.
+struct InstalledCase {
+    const char* name;
+    const wchar_t* version;
+    const wchar_t* flavor;
+    bool updated;
+    const char* brand;
+};
+
+class LauncherFlowInstalled : public LauncherFlow, public ::testing::WithParamInterface<InstalledCase> {};
+
+TEST_P(LauncherFlowInstalled, ChecksFirstThenStartsTheUtility)
+{
+    const InstalledCase& c = GetParam();
+    const std::wstring server = L"http://127.0.0.1:" + std::to_wstring(NginxPort()) + L"/flow";
+    WriteProductFile(zv::ToUtf8(server));
+    InstallUtility(c.version, c.flavor);
+    PublishManifest(L"/flow" + ManifestPathOnServer(server));
+    const size_t logBefore = AccessLogSize();
+
+    EXPECT_EQ(RunApplication({L"/splash_duration:500"}, [&] { AwaitFile(stubOut, 90000); }), 0);
+
+    ASSERT_TRUE(FileExists(stubOut));
+    EXPECT_EQ(ReadFileBytes(stubOut), "");
+    const std::string log = ReadFileBytes(FlowState(L"nginx/access.log")).substr(logBefore);
+    const std::vector<std::string> manifests = ManifestRequests(log);
+    ASSERT_EQ(manifests.size(), 1u) << log;
+    // The request names the installed version and the brand the registry gives.
+    EXPECT_NE(manifests[0].find("/" + std::string(c.brand) + "/"), std::string::npos) << manifests[0];
+    EXPECT_NE(manifests[0].find("zv.hbr=" + std::string(c.brand)), std::string::npos) << manifests[0];
+    EXPECT_NE(manifests[0].find("h.tandemix=" + zv::ToUtf8(c.version)), std::string::npos) << manifests[0];
+    EXPECT_EQ(log.find("GET /flow/kvch_payload.exe?") != std::string::npos, c.updated) << log;
+    const std::vector<int> values = BarValues();
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(values.back(), kNoWindow);
+    if (c.updated) {
+        EXPECT_NE(std::find(values.begin(), values.end(), 100), values.end()) << testing::PrintToString(values);
+    }
+}
+
+// One case a process (see the CMake list).
+INSTANTIATE_TEST_SUITE_P(Installed, LauncherFlowInstalled,
+                         ::testing::Values(InstalledCase{"Current", L"2.0", L"", false, "quorvane"},
+                                           InstalledCase{"Older", L"1.0", L"", true, "quorvane"},
+                                           InstalledCase{"Regional", L"2.0", L"Tessaron", false, "tessaron"}),
+                         [](const ::testing::TestParamInfo<InstalledCase>& param) { return std::string(param.param.name); });
 
 TEST_F(LauncherFlow, NotInstalledOfflineTellsWhereToGetItAndStartsNothing)
 {
