@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+. "$root/tests/harness/lib.sh"
 size_mib=${1:-64}
 rate=${2:-8m}
 kill_after=${3:-6}
@@ -49,21 +50,7 @@ port=$(cat "$work/nginx/port")
 . "$wine_state/env"
 
 marker="resume-$$-$RANDOM"
-cat > "$work/bin/product.xml" <<XML
-<?xml version="1.0" encoding="utf-8"?>
-<ProductConfig schema="2.00">
-  <StringSet lang="default">
-    <String id="IDS_PRODUCT_BRAND">quorvane</String>
-    <String id="IDS_PAYLOAD_FILENAME">setup</String>
-    <String id="IDS_PAYLOAD_FILENAME_EXTENSION">exe</String>
-    <String id="IDS_PAYLOAD_PRODUCT_NAME">tandemix</String>
-    <String id="IDS_PAYLOAD_BU_NAME">peripherals</String>
-    <String id="IDS_PRODUCT_ABBR">TVK</String>
-    <String id="IDS_PAYLOAD_SERVER_HOST">http://127.0.0.1:$port/$marker</String>
-  </StringSet>
-</ProductConfig>
-XML
-winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+write_product_file "$work/bin/product.xml" "http://127.0.0.1:$port/$marker"
 run() { # run number
   wine "$work/bin/zvtool.exe" install "$(winpath "$work/bin/product.xml")" \
     >"$work/runs/$1.out" 2>"$work/runs/$1.err" &

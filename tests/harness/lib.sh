@@ -6,6 +6,7 @@
 #   temp_work_dir           a new temporary $work, removed at exit
 #   winpath PATH            PATH as a Windows program under Wine sees it (drive Z:)
 #   run_wine RUN_WINE ARGS  a Windows program under the test run's Wine (run-wine.sh)
+#   write_product_file FILE HOST  a product file naming HOST as the update server
 
 failures=0
 
@@ -37,4 +38,22 @@ run_wine() {
   local runner=$1
   shift
   bash "$runner" "$@"
+}
+
+# The payload is setup.exe of tandemix, brand quorvane.
+write_product_file() { # FILE HOST
+  cat > "$1" <<XML
+<?xml version="1.0" encoding="utf-8"?>
+<ProductConfig schema="2.00">
+  <StringSet lang="default">
+    <String id="IDS_PRODUCT_BRAND">quorvane</String>
+    <String id="IDS_PAYLOAD_FILENAME">setup</String>
+    <String id="IDS_PAYLOAD_FILENAME_EXTENSION">exe</String>
+    <String id="IDS_PAYLOAD_PRODUCT_NAME">tandemix</String>
+    <String id="IDS_PAYLOAD_BU_NAME">peripherals</String>
+    <String id="IDS_PRODUCT_ABBR">TVK</String>
+    <String id="IDS_PAYLOAD_SERVER_HOST">$2</String>
+  </StringSet>
+</ProductConfig>
+XML
 }

@@ -16,24 +16,8 @@ data="$src/tests/data/core/retrieval"
 cp "$zvtool_built" "$work/zvtool.exe"
 cp "$src/tests/data/auth/test_key.pub" "$work/quorkey.pub"
 
-product() { # FILE HOST
-  cat > "$1" <<XML
-<?xml version="1.0" encoding="utf-8"?>
-<ProductConfig schema="2.00">
-  <StringSet lang="default">
-    <String id="IDS_PRODUCT_BRAND">quorvane</String>
-    <String id="IDS_PAYLOAD_FILENAME">setup</String>
-    <String id="IDS_PAYLOAD_FILENAME_EXTENSION">exe</String>
-    <String id="IDS_PAYLOAD_PRODUCT_NAME">tandemix</String>
-    <String id="IDS_PAYLOAD_BU_NAME">peripherals</String>
-    <String id="IDS_PRODUCT_ABBR">TVK</String>
-    <String id="IDS_PAYLOAD_SERVER_HOST">$2</String>
-  </StringSet>
-</ProductConfig>
-XML
-}
-product "$work/live.xml" "http://127.0.0.1:$port/$marker"
-product "$work/dead.xml" "http://127.0.0.1:$closed/$marker"
+write_product_file "$work/live.xml" "http://127.0.0.1:$port/$marker"
+write_product_file "$work/dead.xml" "http://127.0.0.1:$closed/$marker"
 
 # check NAME EXPECTED_EXIT EXPECTED_LINES_AFTER_URL ARGS...: $url holds the printed URL
 check() {

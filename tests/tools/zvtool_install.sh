@@ -16,20 +16,7 @@ sign() { bash "$src/tests/updater/core/sign_payload.sh" "$key" "$@"; }
 # The updater trusts the key installed beside the program.
 cp "$zvtool_built" "$work/zvtool.exe"
 cp "$src/tests/data/auth/test_key.pub" "$work/quorkey.pub"
-cat > "$work/product.xml" <<XML
-<?xml version="1.0" encoding="utf-8"?>
-<ProductConfig schema="2.00">
-  <StringSet lang="default">
-    <String id="IDS_PRODUCT_BRAND">quorvane</String>
-    <String id="IDS_PAYLOAD_FILENAME">setup</String>
-    <String id="IDS_PAYLOAD_FILENAME_EXTENSION">exe</String>
-    <String id="IDS_PAYLOAD_PRODUCT_NAME">tandemix</String>
-    <String id="IDS_PAYLOAD_BU_NAME">peripherals</String>
-    <String id="IDS_PRODUCT_ABBR">TVK</String>
-    <String id="IDS_PAYLOAD_SERVER_HOST">http://127.0.0.1:$port/$marker</String>
-  </StringSet>
-</ProductConfig>
-XML
+write_product_file "$work/product.xml" "http://127.0.0.1:$port/$marker"
 product=$(winpath "$work/product.xml")
 
 # install NAME ARGS...: output (CR dropped) in $out, exit code in $rc

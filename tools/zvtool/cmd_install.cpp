@@ -2,10 +2,10 @@
 // the server of a product configuration file, printing each step's start and result,
 // the download's progress and each installer's result code. Ctrl+C cancels.
 #include "command.h"
+#include "product_check.h"
 #include "selection_lines.h"
 
 #include "framework/handle.h"
-#include "launcher/host_request_values.h"
 #include "updater/base/text_helpers.h"
 #include "updater/core/install_result.h"
 #include "updater/core/updater.h"
@@ -15,7 +15,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cwchar>
 #include <utility>
 #include <vector>
 
@@ -79,44 +78,6 @@ private:
     int m_item = 0;
 };
 
-struct Options {
-    std::wstring productXml;
-    std::vector<std::pair<std::wstring, std::wstring>> installed;
-    int trace = 0;
-};
-
-// 0 when the arguments are usable, else the usage error's exit code.
-int Parse(const zv::tool::Args& args, Options& o)
-{
-    bool haveXml = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        std::wstring value, name, version;
-        if (a == L"--installed" || a == L"--trace") {
-            if (!zv::tool::TakeValue(args, i, value)) return zv::tool::UsageError(kName, a + L" needs a value");
-        }
-        if (a == L"--installed") {
-            if (!zv::tool::SplitNameValue(value, name, version))
-                return zv::tool::UsageError(kName, L"--installed wants NAME=VERSION, got '" + value + L"'");
-            o.installed.emplace_back(name, version);
-        } else if (a == L"--trace") {
-            wchar_t* end = nullptr;
-            long level = std::wcstol(value.c_str(), &end, 10);
-            if (value.empty() || *end || level < 0 || level > 6) return zv::tool::UsageError(kName, L"--trace takes 0..6");
-            o.trace = static_cast<int>(level);
-        } else if (zv::tool::IsOption(a)) {
-            return zv::tool::UsageError(kName, L"unknown option '" + a + L"'");
-        } else if (haveXml) {
-            return zv::tool::UsageError(kName, L"one product file only");
-        } else {
-            o.productXml = a;
-            haveXml = true;
-        }
-    }
-    if (!haveXml) return zv::tool::UsageError(kName, L"missing PRODUCT_XML");
-    return 0;
-}
-
 // A manual-reset event of that name, not signalled: a stale signal from an earlier
 // run must not cancel this one.
 zv::fw::CHandle FreshEvent(const wchar_t* name)
@@ -127,13 +88,10 @@ zv::fw::CHandle FreshEvent(const wchar_t* name)
 }
 
 // The check step as the launcher's worker runs it. 1 when the manifest loaded.
-int Check(ZvLib_CUpdater& updater, const Options& o, HANDLE cancel)
+int Check(ZvLib_CUpdater& updater, const zv::tool::ProductCheckOptions& o, HANDLE cancel)
 {
-    ZvLib_CRequestGroupInfo* group = nullptr;
-    if (!updater.CreateRequestGroupInfo(&group) || !group) return 0;
-    group->config.LoadConfigXml(o.productXml, L"2.00"); // defaults stand when it fails, as for the launcher
-    zv::launcher::ApplyHostRequestValues(group->config, L"", zv::launcher::kMainBrand);
-    for (const auto& [name, version] : o.installed) group->config.installedProducts[name] = version;
+    ZvLib_CRequestGroupInfo* group = zv::tool::PrepareCheckGroup(updater, o);
+    if (!group) return 0;
 
     zv::tool::Out(L"check: start\n");
     zv::tool::Out(L"check: manifest " + updater.Imp()->ManifestUrl(group->id) + L"\n");
@@ -145,7 +103,7 @@ int Check(ZvLib_CUpdater& updater, const Options& o, HANDLE cancel)
 }
 
 // 0 when every step succeeded, 1 when one failed, 3 when the user cancelled.
-int Steps(const Options& o)
+int Steps(const zv::tool::ProductCheckOptions& o)
 {
     ZvLib_CUpdater updater(ZvLib_CUpdater::ServerAddressOf(o.productXml));
     const std::wstring cancelName = zv::Format(128, L"Local\\zvtool.install_cancel_%lu", ::GetCurrentProcessId());
@@ -188,8 +146,8 @@ int Steps(const Options& o)
 
 int Run(const zv::tool::Args& args)
 {
-    Options o;
-    if (int usage = Parse(args, o)) return usage;
+    zv::tool::ProductCheckOptions o;
+    if (int usage = zv::tool::ParseProductCheckArgs(kName, args, o)) return usage;
     zv::tool::TraceToStderr(o.trace);
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     const int code = Steps(o);
