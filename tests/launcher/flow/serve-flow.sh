@@ -36,6 +36,92 @@ XML
     bash "$sign" "$key" "$state/staged.man.xml" "$state/staged.man.xml.tmp"
     mv "$state/staged.man.xml.tmp.sig" "$state/staged.man.xml.sig"
     rm -f "$state/staged.man.xml.tmp"
+
+    # --- actions-*: apply actions and requirements through the launcher ---------------
+    # The installer again, unpadded, under three names (padded apart): run, it registers
+    # the utility, writes its "mark:" argument to ZVTEST_INSTALL_MARKS and ends with its
+    # "exit:" code.
+    bash "$sign" "$key" "$installer" "$state/www/flow/actions_installer.exe"
+    bash "$sign" "$key" "$installer" "$state/www/flow/actions_excluded.exe" 1
+    bash "$sign" "$key" "$installer" "$state/www/flow/actions_copy.exe" 2
+    actions_manifest() { # NAME, the manifest on stdin: STATE/NAME.man.xml and its .sig
+      cat > "$state/$1.man.xml"
+      bash "$sign" "$key" "$state/$1.man.xml" "$state/$1.man.xml.tmp"
+      mv "$state/$1.man.xml.tmp.sig" "$state/$1.man.xml.sig"
+      rm -f "$state/$1.man.xml.tmp"
+    }
+    # An installer that asks for a reboot (3010), then a copy: one reboot request only.
+    actions_manifest actions-reboot <<XML
+<?xml version="1.0" encoding="utf-8"?>
+<ZV_Manifest name="tandemix" internalName="actions-reboot" contentRevision="1">
+  <UiItems>
+    <Application id="1" componentName="tandemix" componentVersion="2.0" isSelected="1" isUnselectable="1" requiredSpaceMB="1" estInstallTimeMins="1">
+      <Url>http://127.0.0.1:$port/flow/actions_installer.exe</Url>
+      <CommandLineArgs>"mark:reboot exit:3010"</CommandLineArgs>
+      <RequiresElevation>no</RequiresElevation>
+    </Application>
+    <Application id="2" componentName="tandemix" componentVersion="2.0" isSelected="1" isUnselectable="1" requiredSpaceMB="1" estInstallTimeMins="1">
+      <Url>http://127.0.0.1:$port/flow/actions_copy.exe</Url>
+      <CommandLineArgs>"mark:copied-was-run"</CommandLineArgs>
+      <RequiresElevation>no</RequiresElevation>
+      <ApplyAction>
+        <RequiresElevation>0</RequiresElevation>
+        <CopyCommand>
+          <DestFilename>"after-reboot-item.exe"</DestFilename>
+          <DestPath>"%ZVTEST_ACTIONS_DEST%"</DestPath>
+        </CopyCommand>
+      </ApplyAction>
+    </Application>
+  </UiItems>
+</ZV_Manifest>
+XML
+    # A copy into folders that may not exist yet; the payload is a program that must not run.
+    actions_manifest actions-copy <<XML
+<?xml version="1.0" encoding="utf-8"?>
+<ZV_Manifest name="tandemix" internalName="actions-copy" contentRevision="1">
+  <UiItems>
+    <Application id="1" componentName="tandemix" componentVersion="2.0" isSelected="1" isUnselectable="1" requiredSpaceMB="1" estInstallTimeMins="1">
+      <Url>http://127.0.0.1:$port/flow/actions_copy.exe</Url>
+      <CommandLineArgs>"mark:copied-was-run"</CommandLineArgs>
+      <RequiresElevation>no</RequiresElevation>
+      <ApplyAction>
+        <RequiresElevation>0</RequiresElevation>
+        <CopyCommand>
+          <DestFilename>"KVCHPlugin.exe"</DestFilename>
+          <DestPath>"%ZVTEST_ACTIONS_DEST%\nested\deeper"</DestPath>
+        </CopyCommand>
+      </ApplyAction>
+    </Application>
+  </UiItems>
+</ZV_Manifest>
+XML
+    # Two installers for this product: the first needs a 32-bit machine (a hard limit this
+    # 64-bit prefix fails), the second a 64-bit one; a soft requirement it fails keeps it.
+    actions_manifest actions-requirements <<XML
+<?xml version="1.0" encoding="utf-8"?>
+<ZV_Manifest name="tandemix" internalName="actions-requirements" contentRevision="1">
+  <UiItems>
+    <Application id="1" componentName="tandemix" componentVersion="2.0" isSelected="1" isUnselectable="1" requiredSpaceMB="1" estInstallTimeMins="1">
+      <Url>http://127.0.0.1:$port/flow/actions_excluded.exe</Url>
+      <CommandLineArgs>"mark:excluded"</CommandLineArgs>
+      <RequiresElevation>no</RequiresElevation>
+      <MinRequirementsIds>1</MinRequirementsIds>
+    </Application>
+    <Application id="2" componentName="tandemix" componentVersion="2.0" isSelected="1" isUnselectable="1" requiredSpaceMB="1" estInstallTimeMins="1">
+      <Url>http://127.0.0.1:$port/flow/actions_installer.exe</Url>
+      <CommandLineArgs>"mark:selected"</CommandLineArgs>
+      <RequiresElevation>no</RequiresElevation>
+      <MinRequirementsIds>2,3</MinRequirementsIds>
+    </Application>
+  </UiItems>
+  <Requirements>
+    <Requirement id="1" isHardLimit="1" name="x86"><ValueExpression>bitness == "32"</ValueExpression></Requirement>
+    <Requirement id="2" isHardLimit="1" name="x64"><ValueExpression>bitness == "64"</ValueExpression></Requirement>
+    <Requirement id="3" isHardLimit="0" name="nosuchfile"><ValueExpression>FileExists("C:\zv-no-such-file.txt")</ValueExpression></Requirement>
+  </Requirements>
+</ZV_Manifest>
+XML
+    # --- end of actions-* ---------------------------------------------------------------
     ;;
   stop) bash "$harness/nginx.sh" stop "$state/nginx" ;;
   *) echo "usage: $0 start STATE_DIR KEY INSTALLER | stop STATE_DIR" >&2; exit 2 ;;

@@ -1,11 +1,39 @@
 // Test helper standing in for the utility's installer: registers the program named by
 // ZVTEST_STUB_PATH as the installed utility ("KVCHHost.exe" under App Paths).
+// Optional arguments, as a manifest's command line gives them:
+//   mark:TEXT  appends the line TEXT to the file named by ZVTEST_INSTALL_MARKS (which run ran)
+//   exit:N     ends with N once registered (3010: the installer asks for a reboot)
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
-int wmain()
+namespace {
+
+bool AppendMark(const std::wstring& mark)
 {
+    wchar_t marks[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"ZVTEST_INSTALL_MARKS", marks, MAX_PATH)) return true;
+    std::string line(mark.begin(), mark.end()); // marks are plain ASCII words
+    line += "\r\n";
+    HANDLE file = ::CreateFileW(marks, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::CloseHandle(file);
+    return ok && written == line.size();
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    int exitCode = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg.rfind(L"mark:", 0) == 0 && !AppendMark(arg.substr(5))) return 5;
+        if (arg.rfind(L"exit:", 0) == 0) exitCode = static_cast<int>(std::wcstol(arg.c_str() + 5, nullptr, 10));
+    }
     wchar_t stub[MAX_PATH] = {};
     if (!::GetEnvironmentVariableW(L"ZVTEST_STUB_PATH", stub, MAX_PATH)) return 2;
     HKEY key = nullptr;
@@ -16,5 +44,5 @@ int wmain()
     const LONG rc = ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? 0 : 4;
+    return rc == ERROR_SUCCESS ? exitCode : 4;
 }
