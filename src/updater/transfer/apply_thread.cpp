@@ -3,6 +3,7 @@
 #include "updater/base/log.h"
 #include "updater/base/win32/system_helpers.h"
 #include "updater/transfer/apply_state.h"
+#include "updater/transfer/path_split.h"
 #include "updater/transfer/progress_faker.h"
 
 #include <objbase.h>
@@ -237,6 +238,17 @@ int ZvLib_CApplyThread::CopyDirectly()
     try {
         dest = destDir + L"\\" + destName;
         log.Log(zv::ZVLOG_DEBU1, L"ZVLib:InstallItem(): Going to copy %i, '%s', to '%s'\n", itemId, filePath.c_str(), dest.c_str());
+        // An empty, relative or drive-relative folder (an expression that came out empty,
+        // an unset environment variable) would put the file wherever this process's
+        // current folder or drive happens to be.
+        if (!zv::IsFullPath(destDir)) {
+            resultCode = static_cast<int>(ERROR_BAD_PATHNAME);
+            log.Log(zv::ZVLOG_ERROR,
+                    L"ZvLib: ---- ZvLib_CApplyThread::InitInstance(): the destination folder '%s' is not a full path; '%s' is not "
+                    L"copied.\n",
+                    destDir.c_str(), filePath.c_str());
+            return 0;
+        }
         int created = ::SHCreateDirectoryExW(nullptr, destDir.c_str(), nullptr);
         if (created != ERROR_SUCCESS) {
             resultCode = static_cast<int>(::GetLastError());

@@ -29,4 +29,12 @@ bool SplitPathBounded(std::wstring_view path, PathParts& parts)
     return true;
 }
 
+bool IsFullPath(std::wstring_view path)
+{
+    auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    auto letter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+    if (path.size() >= 3 && letter(path[0]) && path[1] == L':' && separator(path[2])) return true;
+    return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+}
+
 } // namespace zv

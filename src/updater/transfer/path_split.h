@@ -21,4 +21,8 @@ inline constexpr size_t kPartChars = 256;
 // False (and every part empty) when a part would not fit its room.
 bool SplitPathBounded(std::wstring_view path, PathParts& parts);
 
+// A path that names the same place whatever the process's current drive and folder:
+// a drive letter, ":" and a separator ("C:\x"), or two separators and a server ("\\srv\x").
+bool IsFullPath(std::wstring_view path);
+
 } // namespace zv

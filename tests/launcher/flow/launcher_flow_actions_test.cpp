@@ -203,19 +203,29 @@ INSTANTIATE_TEST_SUITE_P(Reboot, LauncherFlowReboot, ::testing::Values(true, fal
 
 // --- A copy action -----------------------------------------------------------------------
 
-class LauncherFlowCopy : public LauncherFlowActions, public ::testing::WithParamInterface<bool> {};
+struct CopyCase {
+    const char* name;
+    const wchar_t* manifest;
+    bool existing; // an older copy in the folder already
+    bool refused;  // the folder is not a full path
+};
+
+class LauncherFlowCopy : public LauncherFlowActions, public ::testing::WithParamInterface<CopyCase> {};
 
 // The installed utility is older than the server's item, whose apply action copies a
 // program into a folder: it arrives there byte for byte, is not run, and the utility
-// starts as usual. Into missing folders, or over an older copy in an existing folder.
+// starts as usual. Into missing folders, over an older copy in an existing folder; and a
+// folder below an unset environment variable, relative to the current drive, is refused:
+// nothing lands there, and the utility still starts.
 TEST_P(LauncherFlowCopy, CopiesThePayloadIntoPlaceAndStartsTheUtility)
 {
-    const bool existing = GetParam();
+    const CopyCase& c = GetParam();
+    ::SetEnvironmentVariableW(L"ZVTEST_ACTIONS_UNSET", nullptr);
     InstallUtility(L"1.0");
-    Publish(L"actions-copy");
-    const std::wstring folder = dest.Path() + L"\\nested\\deeper";
+    Publish(c.manifest);
+    const std::wstring folder = c.refused ? L"\\zv-actions-unset-dest" : dest.Path() + L"\\nested\\deeper";
     const std::wstring target = folder + L"\\KVCHPlugin.exe";
-    if (existing) {
+    if (c.existing) {
         ASSERT_TRUE(::CreateDirectoryW((dest.Path() + L"\\nested").c_str(), nullptr));
         ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
         WriteFileBytes(target, "an older plug-in");
@@ -223,18 +233,33 @@ TEST_P(LauncherFlowCopy, CopiesThePayloadIntoPlaceAndStartsTheUtility)
     LogLines log(3);
 
     RunUntilTheUtilityStarts();
+    const bool landed = FileExists(target);
+    if (c.refused) { // a copy that slipped through is not left on the drive
+        ::DeleteFileW(target.c_str());
+        ::RemoveDirectoryW(folder.c_str());
+    }
 
     ASSERT_TRUE(FileExists(stubOut));
     EXPECT_EQ(ReadFileBytes(stubOut), "");
-    const std::string payload = Served(L"actions_copy.exe");
-    ASSERT_TRUE(FileExists(target));
-    EXPECT_EQ(ReadFileBytes(target), payload);
     EXPECT_EQ(Marks(), "") << "the copied program ran";
+    const std::string payload = Served(L"actions_copy.exe");
     const std::vector<size_t> bodies = PayloadBodies(logBefore, "actions_copy.exe");
     ASSERT_FALSE(bodies.empty()) << ServerLog();
     EXPECT_EQ(bodies.back(), payload.size());
+    if (c.refused) {
+        EXPECT_FALSE(landed);
+        EXPECT_EQ(log.Count(L"ZvLib: ---- ZvLib_CApplyThread::InitInstance(): the destination folder '\\zv-actions-unset-dest' is not "
+                            L"a full path"),
+                  1)
+            << Lines(log.With(L"InitInstance"));
+        EXPECT_EQ(log.Count(L"ZvLib: --- CUpdaterImp::InstallInstallables: 'tandemix' applied: outcome 1, result code 161\n"), 1)
+            << Lines(log.With(L"InstallInstallables"));
+        return;
+    }
+    ASSERT_TRUE(landed);
+    EXPECT_EQ(ReadFileBytes(target), payload);
     // An existing folder is logged as a failure to create it, and the copy goes on.
-    const wchar_t* folderLine = existing ? L"occurred while trying to create target directory" : L"Created destination directory";
+    const wchar_t* folderLine = c.existing ? L"occurred while trying to create target directory" : L"Created destination directory";
     EXPECT_EQ(log.Count(folderLine), 1) << Lines(log.With(L"directory"));
     // The copy's own result, not the folder's: no reboot, and a successful apply.
     EXPECT_EQ(log.Count(L"[Info1] ZvInstallPST: ===== Return value indicates no need to reboot. Retval (0), reference:(3010)\n"), 1)
@@ -243,8 +268,11 @@ TEST_P(LauncherFlowCopy, CopiesThePayloadIntoPlaceAndStartsTheUtility)
         << Lines(log.With(L"InstallInstallables"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Copy, LauncherFlowCopy, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& param) { return std::string(param.param ? "ExistingFile" : "NewFolders"); });
+INSTANTIATE_TEST_SUITE_P(Copy, LauncherFlowCopy,
+                         ::testing::Values(CopyCase{"NewFolders", L"actions-copy", false, false},
+                                           CopyCase{"ExistingFile", L"actions-copy", true, false},
+                                           CopyCase{"UnsetFolder", L"actions-copy-unset", false, true}),
+                         [](const ::testing::TestParamInfo<CopyCase>& param) { return std::string(param.param.name); });
 
 // --- Requirements --------------------------------------------------------------------------
 

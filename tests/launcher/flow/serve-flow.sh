@@ -75,10 +75,11 @@ XML
   </UiItems>
 </ZV_Manifest>
 XML
-    # A copy into folders that may not exist yet; the payload is a program that must not run.
-    actions_manifest actions-copy <<XML
+    # A copy of a program that must not run, into the folder DEST_PATH (an expression).
+    actions_copy_manifest() { # NAME DEST_PATH
+      actions_manifest "$1" <<XML
 <?xml version="1.0" encoding="utf-8"?>
-<ZV_Manifest name="tandemix" internalName="actions-copy" contentRevision="1">
+<ZV_Manifest name="tandemix" internalName="$1" contentRevision="1">
   <UiItems>
     <Application id="1" componentName="tandemix" componentVersion="2.0" isSelected="1" isUnselectable="1" requiredSpaceMB="1" estInstallTimeMins="1">
       <Url>http://127.0.0.1:$port/flow/actions_copy.exe</Url>
@@ -88,13 +89,18 @@ XML
         <RequiresElevation>0</RequiresElevation>
         <CopyCommand>
           <DestFilename>"KVCHPlugin.exe"</DestFilename>
-          <DestPath>"%ZVTEST_ACTIONS_DEST%\nested\deeper"</DestPath>
+          <DestPath>$2</DestPath>
         </CopyCommand>
       </ApplyAction>
     </Application>
   </UiItems>
 </ZV_Manifest>
 XML
+    }
+    # Into folders that may not exist yet; and below an environment variable that is not
+    # set, which leaves a folder relative to the current drive.
+    actions_copy_manifest actions-copy '"%ZVTEST_ACTIONS_DEST%\nested\deeper"'
+    actions_copy_manifest actions-copy-unset '"%ZVTEST_ACTIONS_UNSET%\zv-actions-unset-dest"'
     # Two installers for this product: the first needs a 32-bit machine (a hard limit this
     # 64-bit prefix fails), the second a 64-bit one; a soft requirement it fails keeps it.
     actions_manifest actions-requirements <<XML

@@ -64,6 +64,34 @@ TEST(ApplyCopy, MissingSourceFailsWithTheWindowsError)
     EXPECT_EQ(lines.Count(L"error copying file."), 1);
 }
 
+// A folder that is empty, relative or relative to the current drive would put the file
+// wherever the process happens to be: the copy is refused and nothing is written.
+TEST(ApplyCopy, FolderThatIsNotAFullPathIsRefused)
+{
+    ScratchDir dir(L"copy-notfull");
+    WriteFileBytes(dir.File(L"payload.bin"), "content");
+    wchar_t current[MAX_PATH] = {};
+    ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, current), 0u);
+    // Run from inside the scratch folder: a relative copy that slipped through lands there.
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.Path().c_str()));
+    const std::wstring name = L"zvtest-notfull-" + std::to_wstring(::GetCurrentProcessId()) + L".bin";
+    const wchar_t* folders[] = {L"", L"sub", L"sub\\deeper", L"\\", L"C:"};
+    for (const wchar_t* folder : folders) {
+        LogLines lines(1);
+        Applied a = CopyPayload(dir.File(L"payload.bin"), folder, name);
+        EXPECT_EQ(a.returned, kApplyFailed) << folder;
+        EXPECT_EQ(a.code, ERROR_BAD_PATHNAME) << folder;
+        EXPECT_EQ(lines.Count(L"is not a full path"), 1) << folder;
+    }
+    const bool leaked[] = {FileExists(dir.File(name)), FileExists(dir.File(L"sub\\" + name)),
+                           FileExists(dir.File(L"sub\\deeper\\" + name)), FileExists(L"\\" + name),
+                           FileExists(L"C:\\" + name)};
+    ::DeleteFileW((L"\\" + name).c_str());
+    ::DeleteFileW((L"C:\\" + name).c_str());
+    ::SetCurrentDirectoryW(current);
+    for (bool l : leaked) EXPECT_FALSE(l);
+}
+
 // The routine is driven directly: the copy call under Wine never calls it.
 TEST(ApplyCopyProgress, ContinuesUntilTheCancelEventIsSignalledThenCancels)
 {

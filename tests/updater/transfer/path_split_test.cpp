@@ -40,4 +40,25 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{L"C:\\" + k256 + L".exe", false, L"", L"", L"", L""},
                       SplitCase{L"C:\\a." + k255, false, L"", L"", L"", L""}));
 
+struct FullPathCase {
+    const wchar_t* path;
+    bool full;
+};
+
+class FullPath : public ::testing::TestWithParam<FullPathCase> {};
+
+TEST_P(FullPath, OnlyPathsIndependentOfTheCurrentFolderAndDrive)
+{
+    EXPECT_EQ(zv::IsFullPath(GetParam().path), GetParam().full) << GetParam().path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FullPath,
+                         ::testing::Values(FullPathCase{L"C:\\Program Files\\x", true}, FullPathCase{L"c:/x", true},
+                                           FullPathCase{L"Z:\\", true}, FullPathCase{L"\\\\server\\share", true},
+                                           FullPathCase{L"//server/share", true}, FullPathCase{L"", false},
+                                           FullPathCase{L"C:", false}, FullPathCase{L"C:relative", false},
+                                           FullPathCase{L"\\rooted", false}, FullPathCase{L"relative\\dir", false},
+                                           FullPathCase{L"\\\\", false}, FullPathCase{L"\\\\\\x", false},
+                                           FullPathCase{L"1:\\x", false}));
+
 } // namespace
