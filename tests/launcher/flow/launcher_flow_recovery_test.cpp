@@ -109,14 +109,54 @@ std::vector<Served> PayloadRequests(size_t offset, const std::string& name)
     return served;
 }
 
-// Started by the resume test in a process of its own (see below), never by CTest.
-TEST(LauncherRecoveryFirstStart, DISABLED_DownloadsUntilEnded)
+// Until the progress window has come and gone, then long enough for a start of the
+// utility that should not come.
+void AwaitTheWindowComeAndGo()
+{
+    HWND window = nullptr;
+    for (int i = 0; i < 200 && !window; ++i, ::Sleep(50)) window = ::FindWindowW(zv::skin::kBelvarraWndClass, nullptr);
+    for (int i = 0; i < 1200 && ::IsWindow(window); ++i) ::Sleep(50);
+    ::Sleep(1500);
+}
+
+// Launcher starts of their own, run by the tests below in a process each, never by CTest.
+TEST(LauncherRecoveryOtherStart, DISABLED_DownloadsUntilEnded)
 {
     RunApplication({L"/splash_duration:1000"}, [] { ::Sleep(120000); });
 }
 
-// Enough of the payload on disk that the second start has something to continue.
+TEST(LauncherRecoveryOtherStart, DISABLED_RunsUntilTheWindowCloses)
+{
+    EXPECT_EQ(RunApplication({L"/splash_duration:500"}, AwaitTheWindowComeAndGo), 0);
+}
+
+// Starts this program to run one of the starts above; false when it could not start.
+bool StartOther(ChildProcess& child, const wchar_t* test)
+{
+    return child.Start(zv::ModulePath(),
+                       std::wstring(L"--gtest_also_run_disabled_tests --gtest_filter=LauncherRecoveryOtherStart.") + test);
+}
+
+// Enough of the payload on disk that the next start has something to continue.
 constexpr uint64_t kEndAfterBytes = 512 * 1024;
+
+// Runs a first start with this TEMP in a process of its own and ends it hard once part of
+// the payload is on disk: no close, no cancel, no chance to tidy up. part: the partial file.
+void EndAStartMidDownload(const std::wstring& downloadFolder, size_t payloadSize, std::wstring& part)
+{
+    ChildProcess first;
+    ASSERT_TRUE(StartOther(first, L"DISABLED_DownloadsUntilEnded"));
+    for (int i = 0; i < 600; ++i, ::Sleep(50)) {
+        part = PartialPayload(downloadFolder);
+        if (!part.empty() && FileLength(part) >= kEndAfterBytes) break;
+    }
+    ASSERT_TRUE(first.Kill());
+    ASSERT_FALSE(part.empty()) << "no partial payload in " << zv::ToUtf8(downloadFolder);
+    const uint64_t kept = FileLength(part);
+    std::printf("kept after the first start: %llu of %zu bytes\n", static_cast<unsigned long long>(kept), payloadSize);
+    ASSERT_GE(kept, kEndAfterBytes);
+    ASSERT_LT(kept, payloadSize);
+}
 
 TEST_F(LauncherRecovery, EndedMidDownloadTheNextStartResumesInstallsOnceAndStartsTheUtility)
 {
@@ -127,24 +167,9 @@ TEST_F(LauncherRecovery, EndedMidDownloadTheNextStartResumesInstallsOnceAndStart
     const std::string payload = ReadFileBytes(FlowState(L"www/flow/kvch_payload.exe"));
     const size_t logBefore = AccessLogSize();
 
-    // First start: this program again, with this TEMP, ended hard once part of the
-    // payload is on disk: no close, no cancel, no chance to tidy up.
     std::wstring part;
-    {
-        ChildProcess first;
-        ASSERT_TRUE(first.Start(zv::ModulePath(),
-                                L"--gtest_also_run_disabled_tests --gtest_filter=LauncherRecoveryFirstStart.*"));
-        for (int i = 0; i < 600; ++i, ::Sleep(50)) {
-            part = PartialPayload(DownloadFolder());
-            if (!part.empty() && FileLength(part) >= kEndAfterBytes) break;
-        }
-        ASSERT_TRUE(first.Kill());
-    }
-    ASSERT_FALSE(part.empty()) << "no partial payload in " << zv::ToUtf8(DownloadFolder());
+    ASSERT_NO_FATAL_FAILURE(EndAStartMidDownload(DownloadFolder(), payload.size(), part));
     const uint64_t kept = FileLength(part);
-    std::printf("kept after the first start: %llu of %zu bytes\n", static_cast<unsigned long long>(kept), payload.size());
-    ASSERT_GE(kept, kEndAfterBytes);
-    ASSERT_LT(kept, payload.size());
     EXPECT_FALSE(FileExists(installerRuns));
     EXPECT_FALSE(zv::launcher::FindInstalledUtility());
 
@@ -180,6 +205,56 @@ TEST_F(LauncherRecovery, EndedMidDownloadTheNextStartResumesInstallsOnceAndStart
     EXPECT_EQ(ReadFileBytes(stubOut), "");
 }
 
+TEST_F(LauncherRecovery, PartialFileChangedBetweenStartsIsRefusedThenTheNextStartFetchesAfresh)
+{
+    const std::wstring server = FlowServer();
+    WriteProductFile(zv::ToUtf8(server));
+    PublishManifest(L"/flow" + ManifestPathOnServer(server));
+    const std::string payload = ReadFileBytes(FlowState(L"www/flow/kvch_payload.exe"));
+    const size_t logBefore = AccessLogSize();
+
+    std::wstring part;
+    ASSERT_NO_FATAL_FAILURE(EndAStartMidDownload(DownloadFolder(), payload.size(), part));
+    const uint64_t kept = FileLength(part);
+    // One byte of the DOS stub's message changed while nothing ran: the program would still
+    // run, so only authentication can keep it from being started.
+    std::string changed = ReadFileBytes(part);
+    ASSERT_GT(changed.size(), 0x50u);
+    changed[0x50] = static_cast<char>(changed[0x50] ^ 0x20);
+    WriteFileBytes(part, changed);
+
+    // The next start (a process of its own: this one keeps the last start of its own)
+    // continues the file, and the whole refuses to authenticate: it is deleted with its
+    // signature files, nothing runs, nothing starts.
+    {
+        ChildProcess second;
+        ASSERT_TRUE(StartOther(second, L"DISABLED_RunsUntilTheWindowCloses"));
+        EXPECT_EQ(second.Wait(120000), 0u);
+    }
+    const std::string rest = "bytes=" + std::to_string(kept) + "-" + std::to_string(payload.size() - 1);
+    const std::vector<Served> resumed = PayloadRequests(logBefore, "kvch_payload.exe");
+    ASSERT_FALSE(resumed.empty());
+    EXPECT_EQ(resumed.back().range, rest);
+    EXPECT_EQ(resumed.back().body, payload.size() - kept);
+    EXPECT_FALSE(FileExists(installerRuns)) << ReadFileBytes(installerRuns);
+    EXPECT_TRUE(FilesBelow(DownloadFolder()).empty()) << Printable(FilesBelow(DownloadFolder()));
+    EXPECT_FALSE(FileExists(stubOut));
+    EXPECT_FALSE(zv::launcher::FindInstalledUtility());
+
+    // The start after that has nothing to continue: the whole file, verified, run once.
+    const size_t thirdBefore = AccessLogSize();
+    LogLines log;
+    EXPECT_EQ(RunApplication({L"/splash_duration:1000"}, [&] { AwaitFile(stubOut, 90000); }), 0);
+    EXPECT_EQ(log.Count(L"ZV-cached payload file not found"), 1);
+    EXPECT_EQ(log.Count(L"failed authentication"), 0);
+    const std::vector<Served> fresh = PayloadRequests(thirdBefore, "kvch_payload.exe");
+    ASSERT_FALSE(fresh.empty());
+    EXPECT_EQ(fresh.back().status, "200");
+    EXPECT_EQ(fresh.back().body, payload.size());
+    EXPECT_EQ(FileExists(installerRuns) ? ReadFileBytes(installerRuns) : "", "started\n");
+    EXPECT_TRUE(FileExists(stubOut));
+}
+
 // A server that hands out what does not authenticate: the payload changed after signing,
 // the manifest changed after signing, the manifest signed with a key not ours.
 struct TamperCase {
@@ -203,17 +278,10 @@ TEST_P(LauncherTampered, NothingUnauthenticatedRunsOrStaysAndAnInstalledUtilityS
     LogLines log;
     EXPECT_EQ(RunApplication({L"/splash_duration:500"},
                              [&] {
-                                 if (c.installedOlder) {
+                                 if (c.installedOlder)
                                      AwaitFile(stubOut, 60000);
-                                     return;
-                                 }
-                                 // Until the window has come and gone, then long enough
-                                 // for a start that should not come.
-                                 HWND window = nullptr;
-                                 for (int i = 0; i < 200 && !window; ++i, ::Sleep(50))
-                                     window = ::FindWindowW(zv::skin::kBelvarraWndClass, nullptr);
-                                 for (int i = 0; i < 1200 && ::IsWindow(window); ++i) ::Sleep(50);
-                                 ::Sleep(1500);
+                                 else
+                                     AwaitTheWindowComeAndGo();
                              }),
               0);
 
