@@ -17,6 +17,7 @@ namespace {
 constexpr wchar_t kLauncherSwitches[] = L"/splash_duration:20";
 // Longer than the child's own limit for its window plus the utility's start.
 constexpr DWORD kRunLimitMs = 150000;
+constexpr int kStartAttempts = 3;
 
 void ReadAccount(const std::string& text, LauncherRun& run)
 {
@@ -60,9 +61,19 @@ LauncherRun RunLauncher(const LauncherRunOptions& options)
     ChildProcess child;
     const std::wstring program = options.program.empty() ? zv::ModulePath() : options.program;
     const std::string runSwitch = kLauncherRunSwitch;
-    if (!child.Start(program, std::wstring(runSwitch.begin(), runSwitch.end()) + L" " + kLauncherSwitches)) return run;
+    const std::wstring arguments = std::wstring(runSwitch.begin(), runSwitch.end()) + L" " + kLauncherSwitches;
+    const ULONGLONG begin = ::GetTickCount64();
+    // A start that fails is the harness's trouble, not the launcher's: try again a few times.
+    bool started = false;
+    for (int attempt = 0; attempt < kStartAttempts && !started; ++attempt) {
+        if (attempt) ::Sleep(200);
+        started = child.Start(program, arguments);
+        run.startError = started ? 0 : ::GetLastError();
+    }
+    if (!started) return run;
     // A child still running at the limit is ended by ChildProcess's destructor.
     run.exitCode = child.Wait(kRunLimitMs);
+    run.elapsedMs = ::GetTickCount64() - begin;
     ReadAccount(ReadFileBytes(options.resultFile), run);
     return run;
 }

@@ -20,7 +20,9 @@ enum class Click { None = 0, OnButton = 1, ButtonHidden = 2, NoButtonPicture = 3
 
 // What one launcher run showed and how its process ended.
 struct LauncherRun {
-    DWORD exitCode = STILL_ACTIVE; // STILL_ACTIVE: still running when its time was up (then ended)
+    DWORD startError = 0;          // the child could not be started (the last attempt's error)
+    DWORD exitCode = STILL_ACTIVE; // STILL_ACTIVE: not started, or still running when its time was up (then ended)
+    ULONGLONG elapsedMs = 0;
     bool reported = false;         // the child wrote its account
     bool windowShown = false;
     bool windowClosed = false;     // the window went by itself: the flow ended
