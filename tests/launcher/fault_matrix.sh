@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The fault matrix under Wine, the launcher run as a user meets it: lays out an update server tree the way zvtool publish does
-# (the manifest where zvtool urls says the launcher asks, the payload under payloads/,
-# each signed by the test key), serves it with the fault server in tree mode, puts the
-# matrix program beside a product file that points at that server and the public key,
-# and runs every cell. The cells' result lines go to RESULTS for the matrix table.
+# The fault matrix under Wine, the launcher run as a user meets it: lays out an update
+# server tree the way zvtool publish does (the manifest where zvtool urls says the launcher
+# asks, the payload under payloads/, each signed by the test key), serves it with the fault
+# server in tree mode, puts the matrix program beside a product file that points at that
+# server, the public key and the pictures, and runs every cell. The cells' result lines go to RESULTS for the matrix table.
 #
 # ZV_MATRIX_VERBOSE=1 in the environment prints the library log of every cell.
 #
