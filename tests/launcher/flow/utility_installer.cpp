@@ -1,5 +1,7 @@
 // Test helper standing in for the utility's installer: registers the program named by
-// ZVTEST_STUB_PATH as the installed utility ("KVCHHost.exe" under App Paths).
+// ZVTEST_STUB_PATH as the installed utility ("KVCHHost.exe" under App Paths). Each start
+// adds a line to the file named by ZVTEST_INSTALLER_RUNS, when that is set, so a test can
+// tell how often the installer ran, and that it never did.
 // Optional arguments, as a manifest's command line gives them:
 //   mark:TEXT  appends the line TEXT to the file named by ZVTEST_INSTALL_MARKS (which run ran)
 //   exit:N     ends with N once registered (3010: the installer asks for a reboot)
@@ -9,6 +11,18 @@
 #include <string>
 
 namespace {
+
+void RecordStart()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"ZVTEST_INSTALLER_RUNS", path, MAX_PATH)) return;
+    HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(file, "started\n", 8, &written, nullptr);
+    ::CloseHandle(file);
+}
 
 bool AppendMark(const std::wstring& mark)
 {
@@ -28,6 +42,7 @@ bool AppendMark(const std::wstring& mark)
 
 int wmain(int argc, wchar_t** argv)
 {
+    RecordStart();
     int exitCode = 0;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
