@@ -15,7 +15,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 seconds=${1:-60}
 work="$root/build/bench-idle"
-launcher="$root/build/windows/src/launcher/VeskLaunchTandemixApp.exe"
+# ZV_BENCH_LAUNCHER=PATH measures another build of the launcher (a before/after comparison).
+launcher="${ZV_BENCH_LAUNCHER:-$root/build/windows/src/launcher/VeskLaunchTandemixApp.exe}"
 reference="$root/build/windows/tests/launcher/idle_message_loop.exe"
 startup_reference="$root/build/windows/tests/launcher/idle_startup_reference.exe"
 for f in "$launcher" "$reference" "$startup_reference"; do
