@@ -31,9 +31,23 @@ for f in "$ours" "$bare"; do
 done
 work="$root/build/bench-skin"
 mkdir -p "$work"
-trap 'bash "$root/tests/harness/wine-env.sh" stop "$work/wine" >/dev/null || true' EXIT
+keeper_pid=""
+cleanup() {
+  [ -n "$keeper_pid" ] && kill "$keeper_pid" 2>/dev/null || true
+  bash "$root/tests/harness/wine-env.sh" stop "$work/wine" >/dev/null || true
+}
+trap cleanup EXIT
 bash "$root/tests/harness/wine-env.sh" start "$work/wine" >/dev/null
 export ZV_WINE_STATE="$work/wine"
+# Wine ends its desktop process when the last program of the prefix exits and starts it again
+# (hundreds of milliseconds, at random) inside the next program's first window call. On
+# Windows the desktop is always there: a program idling with a hidden window keeps it up.
+keeper="$root/build/windows/tests/launcher/idle_message_loop.exe"
+if [ -f "$keeper" ]; then
+  bash "$root/tests/harness/run-wine.sh" "$keeper" >/dev/null 2>&1 &
+  keeper_pid=$!
+  sleep 2
+fi
 read -r w h < <(identify -format '%w %h\n' "$root/src/skin/images/VeskBackground.png")
 
 now() { date +%s.%N; }
