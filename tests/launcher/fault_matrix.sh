@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The fault matrix under Wine: lays out an update server tree the way zvtool publish does
-# (the manifest where zvtool urls says the launcher asks, the payload under payloads/,
-# each signed by the test key), serves it with the fault server in tree mode, puts the
-# matrix program beside a product file that points at that server and the public key,
-# and runs every cell. The cells' result lines go to RESULTS for the matrix table.
+# The fault matrix under Wine, the launcher run as a user meets it: lays out an update
+# server tree the way zvtool publish does (the manifest where zvtool urls says the launcher
+# asks, the payload under payloads/, each signed by the test key), serves it with the fault
+# server in tree mode, puts the matrix program beside a product file that points at that
+# server, the public key and the pictures, and runs every cell. The cells' result lines go to RESULTS for the matrix table.
 #
 # ZV_MATRIX_VERBOSE=1 in the environment prints the library log of every cell.
 #
@@ -25,8 +25,10 @@ for _ in $(seq 1 50); do [ -s "$work/fault.port" ] && break; sleep 0.1; done
 origin="http://127.0.0.1:$(cat "$work/fault.port")"
 
 sed "s|http://127.0.0.1:8080/Updates|$origin/Updates|" "$src/tests/data/tools/Product.urls.xml" >"$work/app/Product.TandemVesk.xml"
+# The matrix program runs the launcher in its child processes: its pictures (the close
+# button among them) go beside it, as beside the launcher.
 cp "$matrix_exe" "$work/app/" && cp "$utility_exe" "$work/app/KVCHHost.exe" &&
-  cp "$src/tests/data/auth/test_key.pub" "$work/app/quorkey.pub" || exit 2
+  cp "$src/tests/data/auth/test_key.pub" "$work/app/quorkey.pub" && cp -r "$src/src/skin/images" "$work/app/Images" || exit 2
 
 # Where the launcher on this machine asks for its manifest.
 manifest_url=$(bash "$run_wine" "$zvtool" urls "$(winpath "$work/app/Product.TandemVesk.xml")" | sed -n 's|^manifest: ||p')

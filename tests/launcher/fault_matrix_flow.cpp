@@ -1,103 +1,81 @@
 #include "fault_matrix_flow.h"
 
-#include "launcher/updater_thread.h"
+#include "support/child_process.h"
 #include "support/test_paths.h"
 
-#include <windows.h>
+#include "updater/base/win32/path_helpers.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <mutex>
+#include <sstream>
 
 namespace zv::test {
 
 namespace {
 
-// Step results as the worker reports them.
-class StepSink : public launcher::IKVCHUpdaterEvents {
-public:
-    StepSink() : m_changed(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    ~StepSink() override { ::CloseHandle(m_changed); }
-    void OnCheckFinished(int v) override { Set(m_check, v); }
-    void OnDownloadFinished(int v) override { Set(m_download, v); }
-    void OnInstallFinished(int v) override { Set(m_install, v); }
-    int Check() { return Get(m_check); }
-    int Download() { return Get(m_download); }
-    int Install() { return Get(m_install); }
-    HANDLE Changed() const { return m_changed; }
+// A short display period: the window closes at the first tick after the flow ends.
+constexpr wchar_t kLauncherSwitches[] = L"/splash_duration:20";
+// Longer than the child's own limit for its window plus the utility's start.
+constexpr DWORD kRunLimitMs = 150000;
+constexpr int kStartAttempts = 3;
 
-private:
-    void Set(int& slot, int v)
-    {
-        std::lock_guard<std::mutex> l(m_lock);
-        slot = v;
-        ::SetEvent(m_changed);
-    }
-    int Get(const int& slot)
-    {
-        std::lock_guard<std::mutex> l(m_lock);
-        return slot;
-    }
-    std::mutex m_lock;
-    int m_check = -1, m_download = -1, m_install = -1;
-    HANDLE m_changed;
-};
-
-constexpr DWORD kStepTimeoutMs = 90000;
-
-int Occurrences(const std::string& text, const std::string& what)
+void ReadAccount(const std::string& text, LauncherRun& run)
 {
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
-    return n;
-}
-
-// Waits for one step's report; meanwhile gives the cancel once the trigger shows up.
-int AwaitStep(StepSink& sink, int (StepSink::*result)(), launcher::CKVCHUpdaterThread& worker,
-              const std::wstring& appliedLog, const std::string& cancelOn, int cancelAt, bool& cancelled)
-{
-    const ULONGLONG end = ::GetTickCount64() + kStepTimeoutMs;
-    while (::GetTickCount64() < end) {
-        const int r = (sink.*result)();
-        if (r != -1) return r;
-        if (cancelAt > 0 && !cancelled && Occurrences(ReadFileBytes(appliedLog), cancelOn) >= cancelAt) {
-            worker.CancelWork();
-            cancelled = true;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t space = line.find(' ');
+        const std::string key = line.substr(0, space);
+        const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
+        std::istringstream values(value);
+        int n = 0;
+        if (key == "log") {
+            run.log.push_back(value);
+        } else if (key == "bar") {
+            while (values >> n) run.bar.push_back(n);
+        } else if (values >> n) {
+            if (key == "exit") run.reported = true;
+            if (key == "window") run.windowShown = n != 0;
+            if (key == "closed") run.windowClosed = n != 0;
+            if (key == "offline") run.offlineBox = n != 0;
+            if (key == "registered") run.utilityRegistered = n != 0;
+            if (key == "click") run.click = static_cast<Click>(n);
         }
-        ::WaitForSingleObject(sink.Changed(), 10);
     }
-    return -1;
 }
 
 } // namespace
 
-FlowResult RunUpdateFlow(const std::wstring& appliedLog, const std::string& cancelOn, int cancelAt,
-                         const std::wstring& productFile)
+bool LauncherRun::Saw(int progress) const { return std::find(bar.begin(), bar.end(), progress) != bar.end(); }
+
+int LauncherRun::MaxProgress() const { return bar.empty() ? -1 : *std::max_element(bar.begin(), bar.end()); }
+
+LauncherRun RunLauncher(const LauncherRunOptions& options)
 {
-    FlowResult flow;
-    StepSink sink;
-    launcher::UpdaterThreadSetup setup = launcher::UpdaterThreadSetup::ForThisProcess();
-    setup.productFile = productFile;
-    auto worker = launcher::CKVCHUpdaterThread::StartUpdaterThread(&sink, 10000, std::move(setup));
-    if (!worker) return flow;
-    flow.started = true;
-    flow.completed = true;
-    auto step = [&](bool (launcher::CKVCHUpdaterThread::*request)() noexcept, int (StepSink::*result)()) {
-        if (!((*worker).*request)()) {
-            flow.completed = false;
-            return -1;
-        }
-        const int r = AwaitStep(sink, result, *worker, appliedLog, cancelOn, cancelAt, flow.cancelled);
-        if (r == -1) flow.completed = false;
-        return r;
-    };
-    flow.check = step(&launcher::CKVCHUpdaterThread::RequestCheck, &StepSink::Check);
-    if (flow.check == 1) {
-        flow.download = step(&launcher::CKVCHUpdaterThread::RequestDownload, &StepSink::Download);
-        if (flow.completed) flow.install = step(&launcher::CKVCHUpdaterThread::RequestInstall, &StepSink::Install);
+    LauncherRun run;
+    ::DeleteFileW(options.resultFile.c_str());
+    ::SetEnvironmentVariableW(kRunResultVariable, options.resultFile.c_str());
+    ::SetEnvironmentVariableW(kRunAppliedVariable, options.appliedLog.c_str());
+    ::SetEnvironmentVariableW(kRunCancelOnVariable, std::wstring(options.cancelOn.begin(), options.cancelOn.end()).c_str());
+    ::SetEnvironmentVariableW(kRunCancelAtVariable, std::to_wstring(options.cancelAt).c_str());
+    ChildProcess child;
+    const std::wstring program = options.program.empty() ? zv::ModulePath() : options.program;
+    const std::string runSwitch = kLauncherRunSwitch;
+    const std::wstring arguments = std::wstring(runSwitch.begin(), runSwitch.end()) + L" " + kLauncherSwitches;
+    const ULONGLONG begin = ::GetTickCount64();
+    // A start that fails is the harness's trouble, not the launcher's: try again a few times.
+    bool started = false;
+    for (int attempt = 0; attempt < kStartAttempts && !started; ++attempt) {
+        if (attempt) ::Sleep(200);
+        started = child.Start(program, arguments);
+        run.startError = started ? 0 : ::GetLastError();
     }
-    worker->DetachSink();
-    worker.reset();
-    return flow;
+    if (!started) return run;
+    // A child still running at the limit is ended by ChildProcess's destructor.
+    run.exitCode = child.Wait(kRunLimitMs);
+    run.elapsedMs = ::GetTickCount64() - begin;
+    ReadAccount(ReadFileBytes(options.resultFile), run);
+    return run;
 }
 
 std::string Fnv1a64Hex(const std::string& bytes)

@@ -1,14 +1,16 @@
 // The fault matrix: every scripted server fault against each of the four files of an
-// update (manifest signature, manifest, payload signature, payload), with the launcher's
-// real worker and library. Run by fault_matrix.sh, which publishes the server tree, starts
-// the fault server in tree mode and puts this program beside its product file and key.
-// Each cell must end safe, and the next run without the fault must complete the work.
+// update (manifest signature, manifest, payload signature, payload), with the launcher
+// itself: each run is the real application with its progress window and worker, in a
+// child process of its own. Run by fault_matrix.sh, which publishes the server tree,
+// starts the fault server in tree mode and puts this program beside its product file,
+// key and pictures. Each cell must end safe, and the next run without the fault must
+// complete the work.
 #include "fault_matrix_flow.h"
 
 #include "framework/reg_key.h"
 #include "launcher/utility_detection.h"
-#include "support/log_capture.h"
 #include "support/test_paths.h"
+#include "updater/base/win32/path_helpers.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -26,9 +28,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using zv::test::FlowResult;
+using zv::test::Click;
+using zv::test::LauncherRun;
 using zv::test::ReadFileBytes;
-using zv::test::RunUpdateFlow;
 
 struct Target {
     const char* name;
@@ -123,13 +125,39 @@ std::vector<fs::path> FinalPayloadFiles(const std::wstring& downloadDir)
 std::string Digest(const std::string& bytes) { return std::to_string(bytes.size()) + " bytes, fnv " + zv::test::Fnv1a64Hex(bytes); }
 std::string DigestOf(const std::wstring& path) { return zv::test::FileExists(path) ? Digest(ReadFileBytes(path)) : "missing"; }
 
-std::string StepText(const FlowResult& r)
+// installerRan: the published installer ran in this run.
+std::string StepText(const LauncherRun& r, bool installerRan)
 {
-    if (!r.completed) return "no report";
-    if (r.check != 1) return "check failed";
-    if (r.download != 1) return "download failed";
-    if (r.install != 1) return "install failed";
+    if (!r.EndedCleanly()) return "no report";
+    if (r.offlineBox) return "offline box";
+    if (!r.CheckPassed()) return "check failed";
+    if (!r.DownloadPassed()) return "download failed";
+    if (!r.InstallEnded() || !installerRan) return "install failed";
     return "installed, verified";
+}
+
+std::string Describe(const LauncherRun& r)
+{
+    if (r.startError) return "not started (error " + std::to_string(r.startError) + ")";
+    std::string text = "exit " + std::to_string(r.exitCode) + " after " + std::to_string(r.elapsedMs) + " ms" +
+                       (r.reported ? "" : ", no account") +
+                       (r.windowShown ? "" : ", no window") + (r.windowClosed ? "" : ", window never closed") + ", bar";
+    for (int v : r.bar) text += " " + std::to_string(v);
+    return text;
+}
+
+// The launcher's copy in a folder of its own, beside a product file of the cell's.
+std::wstring LauncherBeside(const std::wstring& folder, const std::string& productXml)
+{
+    const fs::path self(zv::ModulePath());
+    const fs::path dir(folder);
+    fs::create_directories(dir);
+    std::error_code ec;
+    fs::copy_file(self, dir / self.filename(), fs::copy_options::overwrite_existing, ec);
+    fs::copy_file(self.parent_path() / "quorkey.pub", dir / "quorkey.pub", fs::copy_options::overwrite_existing, ec);
+    fs::copy(self.parent_path() / "Images", dir / "Images", fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    WriteText((dir / "Product.TandemVesk.xml").wstring(), productXml);
+    return (dir / self.filename()).wstring();
 }
 
 class FaultMatrix : public ::testing::TestWithParam<std::tuple<int, int>> {
@@ -196,31 +224,34 @@ TEST_P(FaultMatrix, EndsSafeAndTheNextRunCompletes)
     if (std::string(fault.name) == "norange") SeedResumableDownload(downloadDir, m_servedBytes, ReadFileBytes(m_served + L".sig"));
 
     const std::string servedHash = zv::test::Fnv1a64Hex(m_servedBytes);
-    zv::test::LogLines log(3);
     ::DeleteFileW(m_applied.c_str());
     WriteText(m_faultFile, std::string(fault.name) + " " + target.suffix + "\n");
     const bool trickle = std::string(fault.name) == "trickle";
+    zv::test::LauncherRunOptions options;
+    options.resultFile = cell + L"\\launcher-run.txt";
+    options.appliedLog = m_applied;
     // The payload's first GET is the size query: the close button comes during its body's GET.
-    const int cancelAt = trickle ? (std::get<1>(GetParam()) == 3 ? 2 : 1) : 0;
+    options.cancelOn = "trickle GET";
+    options.cancelAt = trickle ? (std::get<1>(GetParam()) == 3 ? 2 : 1) : 0;
     // The first request of a flow can meet a real refusal: a product file naming a port
-    // nobody listens on. Later ones share the server's port, which resets them instead.
-    std::wstring productFile;
-    if (std::string(fault.name) == "refused" && std::get<1>(GetParam()) == 0) {
-        productFile = cell + L"\\Product.TandemVesk.xml";
+    // nobody listens on, beside a copy of the launcher. Later ones share the server's
+    // port, which resets them instead.
+    const bool realRefusal = std::string(fault.name) == "refused" && std::get<1>(GetParam()) == 0;
+    if (realRefusal) {
         std::string xml = ReadFileBytes(m_product);
         const std::string from = ":" + Narrow(Env(L"ZV_MATRIX_PORT")) + "/", to = ":" + Narrow(Env(L"ZV_MATRIX_CLOSED_PORT")) + "/";
         const size_t at = xml.find(from);
         ASSERT_NE(at, std::string::npos);
         ASSERT_NE(to, ":/");
-        WriteText(productFile, xml.replace(at, from.size(), to));
+        options.program = LauncherBeside(cell + L"\\app", xml.replace(at, from.size(), to));
     }
-    const FlowResult first = RunUpdateFlow(m_applied, "trickle GET", cancelAt, productFile);
+    const LauncherRun first = zv::test::RunLauncher(options);
     ::DeleteFileW(m_faultFile.c_str());
 
     // Whether the fault met its file: a Range for the ignored-Range fault, any request otherwise.
     const std::string applied = ReadFileBytes(m_applied);
-    const bool met = !productFile.empty() || (std::string(fault.name) == "norange" ? applied.find("range=bytes") != std::string::npos
-                                                                                : !applied.empty());
+    const bool met = realRefusal || (std::string(fault.name) == "norange" ? applied.find("range=bytes") != std::string::npos
+                                                                          : !applied.empty());
 
     // Only the payload is ever asked for with a Range; every other cell must have met its fault.
     const bool payloadTarget = std::get<1>(GetParam()) == 3;
@@ -228,9 +259,10 @@ TEST_P(FaultMatrix, EndsSafeAndTheNextRunCompletes)
         EXPECT_TRUE(met) << "the fault never met its file";
     }
 
-    // Safe after the faulty run: no crash or hang, nothing but the published installer ran,
-    // no finished payload that is not the published one, no success claimed for a damaged file.
-    EXPECT_TRUE(first.started && first.completed) << "check " << first.check << " download " << first.download;
+    // Safe after the faulty run: the launcher ended by itself without a crash or hang,
+    // nothing but the published installer ran, no finished payload that is not the
+    // published one, no success shown for a damaged file.
+    EXPECT_TRUE(first.EndedCleanly()) << Describe(first);
     const std::vector<std::string> ranFirst = MarkerRuns(marker);
     for (const std::string& hash : ranFirst) {
         EXPECT_EQ(hash, servedHash) << "an installer that is not the published one ran";
@@ -238,55 +270,74 @@ TEST_P(FaultMatrix, EndsSafeAndTheNextRunCompletes)
     for (const fs::path& file : FinalPayloadFiles(downloadDir)) {
         EXPECT_EQ(DigestOf(file.wstring()), Digest(m_servedBytes)) << "left as finished: " << file.string();
     }
-    if (first.download == 1) {
+    if (first.DownloadPassed()) {
+        // A download shown as complete is the published payload, and is installed once.
         EXPECT_EQ(DigestOf(downloadDir + L"\\KVCH_1_kvch_setup.exe"), Digest(m_servedBytes));
-    }
-    if (first.install == 1) {
-        EXPECT_EQ(ranFirst.size(), 1u);
-    }
-    if (fault.damaging && met) {
-        EXPECT_NE(StepText(first), "installed") << "success reported for a damaged transfer";
-        EXPECT_TRUE(ranFirst.empty());
+        EXPECT_EQ(ranFirst.size(), 1u) << Describe(first);
     }
     if (trickle) {
-        EXPECT_TRUE(first.cancelled) << "the trickle never started";
+        // The close button is there once the update is under way; with the utility
+        // installed it is hidden during the check, and a click there does nothing.
+        EXPECT_NE(first.click, Click::None) << "the trickle never started";
+        const bool duringCheck = std::get<1>(GetParam()) < 2;
+        EXPECT_EQ(first.click, installed && duringCheck ? Click::ButtonHidden : Click::OnButton);
+    }
+    // A trickle the close button did not stop delivers its file whole, only slowly.
+    const bool damaged = fault.damaging && met && (!trickle || first.Cancelled());
+    if (damaged) {
+        EXPECT_FALSE(first.DownloadPassed()) << "success shown for a damaged transfer: " << Describe(first);
+        EXPECT_TRUE(ranFirst.empty());
+    }
+    if (realRefusal && !installed) {
+        // Not installed and the update server unreachable: the user is told where to get it.
+        EXPECT_TRUE(first.offlineBox);
     }
     if (installed) {
-        // The installed utility is still found and starts.
-        const auto utility = zv::launcher::FindInstalledUtility();
-        ASSERT_TRUE(utility.has_value());
+        // The installed utility is still found, and the launcher started it as its window went.
+        EXPECT_TRUE(zv::launcher::FindInstalledUtility().has_value());
         EXPECT_EQ(zv::launcher::ReadInstalledVersion(), ranFirst.empty() ? L"1.00.00" : L"2.00.00");
-        zv::launcher::CUtilityLauncher launcher;
-        ASSERT_TRUE(launcher.IsUtilityInstalled());
-        EXPECT_TRUE(launcher.LaunchUtility());
-        for (int i = 0; i < 500 && !zv::test::FileExists(stubOut); ++i) ::Sleep(10);
         EXPECT_TRUE(zv::test::FileExists(stubOut)) << "the installed utility did not start";
+    } else {
+        // Started exactly when this run installed it.
+        EXPECT_EQ(zv::test::FileExists(stubOut), !ranFirst.empty());
+    }
+    if (zv::test::FileExists(stubOut)) {
+        EXPECT_EQ(ReadFileBytes(stubOut), "") << "started with parameters";
     }
 
-    // The next run, the fault gone, completes the work: the published installer has run exactly once.
-    const FlowResult second = RunUpdateFlow(m_applied, "", 0);
-    EXPECT_TRUE(second.completed);
-    EXPECT_EQ(second.check, 1);
-    EXPECT_EQ(second.download, 1);
-    EXPECT_EQ(second.install, 1);
+    // The next run, the fault gone, completes the work: the published installer has run
+    // exactly once, and the utility starts.
+    ::DeleteFileW(stubOut.c_str());
+    options = zv::test::LauncherRunOptions{};
+    options.resultFile = cell + L"\\launcher-retry.txt";
+    const LauncherRun second = zv::test::RunLauncher(options);
+    EXPECT_TRUE(second.EndedCleanly()) << Describe(second);
+    EXPECT_TRUE(second.CheckPassed()) << Describe(second);
+    EXPECT_TRUE(second.DownloadPassed()) << Describe(second);
+    EXPECT_TRUE(second.InstallEnded()) << Describe(second);
     const std::vector<std::string> ran = MarkerRuns(marker);
     EXPECT_EQ(ran, std::vector<std::string>{servedHash});
     EXPECT_EQ(zv::launcher::ReadInstalledVersion(), L"2.00.00");
     EXPECT_TRUE(zv::launcher::FindInstalledUtility().has_value());
+    EXPECT_TRUE(zv::test::FileExists(stubOut)) << "the utility did not start after the retry";
     for (const fs::path& file : FinalPayloadFiles(downloadDir)) {
         EXPECT_EQ(DigestOf(file.wstring()), Digest(m_servedBytes)) << file.string();
     }
 
     // One line per cell for the matrix table (tools/fault-matrix-table.py).
     std::string outcome = (installed ? "update: " : "install: ") + std::string(met ? "" : "not met; ");
-    if (trickle && first.cancelled) outcome += "cancelled; ";
-    outcome += StepText(first);
-    outcome += ranFirst.empty() ? (second.install == 1 && ran.size() == 1 ? "; retry ok" : "; retry FAILED")
-                                : (second.check == 1 ? "; retry: nothing left" : "; retry FAILED");
+    if (first.Cancelled()) outcome += "cancelled; ";
+    if (trickle && first.click == Click::ButtonHidden) outcome += "no close button yet; ";
+    outcome += StepText(first, !ranFirst.empty());
+    outcome += ranFirst.empty() ? (second.InstallEnded() && ran.size() == 1 ? "; retry ok" : "; retry FAILED")
+                                : (second.CheckPassed() ? "; retry: nothing left" : "; retry FAILED");
     if (HasFailure()) outcome += " (UNSAFE)";
     if (HasFailure() || !Env(L"ZV_MATRIX_VERBOSE").empty()) {
-        // The library's own account of both runs, for the failure report.
-        for (const std::wstring& line : log.All()) std::printf("  log: %ls", line.c_str());
+        // The launcher's own account of both runs, for the failure report.
+        for (const LauncherRun* run : {&first, &second}) {
+            std::printf("  run: %s\n", Describe(*run).c_str());
+            for (const std::string& line : run->log) std::printf("  log: %s\n", line.c_str());
+        }
     }
     std::printf("MATRIX|%s|%s|%s\n", fault.label, target.name, outcome.c_str());
     std::fflush(stdout);

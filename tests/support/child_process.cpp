@@ -41,4 +41,11 @@ DWORD ChildProcess::Wait(DWORD timeoutMs)
     return code;
 }
 
+bool ChildProcess::Kill(DWORD timeoutMs)
+{
+    if (!m_process) return false;
+    ::TerminateProcess(m_process.Get(), 1);
+    return ::WaitForSingleObject(m_process.Get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
 } // namespace zv::test

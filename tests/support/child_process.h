@@ -22,6 +22,9 @@ public:
     DWORD Pid() const { return m_pid; }
     // Exit code, or STILL_ACTIVE when the wait timed out.
     DWORD Wait(DWORD timeoutMs = 30000);
+    // Ends the process at once, as a crash or a task manager would, and waits until it is
+    // gone; true when it has ended.
+    bool Kill(DWORD timeoutMs = 30000);
 
 private:
     zv::fw::CHandle m_process;

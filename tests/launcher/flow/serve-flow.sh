@@ -36,6 +36,27 @@ XML
     bash "$sign" "$key" "$state/staged.man.xml" "$state/staged.man.xml.tmp"
     mv "$state/staged.man.xml.tmp.sig" "$state/staged.man.xml.sig"
     rm -f "$state/staged.man.xml.tmp"
+
+    # --- recovery-*: what must never run. A payload changed after signing, a manifest
+    # changed after signing, and a manifest signed with a key the launcher does not hold;
+    # each staged as STATE/recovery-<case>.man.xml(.sig).
+    recovery_manifest() { # NAME PAYLOAD_FILE KEY
+      sed "s|/flow/kvch_payload.exe|/flow/$2|" "$state/staged.man.xml" > "$state/$1.man.xml"
+      bash "$sign" "$3" "$state/$1.man.xml" "$state/$1.man.xml.tmp"
+      mv "$state/$1.man.xml.tmp.sig" "$state/$1.man.xml.sig"
+      rm -f "$state/$1.man.xml.tmp"
+    }
+    # The last byte of the padding changed: the program still runs, were it ever started.
+    tampered="$state/www/flow/recovery_tampered.exe"
+    bash "$sign" "$key" "$installer" "$tampered" 64
+    printf '\001' | dd of="$tampered" bs=1 seek=$(( $(stat -c %s "$tampered") - 1 )) conv=notrunc status=none
+    recovery_manifest recovery-payload recovery_tampered.exe "$key"
+    # A newer version claimed after signing: still a well-formed manifest naming the real payload.
+    recovery_manifest recovery-manifest kvch_payload.exe "$key"
+    sed -i 's/componentVersion="2.0"/componentVersion="2.5"/' "$state/recovery-manifest.man.xml"
+    openssl genrsa -out "$state/recovery-other-key.pem" 2048 2>/dev/null
+    recovery_manifest recovery-otherkey kvch_payload.exe "$state/recovery-other-key.pem"
+    # --- end of recovery-*
     ;;
   stop) bash "$harness/nginx.sh" stop "$state/nginx" ;;
   *) echo "usage: $0 start STATE_DIR KEY INSTALLER | stop STATE_DIR" >&2; exit 2 ;;

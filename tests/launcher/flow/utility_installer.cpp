@@ -1,11 +1,30 @@
 // Test helper standing in for the utility's installer: registers the program named by
-// ZVTEST_STUB_PATH as the installed utility ("KVCHHost.exe" under App Paths).
+// ZVTEST_STUB_PATH as the installed utility ("KVCHHost.exe" under App Paths). Each start
+// adds a line to the file named by ZVTEST_INSTALLER_RUNS, when that is set, so a test can
+// tell how often the installer ran, and that it never did.
 #include <windows.h>
 
 #include <string>
 
+namespace {
+
+void RecordStart()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"ZVTEST_INSTALLER_RUNS", path, MAX_PATH)) return;
+    HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(file, "started\n", 8, &written, nullptr);
+    ::CloseHandle(file);
+}
+
+} // namespace
+
 int wmain()
 {
+    RecordStart();
     wchar_t stub[MAX_PATH] = {};
     if (!::GetEnvironmentVariableW(L"ZVTEST_STUB_PATH", stub, MAX_PATH)) return 2;
     HKEY key = nullptr;

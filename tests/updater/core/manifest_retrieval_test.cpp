@@ -159,6 +159,9 @@ TEST(ManifestRetrieval, WhatDoesNotAuthenticateOrArriveLoadsNothing)
         EXPECT_EQ(log.Count(c.logged), 1);
         EXPECT_EQ(log.Count(L"Loaded manifest file"), 0);
         EXPECT_EQ(r.Requests(), c.requests);
+        // Nothing unauthenticated stays behind for a later reader.
+        EXPECT_FALSE(zv::test::FileExists(r.scratch.File(L"tandemvesk.man.xml")));
+        EXPECT_FALSE(zv::test::FileExists(r.scratch.File(L"tandemvesk.man.xml.sig")));
     }
 }
 

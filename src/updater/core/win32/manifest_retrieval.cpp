@@ -5,6 +5,7 @@
 
 #include "updater/base/file_read.h"
 #include "updater/base/log.h"
+#include "updater/base/win32/file_helpers.h"
 #include "updater/config/url_builder.h"
 #include "updater/transfer/downloader.h"
 #include "updater/transfer/http_grab_file.h"
@@ -12,6 +13,8 @@
 #include "updater/transfer/signature_auth.h"
 #include "updater/transfer/signature_text.h"
 #include "updater/transfer/whole_file_limits.h"
+
+#include <windows.h>
 
 #include <optional>
 #include <string>
@@ -47,6 +50,19 @@ std::wstring ManifestPathOf(const ZvLib_CConfigParamsLoader& config)
 {
     CUrlBuilder urls;
     return urls.BuildManifestPath(urls.BuildPayloadPath(config, config.productVersion, 1));
+}
+
+// A manifest that does not authenticate is not kept: nothing may later take it for one
+// that did, and the next check starts from the server's copy.
+void DiscardUnauthenticated(const std::wstring& path)
+{
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    try {
+        DeleteHiddenReadonlyFile(path);
+    } catch (const zv::fw::CFileException& e) {
+        zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: cannot delete '%s' (OS Error: %d)\n", path.c_str(),
+                      static_cast<int>(e.m_lOsError));
+    }
 }
 
 } // namespace
@@ -128,6 +144,8 @@ int CUpdaterImp::ObtainManifest2(const ZvLib_CConfigParamsLoader& config)
     if (status != zv::AuthStatus::kVerified) {
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: ObtainManifest2: manifest '%s' failed authentication (%s), not loaded.\n",
                     manifestPath.c_str(), zv::AuthStatusText(status));
+        DiscardUnauthenticated(manifestPath);
+        DiscardUnauthenticated(sigPath);
         return 0;
     }
     // The load's outcome does not change this step's result.
