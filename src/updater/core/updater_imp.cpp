@@ -102,13 +102,6 @@ int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& ou
     return zv::expr::EvaluateToText(evaluator, expression, out) ? 1 : 0;
 }
 
-bool CUpdaterImp::EvaluateValue(const std::wstring& expression, CValue& value)
-{
-    CopyVariablesToEvaluator();
-    evaluator.SetExpression(expression);
-    return evaluator.Evaluate(value);
-}
-
 ZvLib_CItemBase* CUpdaterImp::AddItem(std::unique_ptr<ZvLib_CItemBase> item)
 {
     item->internalId = ++m_largestInternalId;

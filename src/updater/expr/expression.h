@@ -128,6 +128,12 @@ public:
     // the mutable Variables()). A caller that copies one unchanging table before every
     // evaluation may skip the copy while the count stands where its last copy left it.
     unsigned long long TableWrites() const { return m_tableWrites; }
+    // Counts, on this thread, what an evaluation may do besides computing its value:
+    // built-in function calls (nested evaluations' included) and descriptions of
+    // unexpected tokens. An evaluation that moved neither this nor its evaluator's
+    // TableWrites gave what its text and variables alone decide, and repeating it would
+    // do nothing more.
+    static unsigned long long EffectsSoFar();
 
     // True with result filled, or false with the error code kept (ERR_EMPTY clears result).
     bool Evaluate(CValue& result);
@@ -219,6 +225,7 @@ private:
     // when this evaluator was created.
     void Materialize();
     void ReportUnexpected(const ExprToken& token);
+    static void NoteEffect();
 
     std::wstring m_text;
     std::wstring m_work;
