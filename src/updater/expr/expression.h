@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zv::expr {
@@ -193,6 +194,13 @@ protected:
     }
     void Advance(size_t count = 1) { m_pos += count; }
     bool HasMore() const { return m_pos < m_work.size(); }
+    // The characters from the scan position up to the first of a, b and c, or to the end.
+    std::wstring_view PeekUntil(wchar_t a, wchar_t b, wchar_t c) const
+    {
+        size_t end = m_pos;
+        while (end < m_work.size() && m_work[end] != a && m_work[end] != b && m_work[end] != c) ++end;
+        return std::wstring_view(m_work).substr(m_pos, end - m_pos);
+    }
     void SkipBlanks();
     static bool IsIdentStart(wchar_t c);
     static bool IsIdentChar(wchar_t c);

@@ -203,6 +203,9 @@ TEST(ZVExprMacros, InsideStringLiterals)
         {L"\"<<b>>\"", "text <<b>>"},
         {L"\"q\"\"<b>\"\"q\"", "text q\"B\"q"},
         {L"\"<b\"\"\"", "text <b\""},
+        // Plain runs between macros, quotes and the ends of the literal.
+        {L"\"x<b>yy%NOSUCHENV%zzz\"\"w\"", "text xByyzzz\"w"},
+        {L"\"long plain run, no macro at all\"", "text long plain run, no macro at all"},
     };
     for (const auto& c : cases) EXPECT_EQ(RunWith(vars, c.expression).Show(), c.expected) << zv::ToUtf8(c.expression);
 }
