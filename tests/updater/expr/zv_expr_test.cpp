@@ -206,6 +206,8 @@ TEST(ZVExprMacros, InsideStringLiterals)
         // Plain runs between macros, quotes and the ends of the literal.
         {L"\"x<b>yy%NOSUCHENV%zzz\"\"w\"", "text xByyzzz\"w"},
         {L"\"long plain run, no macro at all\"", "text long plain run, no macro at all"},
+        {L"\"unterminated plain run", "ERR_TOKEN"},
+        {L"\"run then <b>", "ERR_TOKEN"},
     };
     for (const auto& c : cases) EXPECT_EQ(RunWith(vars, c.expression).Show(), c.expected) << zv::ToUtf8(c.expression);
 }
