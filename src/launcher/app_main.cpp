@@ -2,19 +2,18 @@
 #include "launcher/launcher_app.h"
 #include "updater/base/log.h"
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <cstdlib>
 
 namespace {
 
+// The runtime's own split of the command line: asking the shell to split it would map the
+// shell library for the whole idle life of the process.
 std::vector<std::wstring> ArgumentsAfterProgram()
 {
     std::vector<std::wstring> arguments;
-    int count = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (!argv) return arguments;
-    for (int i = 1; i < count; ++i) arguments.emplace_back(argv[i]);
-    ::LocalFree(argv);
+    for (int i = 1; i < __argc && __wargv; ++i) arguments.emplace_back(__wargv[i]);
     return arguments;
 }
 

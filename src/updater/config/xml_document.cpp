@@ -344,10 +344,18 @@ bool CXmlDocument::GetAttributeName(int n, std::wstring& out) const
 
 std::wstring CXmlDocument::GetInnerMarkup() const
 {
-    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return std::wstring();
+    std::wstring out;
+    GetInnerMarkup(out);
+    return out;
+}
+
+void CXmlDocument::GetInnerMarkup(std::wstring& out) const
+{
+    out.clear();
+    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return;
     const ElemRec& r = m_elems[m_pos.main];
     size_t from = Start(m_pos.main) + r.startTagLen;
     size_t to = Start(m_pos.main) + r.length - r.endTagLen;
-    if (from >= to) return std::wstring();
-    return std::wstring(Chars(from, to) + from, to - from);
+    if (from >= to) return;
+    out.assign(Chars(from, to) + from, to - from);
 }

@@ -80,6 +80,7 @@ public:
     std::wstring GetAttributeName(int n) const;
     bool GetAttributeName(int n, std::wstring& out) const;
     std::wstring GetInnerMarkup() const;
+    void GetInnerMarkup(std::wstring& out) const;
 
     // Edits. InsertNode puts the node right after the current node (element or
     // inserted node) inside the parent position, or first inside the parent when

@@ -39,9 +39,14 @@ const ZvLib_CItemInstallableApp* AsInstallable(const ZvLib_CItemBase& item)
 
 // Selection looks up two or more requirements for each of thousands of items; a search
 // through the list each time would cost more than the evaluations. Evaluating cannot
-// change the list, so the index holds for one selection.
+// change the list, so the index holds for one selection. It also keeps the outcome of
+// each expression text whose evaluation neither called a function, reported a token
+// nor wrote the evaluator's table: while the evaluator's table stays as it was then,
+// evaluating that text again gives the same outcome and does nothing else.
 class CUpdaterImp::RequirementIndex {
 public:
+    using Outcome = RequirementOutcome;
+
     explicit RequirementIndex(const std::vector<std::unique_ptr<ZvLib_CItemRequirement>>& requirements)
     {
         m_first.reserve(requirements.size());
@@ -53,11 +58,41 @@ public:
         auto found = m_first.find(Key(requestGroupId, id));
         return found == m_first.end() ? nullptr : found->second;
     }
+    // tableWrites: the evaluator's count now; outcomes kept at another count are dropped.
+    const Outcome* FindOutcome(const std::wstring& expression, unsigned long long tableWrites)
+    {
+        if (tableWrites != m_tableWrites) {
+            m_outcomes.clear();
+            m_tableWrites = tableWrites;
+        }
+        auto found = m_outcomes.find(expression);
+        return found == m_outcomes.end() ? nullptr : &found->second;
+    }
+    // expression views a requirement's own text, which outlives the selection.
+    void KeepOutcome(const std::wstring& expression, Outcome outcome) { m_outcomes.emplace(expression, outcome); }
 
 private:
     static uint64_t Key(int requestGroupId, int id) { return (uint64_t(uint32_t(requestGroupId)) << 32) | uint32_t(id); }
     std::unordered_map<uint64_t, const ZvLib_CItemRequirement*> m_first;
+    std::unordered_map<std::wstring_view, Outcome> m_outcomes;
+    unsigned long long m_tableWrites = 0;
 };
+
+CUpdaterImp::RequirementOutcome CUpdaterImp::EvaluateRequirement(const ZvLib_CItemRequirement& requirement, RequirementIndex* index)
+{
+    CopyVariablesToEvaluator();
+    const unsigned long long writes = evaluator.TableWrites();
+    if (index)
+        if (const RequirementOutcome* kept = index->FindOutcome(requirement.valueExpression, writes)) return *kept;
+    const unsigned long long effects = CExpression::EffectsSoFar();
+    RequirementOutcome outcome;
+    CValue value;
+    evaluator.SetExpression(requirement.valueExpression);
+    outcome.evaluated = evaluator.Evaluate(value);
+    outcome.zero = outcome.evaluated && EqualsIntegerZero(value);
+    if (index && writes == evaluator.TableWrites() && effects == CExpression::EffectsSoFar()) index->KeepOutcome(requirement.valueExpression, outcome);
+    return outcome;
+}
 
 int CUpdaterImp::GetListOfSelectedInstallables(std::vector<ZvLib_CItemBase*>& out)
 {
@@ -69,7 +104,7 @@ int CUpdaterImp::EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHa
     return EvaluateItemRequirement(item, deselectOnHardFailure, deselectOnSoftFailure, nullptr);
 }
 
-int CUpdaterImp::EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure, const RequirementIndex* index)
+int CUpdaterImp::EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure, RequirementIndex* index)
 {
     item.failedSoftRequirements.clear();
     item.failedHardRequirements.clear();
@@ -87,13 +122,13 @@ int CUpdaterImp::EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHa
         }
         if (!match) continue;
         const ZvLib_CItemRequirement& requirement = *match;
-        CValue value;
-        if (!EvaluateValue(requirement.valueExpression, value)) {
+        const RequirementOutcome outcome = EvaluateRequirement(requirement, index);
+        if (!outcome.evaluated) {
             zv::Log().Log(zv::ZVLOG_INFO2, L"CUpdaterImp::EvaluateItemRequirement: Failed to evaluate expression, id: %d, req group info: %d, expression: %s\n",
                         requirement.id, requirement.requestGroupId, requirement.valueExpression.c_str());
             continue;
         }
-        if (!EqualsIntegerZero(value)) {
+        if (!outcome.zero) {
             if (item.softRequirementState == -1) item.softRequirementState = 0;
             continue;
         }
@@ -154,7 +189,7 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
     // Product GUID to the place of the item holding it in result; the keys view the
     // items' own texts, which outlive the selection.
     std::unordered_map<std::wstring_view, size_t> byGuid;
-    const RequirementIndex index(requirements);
+    RequirementIndex index(requirements);
     HoldVariables held(*this);
     for (const auto& owned : items) {
         ZvLib_CItemBase& item = *owned;

@@ -112,8 +112,8 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     while (doc.FindChildElement(nullptr)) {
         EnteredChild child(doc);
         doc.GetName(name);
-        if (name == L"DisplayNameId") c.displayNameId = doc.GetInnerMarkup();
-        else if (name == L"DescriptionId") c.descriptionId = doc.GetInnerMarkup();
+        if (name == L"DisplayNameId") doc.GetInnerMarkup(c.displayNameId);
+        else if (name == L"DescriptionId") doc.GetInnerMarkup(c.descriptionId);
         else if (name == L"DesiredMsiFilename") item.desiredMsiFilename = doc.GetInnerMarkup();
         else if (name == L"UrlQs") doc.GetText(item.urlQs);
         else if (name == L"PackageInfo") doc.GetText(item.packageInfo);
@@ -123,9 +123,9 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
         else if (name == L"CommandLineArgs") doc.GetText(c.args);
         else if (name == L"MinRequirementsIds") {
             // A subcomponent's list is its raw content.
-            if (sub) sub->minRequirements = doc.GetInnerMarkup();
+            if (sub) doc.GetInnerMarkup(sub->minRequirements);
             else doc.GetText(c.requirements);
-        } else if (sub && name == L"DependsUponSubcomponentIds") sub->dependsUpon = doc.GetInnerMarkup();
+        } else if (sub && name == L"DependsUponSubcomponentIds") doc.GetInnerMarkup(sub->dependsUpon);
         else if (name == L"RequiresElevation") {
             doc.GetText(c.elevation);
             c.haveElevation = true;

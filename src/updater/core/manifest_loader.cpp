@@ -119,11 +119,12 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
 
 void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr)
 {
-    std::wstring id;
+    // Reused between entries: a manifest brings thousands, each in several languages.
+    thread_local std::wstring id, language, markup;
     doc.GetAttribute(L"id", id);
-    id = zv::core::ToUpperAscii(zv::core::Trim(id));
+    zv::core::TrimInPlace(id);
+    zv::core::UpperAsciiInPlace(id);
     if (id.empty()) return;
-    std::wstring language, markup;
     while (doc.FindChildElement(L"String")) {
         EnteredChild string(doc);
         doc.GetAttribute(L"lang", language);
@@ -143,7 +144,7 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
             table = slot.get();
             if (m_languages) m_languages->found.emplace_back(language, table);
         }
-        markup = doc.GetInnerMarkup();
+        doc.GetInnerMarkup(markup);
         table->AddUpperCased(id, markup);
     }
 }

@@ -20,7 +20,10 @@ bool ReadChild(CXmlDocument& doc, const wchar_t* position, const wchar_t* name, 
 
 int IntAttribute(const CXmlDocument& doc, const wchar_t* name)
 {
-    return zv::ReadDecimal(doc.GetAttribute(name));
+    // Reused: an item reads a dozen of these.
+    thread_local std::wstring text;
+    doc.GetAttribute(name, text);
+    return zv::ReadDecimal(text);
 }
 
 } // namespace zv::core

@@ -29,9 +29,14 @@ std::wstring ToLowerAscii(std::wstring text)
 
 std::wstring ToUpperAscii(std::wstring text)
 {
+    UpperAsciiInPlace(text);
+    return text;
+}
+
+void UpperAsciiInPlace(std::wstring& text)
+{
     for (auto& c : text)
         if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-    return text;
 }
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
@@ -48,6 +53,16 @@ std::wstring Trim(const std::wstring& text)
     while (first < last && IsBlank(text[first])) ++first;
     while (last > first && IsBlank(text[last - 1])) --last;
     return text.substr(first, last - first);
+}
+
+void TrimInPlace(std::wstring& text)
+{
+    size_t last = text.size();
+    while (last > 0 && IsBlank(text[last - 1])) --last;
+    text.erase(last);
+    size_t first = 0;
+    while (first < text.size() && IsBlank(text[first])) ++first;
+    text.erase(0, first);
 }
 
 void ParseIdList(const std::wstring& text, std::vector<int>& out)

@@ -10,6 +10,8 @@ std::wstring ToLowerAscii(std::wstring text);
 std::wstring ToUpperAscii(std::wstring text);
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
 std::wstring Trim(const std::wstring& text);
+void TrimInPlace(std::wstring& text);
+void UpperAsciiInPlace(std::wstring& text);
 
 // A comma-separated list of decimal ids, as ParseIntList reads it (trimmed of blanks,
 // tabs and line ends; a comma at the very end adds nothing), into out (emptied first).

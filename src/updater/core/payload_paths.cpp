@@ -15,9 +15,15 @@ constexpr size_t kPathChars = 4096;
 // item of a manifest.
 std::wstring_view UrlFileNameView(std::wstring_view url)
 {
-    std::wstring_view path = url.substr(0, url.find_first_of(L"?#"));
-    size_t slash = path.rfind(L'/');
-    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+    // One walk: the file name starts after the last "/" before any "?" or "#" (a search
+    // for either character costs a library search per character).
+    size_t start = 0, end = 0;
+    for (; end < url.size(); ++end) {
+        const wchar_t c = url[end];
+        if (c == L'?' || c == L'#') break;
+        if (c == L'/') start = end + 1;
+    }
+    return url.substr(start, end - start);
 }
 
 std::wstring_view TrimView(std::wstring_view text)

@@ -96,17 +96,26 @@ void CUpdaterImp::CopyVariablesToEvaluator()
     }
 }
 
-int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& out)
+namespace {
+
+// A text that is one string literal with no macro and no doubled quote in it evaluates
+// to its characters, whatever the variables: most manifest texts are such.
+bool IsPlainLiteral(const std::wstring& text)
 {
-    CopyVariablesToEvaluator();
-    return zv::expr::EvaluateToText(evaluator, expression, out) ? 1 : 0;
+    if (text.size() < 2 || text.front() != L'"' || text.back() != L'"') return false;
+    return text.find_first_of(L"\"<%", 1) == text.size() - 1;
 }
 
-bool CUpdaterImp::EvaluateValue(const std::wstring& expression, CValue& value)
+} // namespace
+
+int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& out)
 {
+    if (IsPlainLiteral(expression)) {
+        out.assign(expression, 1, expression.size() - 2);
+        return 1;
+    }
     CopyVariablesToEvaluator();
-    evaluator.SetExpression(expression);
-    return evaluator.Evaluate(value);
+    return zv::expr::EvaluateToText(evaluator, expression, out) ? 1 : 0;
 }
 
 ZvLib_CItemBase* CUpdaterImp::AddItem(std::unique_ptr<ZvLib_CItemBase> item)

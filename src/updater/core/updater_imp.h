@@ -132,12 +132,17 @@ public:
 private:
     // The first requirement for each (request group, id), for one selection.
     class RequirementIndex;
-    int EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure, const RequirementIndex* index);
+    int EvaluateItemRequirement(ZvLib_CItemBase& item, int deselectOnHardFailure, int deselectOnSoftFailure, RequirementIndex* index);
     // The version test of the selection: true when the item may be offered given the
     // versions its group reports as installed.
     bool PassesVersionTest(const ZvLib_CItemBase& item);
-    // Evaluates expression with the library's variables; false when it cannot be.
-    bool EvaluateValue(const std::wstring& expression, com_quorvane_value::CValue& value);
+    // What a requirement's expression gave with the library's variables.
+    struct RequirementOutcome {
+        bool evaluated = false; // false: the expression could not be evaluated
+        bool zero = false;      // the value equals the integer 0
+    };
+    // Kept in index, when given, for the rest of the selection where it may be.
+    RequirementOutcome EvaluateRequirement(const ZvLib_CItemRequirement& requirement, RequirementIndex* index);
     // Gives the evaluator the library's variables before an evaluation. While a load or
     // a selection runs, nothing writes the library's table, so the evaluator's copy
     // holds until the evaluator writes its own table (SetVar, say).

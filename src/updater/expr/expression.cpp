@@ -12,6 +12,7 @@ using com_quorvane_value::CValue;
 namespace {
 
 FILE* g_diagnostics = nullptr;
+thread_local unsigned long long t_effects = 0;
 
 int Alert(ExprArgs& args, CValue& result, CExpression& expr)
 {
@@ -362,8 +363,19 @@ bool CExpression::GetVariableValue(const std::wstring& name, CValue& result)
     return true;
 }
 
+unsigned long long CExpression::EffectsSoFar()
+{
+    return t_effects;
+}
+
+void CExpression::NoteEffect()
+{
+    ++t_effects;
+}
+
 void CExpression::ReportUnexpected(const ExprToken& token)
 {
+    NoteEffect();
     std::wstring line = zv::Format(4096, L"Syntax error: unexpected token of kind %d '%s'\n", token.kind, token.value.AsText().c_str());
     std::string bytes = zv::ToUtf8(line);
     FILE* out = g_diagnostics ? g_diagnostics : stdout;

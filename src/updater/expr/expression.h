@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zv::expr {
@@ -128,6 +129,12 @@ public:
     // the mutable Variables()). A caller that copies one unchanging table before every
     // evaluation may skip the copy while the count stands where its last copy left it.
     unsigned long long TableWrites() const { return m_tableWrites; }
+    // Counts, on this thread, what an evaluation may do besides computing its value:
+    // built-in function calls (nested evaluations' included) and descriptions of
+    // unexpected tokens. An evaluation that moved neither this nor its evaluator's
+    // TableWrites gave what its text and variables alone decide, and repeating it would
+    // do nothing more.
+    static unsigned long long EffectsSoFar();
 
     // True with result filled, or false with the error code kept (ERR_EMPTY clears result).
     bool Evaluate(CValue& result);
@@ -187,6 +194,13 @@ protected:
     }
     void Advance(size_t count = 1) { m_pos += count; }
     bool HasMore() const { return m_pos < m_work.size(); }
+    // The characters from the scan position up to the first of a, b and c, or to the end.
+    std::wstring_view PeekUntil(wchar_t a, wchar_t b, wchar_t c) const
+    {
+        size_t end = m_pos;
+        while (end < m_work.size() && m_work[end] != a && m_work[end] != b && m_work[end] != c) ++end;
+        return std::wstring_view(m_work).substr(m_pos, end - m_pos);
+    }
     void SkipBlanks();
     static bool IsIdentStart(wchar_t c);
     static bool IsIdentChar(wchar_t c);
@@ -219,6 +233,7 @@ private:
     // when this evaluator was created.
     void Materialize();
     void ReportUnexpected(const ExprToken& token);
+    static void NoteEffect();
 
     std::wstring m_text;
     std::wstring m_work;

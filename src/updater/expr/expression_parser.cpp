@@ -231,6 +231,7 @@ void CExpression::ParseFunctionCall(const std::wstring& name, CValue& out)
         out = CValue::Int(0);
         return;
     }
+    NoteEffect();
     if (!CallFunction(name, args, out)) {
         m_error = ERR_FUNCTION;
         out.Clear();

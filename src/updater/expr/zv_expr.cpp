@@ -176,8 +176,10 @@ int ZVExpr::ReadString(CValue& value)
             return TK_VALUE;
         }
         if (c != L'<' && c != L'%') {
-            text += c;
-            Advance();
+            // Plain characters up to the next quote or macro, taken at once.
+            const std::wstring_view plain = PeekUntil(L'"', L'<', L'%');
+            text.append(plain);
+            Advance(plain.size());
             continue;
         }
         Advance();

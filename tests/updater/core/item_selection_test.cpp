@@ -4,6 +4,9 @@
 
 #include "support/log_capture.h"
 
+#include <cstdio>
+#include <cstring>
+
 using namespace zvcoretest;
 using com_quorvane_value::CValue;
 
@@ -184,6 +187,74 @@ TEST_F(Selection, EveryRequirementSeesTheLibraryVariables)
     imp->SetVariable(L"target", CValue::Text(L"yes"));
     imp->evaluator.SetVariable(L"target", CValue::Text(L"no"));
     EXPECT_EQ(Standard(), (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(Selection, SharedRequirementsGiveEachItemWhatItsOwnEvaluationGives)
+{
+    // Many items name few expressions: each item's outcome in a selection is the one a
+    // single evaluation of its own gives, whatever came before it.
+    imp->SetVariable(L"os", CValue::Text(L"_w7"));
+    const char* expressions[] = {"os == \"_w7\"", "os == \"_xp\"", "0", "NoSuch() == 1", "\"&lt;os&gt;\" == \"_w7\""};
+    std::string apps, requirements;
+    for (int r = 0; r < 5; ++r) requirements += Requirement(r + 1, r % 2, expressions[r]);
+    for (int a = 1; a <= 12; ++a)
+        apps += Named(a, "a" + std::to_string(a), "1", "", Needs(std::to_string(a % 5 + 1) + "," + std::to_string((a * 3) % 5 + 1)));
+    ASSERT_EQ(Load(Manifest(apps, Requirements(requirements))), 1);
+    Standard();
+    struct State {
+        int hard, soft;
+        size_t failedSoft, failedHard;
+        bool operator==(const State&) const = default;
+    };
+    std::vector<State> inSelection, alone;
+    for (const auto& item : imp->items)
+        inSelection.push_back({item->meetsHardRequirements, item->softRequirementState, item->failedSoftRequirements.size(), item->failedHardRequirements.size()});
+    for (const auto& item : imp->items) {
+        imp->EvaluateItemRequirement(*item, 0, 0);
+        alone.push_back({item->meetsHardRequirements, item->softRequirementState, item->failedSoftRequirements.size(), item->failedHardRequirements.size()});
+    }
+    EXPECT_TRUE(inSelection == alone);
+    // Hard failures, soft failures, passes and unevaluable requirements all occur.
+    EXPECT_EQ(Standard(), (std::vector<int>{3, 4, 5, 8, 9, 10}));
+    EXPECT_EQ(imp->items[1]->failedSoftRequirements.size(), 1u);
+    EXPECT_EQ(imp->items[1]->failedHardRequirements.size(), 1u);
+    EXPECT_EQ(imp->items[3]->softRequirementState, 1);
+}
+
+TEST_F(Selection, ARequirementWithEffectsIsEvaluatedForEveryItem)
+{
+    // Shown alerts and reported tokens happen once per evaluation, as without sharing.
+    const char* path = "selection_diagnostics.txt";
+    FILE* diagnostics = std::fopen(path, "w+");
+    ASSERT_NE(diagnostics, nullptr);
+    CExpression::SetDiagnosticStream(diagnostics);
+    ASSERT_EQ(Load(Manifest(Named(1, "a", "1", "", Needs("1,2")) + Named(2, "b", "1", "", Needs("1,2")) + Named(3, "c", "1", "", Needs("2,1")),
+                            Requirements(Requirement(1, 0, "Alert(\"x\") == 0") + Requirement(2, 0, "1 + )")))),
+              1);
+    Standard();
+    CExpression::SetDiagnosticStream(nullptr);
+    EXPECT_EQ(machine.alerts.size(), 3u);
+    std::rewind(diagnostics);
+    int reports = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, diagnostics))
+        if (std::strstr(line, "Syntax error: unexpected token")) ++reports;
+    std::fclose(diagnostics);
+    std::remove(path);
+    EXPECT_EQ(reports, 3);
+}
+
+TEST_F(Selection, ANameTheEvaluatorGainedMidSelectionIsSeenByLaterItems)
+{
+    // "extra" is unknown until requirement 2 sets it; from then on the evaluator keeps it,
+    // so the same text that could not be evaluated for item 1 holds for item 3.
+    ASSERT_EQ(Load(Manifest(Named(1, "a", "1", "", Needs("1")) + Named(2, "b", "1", "", Needs("2")) + Named(3, "c", "1", "", Needs("1")),
+                            Requirements(Requirement(1, 1, "extra == 7") + Requirement(2, 0, "SetVar(extra, \"7\")")))),
+              1);
+    Standard();
+    EXPECT_EQ(imp->items[0]->softRequirementState, -1);
+    EXPECT_EQ(imp->items[2]->softRequirementState, 0);
+    EXPECT_EQ(imp->items[2]->meetsHardRequirements, 1);
 }
 
 TEST_F(Selection, LoadTimeTextsSeeTheLibraryVariables)

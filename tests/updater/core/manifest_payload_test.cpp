@@ -23,6 +23,11 @@ TEST(PayloadPaths, UrlFileNameCutsQueryAndFragmentFirst)
         {L"http://h/get?file=a/b.exe", L"get"},
         {L"installer.exe", L"installer.exe"},
         {L"http://h/dir/", L""},
+        {L"", L""},
+        {L"a/b#c/d?e", L"b"},
+        {L"#x/y", L""},
+        {L"h/a?b#c/d", L"a"},
+        {L"/", L""},
     };
     for (const auto& c : cases) EXPECT_EQ(zv::core::UrlFileName(c.url), c.name) << zv::ToUtf8(c.url);
 }

@@ -26,6 +26,22 @@ TEST(ManifestText, IdListsReadAsIntLists)
     }
 }
 
+TEST(ManifestText, InPlaceFormsGiveWhatTheCopyingFormsGive)
+{
+    const std::wstring cases[] = {L"", L" ", L" \t\r\n", L"ids_name_1", L"  Ids_Name \n", L"\tx", L"x\r\n", L"a b", L"\u00e9t\u00e9 z", L"ZZ"};
+    for (const auto& text : cases) {
+        std::wstring trimmed = text, upper = text;
+        zv::core::TrimInPlace(trimmed);
+        zv::core::UpperAsciiInPlace(upper);
+        EXPECT_EQ(trimmed, zv::core::Trim(text)) << zv::ToUtf8(text);
+        EXPECT_EQ(upper, zv::core::ToUpperAscii(text)) << zv::ToUtf8(text);
+    }
+    // Trim stops at the first character that is not a blank, tab or line end.
+    std::wstring kept = L" \v x \f ";
+    zv::core::TrimInPlace(kept);
+    EXPECT_EQ(kept, L"\v x \f");
+}
+
 TEST(ManifestText, PayloadPathCarriesTheIdInDecimal)
 {
     const std::wstring temp = L"C:\\t\\", abbr = L"TVK", none, url = L"http://h/pkg/setup.exe", dest = L"run.exe";

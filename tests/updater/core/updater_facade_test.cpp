@@ -3,6 +3,7 @@
 #include "core_fixture.h"
 
 #include "support/log_capture.h"
+#include "updater/expr/seed_variables.h"
 
 using namespace zvcoretest;
 using com_quorvane_value::CValue;
@@ -123,6 +124,24 @@ TEST_F(CoreTest, SetVariableAndEvaluateToText)
     // Failure leaves the expression as written.
     EXPECT_EQ(imp->EvaluateToText(L"1 +", out), 0);
     EXPECT_EQ(out, L"1 +");
+}
+
+TEST_F(CoreTest, LiteralTextsEvaluateAsTheEngineEvaluatesThem)
+{
+    // Whatever shortcut a text takes, the result is the engine's, failures included.
+    machine.SetEnvironment(L"ZVTEST", L"env");
+    imp->SetVariable(L"tag", CValue::Text(L"v1"));
+    const std::wstring cases[] = {
+        L"\"/quiet\"", L"\"\"", L"\"a b\t\r\n\"", L"\"say \"\"hi\"\"\"", L"\"<tag>\\x\"", L"\"%ZVTEST%\"", L"\"a<b\"", L"\"5%\"",
+        L"\"x\" + \"y\"", L"\"a\"b\"", L"\"unterminated", L"\"", L" \"lead\"", L"\"trail\" ", L"run.exe", L"\"\\\\server\\share\"",
+    };
+    for (const auto& text : cases) {
+        ZVExpr engine(machine);
+        std::wstring want, got = L"stale";
+        const bool ok = zv::expr::EvaluateToText(engine, imp->variables, text, want);
+        EXPECT_EQ(imp->EvaluateToText(text, got), ok ? 1 : 0) << zv::ToUtf8(text);
+        EXPECT_EQ(got, want) << zv::ToUtf8(text);
+    }
 }
 
 TEST_F(CoreTest, CancelEventNameIsStored)

@@ -203,6 +203,11 @@ TEST(ZVExprMacros, InsideStringLiterals)
         {L"\"<<b>>\"", "text <<b>>"},
         {L"\"q\"\"<b>\"\"q\"", "text q\"B\"q"},
         {L"\"<b\"\"\"", "text <b\""},
+        // Plain runs between macros, quotes and the ends of the literal.
+        {L"\"x<b>yy%NOSUCHENV%zzz\"\"w\"", "text xByyzzz\"w"},
+        {L"\"long plain run, no macro at all\"", "text long plain run, no macro at all"},
+        {L"\"unterminated plain run", "ERR_TOKEN"},
+        {L"\"run then <b>", "ERR_TOKEN"},
     };
     for (const auto& c : cases) EXPECT_EQ(RunWith(vars, c.expression).Show(), c.expected) << zv::ToUtf8(c.expression);
 }

@@ -1,5 +1,6 @@
 #include "updater/base/win32/path_helpers.h"
 
+#include "framework/handle.h"
 #include "updater/base/text_helpers.h"
 
 #include <windows.h>
@@ -9,8 +10,16 @@
 
 std::wstring GetCommonAppDataDir()
 {
+    // The shell library is held only for this call: the launcher reads the folder at start
+    // (its trace level), and the shell mapped for that alone would stay all its idle life.
+    using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
     wchar_t buf[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf))) buf[0] = L'\0';
+    zv::fw::CModule shell(::LoadLibraryW(L"shell32.dll"));
+    auto getFolderPath = shell ? reinterpret_cast<GetFolderPathFn>(
+                                     reinterpret_cast<void*>(::GetProcAddress(shell.Get(), "SHGetFolderPathW")))
+                               : nullptr;
+    if (!getFolderPath || FAILED(getFolderPath(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf)))
+        buf[0] = L'\0';
     return std::wstring(buf) + L"\\";
 }
 
