@@ -51,13 +51,13 @@ bool CVeskLaunchTandemixAppApp::InitInstance()
     // Nothing was running, so there is nothing to close.
     if (m_cmdInfo.m_bCloseRunning) return false;
 
+    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+    ::InitCommonControlsEx(&controls);
+
     // The shell (ShellExecuteEx, shell folders) expects COM on the thread that calls it.
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     m_comStarted = SUCCEEDED(com);
     if (!m_comStarted) zv::Log().Log(zv::ZVLOG_ERROR, L"Launcher: COM not initialised (0x%08X)", static_cast<unsigned>(com));
-
-    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
-    ::InitCommonControlsEx(&controls);
 
     Gdiplus::GdiplusStartupInput gdiplusInput;
     m_gdiplusStarted = Gdiplus::GdiplusStartup(&m_gdiplusToken, &gdiplusInput, nullptr) == Gdiplus::Ok;
