@@ -11,6 +11,7 @@ namespace {
 IProgressHost* g_host = nullptr;
 WorkerStarter g_startWorker;
 CBelvarraOSKWnd* g_progressWnd = nullptr;
+std::function<void()> g_firstFrameObserver;
 
 const Gdiplus::Color kBarBackground(250, 238, 238, 238);
 const Gdiplus::Color kBarFill(250, 0, 133, 195);
@@ -29,6 +30,11 @@ void SetProgressWindowServices(IProgressHost* host, WorkerStarter starter)
 {
     g_host = host;
     g_startWorker = std::move(starter);
+}
+
+void SetFirstFrameObserver(std::function<void()> observer)
+{
+    g_firstFrameObserver = std::move(observer);
 }
 
 std::wstring NoConnectionText(bool regionalBrand)
@@ -79,13 +85,13 @@ CBelvarraOSKWnd::~CBelvarraOSKWnd()
 
 BOOL CBelvarraOSKWnd::CreateProgress()
 {
+    // Only what the first frame shows is decoded before it: the regional logo is decoded
+    // when it is drawn, the hover picture after the first frame or at the first hover.
     LoadBackground(L"VeskBackground.png");
     m_picLogo.Load(PicturePath(L"tandemLogo.png"));
     m_picBrand.Load(PicturePath(L"logo_enu.png"));
-    m_picRegionalBrand.Load(PicturePath(L"logo_jpn.png"));
     m_picByLine.Load(PicturePath(L"by.png"));
     m_picClose.Load(PicturePath(L"close_button_grey.png"));
-    m_picCloseHover.Load(PicturePath(L"close_button_red.png"));
 
     const SIZE size = GetBackgroundSize();
     const RECT wa = CurrentWorkArea();
@@ -99,10 +105,13 @@ BOOL CBelvarraOSKWnd::CreateProgress()
     const bool installed = g_host && g_host->IsUtilityInstalled();
     m_bProgressBarVisible = m_bCloseButtonVisible = installed ? 0 : 1;
 
-    DrawAll(RECT{0, 0, size.cx, size.cy});
+    // CreateSkinned has just put the background into the surface: the rest goes over it.
+    DrawForeground();
     if (!Present()) return FALSE;
     ::ShowWindow(GetSafeHwnd(), SW_SHOWNOACTIVATE);
+    if (g_firstFrameObserver) g_firstFrameObserver();
     FadeIn(this);
+    ::PostMessageW(GetSafeHwnd(), kMsgDecodeDeferredPictures, 0, 0);
     // The worker's start (the library's set-up, waited for) follows the first frame rather
     // than delaying it; nothing is asked of the worker before StartWork.
     m_pRelay = CProgressEventRelay::Attach(GetSafeHwnd());
@@ -144,25 +153,36 @@ void CBelvarraOSKWnd::StartWork()
 void CBelvarraOSKWnd::DrawAll(const RECT& rect)
 {
     m_picBackground.Draw(m_dcSurface, rect, true);
+    DrawForeground();
+}
+
+void CBelvarraOSKWnd::DrawForeground()
+{
     m_picLogo.Draw(m_dcSurface, m_layout.logo);
     const bool regional = g_host && g_host->IsRegionalBrand();
-    (regional ? m_picRegionalBrand : m_picBrand).Draw(m_dcSurface, m_layout.brand);
+    (regional ? m_picRegionalBrand.Get() : m_picBrand).Draw(m_dcSurface, m_layout.brand);
     m_picByLine.Draw(m_dcSurface, m_layout.byLine);
     DrawCloseButton();
-    DrawProgressBar();
+    FillProgressBar();
 }
 
 void CBelvarraOSKWnd::DrawCloseButton()
 {
     if (!m_bCloseButtonVisible) return;
-    (m_bCloseButtonHover ? m_picCloseHover : m_picClose).Draw(m_dcSurface, m_layout.close);
+    (m_bCloseButtonHover ? m_picCloseHover.Get() : m_picClose).Draw(m_dcSurface, m_layout.close);
+}
+
+void CBelvarraOSKWnd::FillProgressBar()
+{
+    if (!m_bProgressBarVisible) return;
+    FillOnSurface(m_dcSurface, m_layout.bar, kBarBackground);
+    FillOnSurface(m_dcSurface, BarFillRect(m_layout.bar, m_nProgress), kBarFill);
 }
 
 void CBelvarraOSKWnd::DrawProgressBar()
 {
     if (!m_bProgressBarVisible) return;
-    FillOnSurface(m_dcSurface, m_layout.bar, kBarBackground);
-    FillOnSurface(m_dcSurface, BarFillRect(m_layout.bar, m_nProgress), kBarFill);
+    FillProgressBar();
     Present();
 }
 
@@ -213,6 +233,7 @@ void CBelvarraOSKWnd::OnUpdaterEvent(UpdaterEvent event, int value)
         m_bCloseButtonVisible = 0;
         m_bCloseButtonHover = 0;
         DrawAll(RECT{0, 0, GetBackgroundSize().cx, GetBackgroundSize().cy});
+        Present();
         break;
     case UpdaterEvent::InstallFinished:
         m_bFinished = 1;
@@ -268,6 +289,10 @@ LRESULT CBelvarraOSKWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case kMsgUpdaterEvent:
         OnUpdaterEvent(static_cast<UpdaterEvent>(wParam), static_cast<int>(lParam));
+        return 0;
+    case kMsgDecodeDeferredPictures:
+        // The first hover then redraws at once instead of decoding first.
+        m_picCloseHover.Get();
         return 0;
     case WM_TIMER:
         OnTimer(wParam); // may delete this: touch nothing after it
