@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "skin/belvarra_osk_wnd.h"
 #include "skin/picture_path.h"
@@ -251,6 +252,60 @@ TEST_F(ProgressWindowTest, HoverPictureReplacesTheCloseButtonAndAClickCancels)
     ShowProgressWindow(10);
     ASSERT_TRUE(Closes());
     EXPECT_EQ(host.launches, 1);
+}
+
+TEST_F(ProgressWindowTest, FirstFrameIsOnScreenTransparentBeforeTheFadeAndReportedOnce)
+{
+    struct Seen {
+        int calls = 0;
+        bool visible = false;
+        int alpha = -1;
+        bool hoverDecoded = true;
+    } seen;
+    SetFirstFrameObserver([&] {
+        ++seen.calls;
+        CBelvarraOSKWnd* w = CBelvarraOSKWnd::Current();
+        seen.visible = w && ::IsWindowVisible(w->GetSafeHwnd());
+        seen.alpha = w ? w->CurrentAlpha() : -1;
+        seen.hoverDecoded = w && w->IsHoverPictureDecoded();
+    });
+    CBelvarraOSKWnd* w = Show(60000);
+    Show(5000);
+    SetFirstFrameObserver(nullptr);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_TRUE(seen.visible);
+    EXPECT_EQ(seen.alpha, 0);
+    // The hover picture is not on the first frame, so it was not decoded before it ...
+    EXPECT_FALSE(seen.hoverDecoded);
+    // ... but as soon as the window's thread is free, ahead of the first hover.
+    EXPECT_TRUE(PumpUntil([&] { return w->IsHoverPictureDecoded(); }, 2000));
+}
+
+TEST_F(ProgressWindowTest, OnlyTheBrandLogoThatIsDrawnIsDecoded)
+{
+    struct Case {
+        bool regional;
+        bool regionalDecoded;
+    };
+    const Case cases[] = {{false, false}, {true, true}};
+    std::vector<Argb> logos[2];
+    for (const Case& c : cases) {
+        host.regional = c.regional;
+        CBelvarraOSKWnd* w = Show(60000);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->IsRegionalLogoDecoded(), c.regionalDecoded) << "regional " << c.regional;
+        const RECT b = w->Layout().brand;
+        ASSERT_GT(b.right - b.left, 10);
+        for (int y = b.top; y < b.bottom; ++y)
+            for (int x = b.left; x < b.right; ++x) logos[c.regional].push_back(At(w, x, y));
+        delete w;
+    }
+    // The regional brand shows its own logo in the main logo's place.
+    int differing = 0;
+    for (size_t i = 0; i < logos[0].size() && i < logos[1].size(); ++i)
+        differing += !zv::test::Near(logos[0][i], logos[1][i], 8);
+    EXPECT_GT(differing, 50);
 }
 
 TEST_F(ProgressWindowTest, ClicksOnAHiddenButtonDoNothing)
