@@ -51,14 +51,16 @@ fi
 read -r w h < <(identify -format '%w %h\n' "$root/src/skin/images/VeskBackground.png")
 
 now() { date +%s.%N; }
-run() { # exe args... -> "first_frame_ms wall_ms opaque_ms" (the bare program is opaque at once)
-  local t0 t1 out first opaque
+run() { # exe args... -> "first_frame_ms wall_ms opaque_ms show_ms" (the bare program is opaque at
+  # once; show_ms, the probe's time from the show call to the first frame, is "-" where not reported)
+  local t0 t1 out first opaque show
   t0=$(now)
   out=$(bash "$root/tests/harness/run-wine.sh" "$@" 2>/dev/null) || { echo "bench-skin: $1 failed" >&2; exit 1; }
   t1=$(now)
   first=$(echo "$out" | sed -n 's/^first-frame-ms=//p')
   opaque=$(echo "$out" | sed -n 's/^opaque-ms=//p')
-  echo "$first $(awk "BEGIN { printf \"%.2f\", ($t1 - $t0) * 1000 }") ${opaque:-$first}"
+  show=$(echo "$out" | sed -n 's/^show-to-first-frame-ms=//p')
+  echo "$first $(awk "BEGIN { printf \"%.2f\", ($t1 - $t0) * 1000 }") ${opaque:-$first} ${show:--}"
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -70,15 +72,17 @@ if [ -n "$launcher" ]; then
   run "$launcher_probe" "$launcher" >/dev/null
   [ -n "$launcher_before" ] && run "$launcher_probe" "$launcher_before" >/dev/null
 fi
-os=(); ow=(); oo=(); bs=(); bw=(); diffs=()
+os=(); ow=(); oo=(); bs=(); bw=(); diffs=(); oshow=(); xshow=()
 printf '%-6s %12s %12s %12s %12s %12s\n' round ours_first bare_first ours_opaque ours_wall bare_wall
 for r in $(seq 1 "$rounds"); do
-  read -r a b e < <(run "$ours"); os+=("$a"); ow+=("$b"); oo+=("$e")
+  read -r a b e g < <(run "$ours"); os+=("$a"); ow+=("$b"); oo+=("$e")
+  if [ "$g" != "-" ]; then oshow+=("$g"); fi
   read -r c d _ < <(run "$bare" "$w" "$h"); bs+=("$c"); bw+=("$d")
   diffs+=("$(awk "BEGIN { print $a - $c }")")
   printf '%-6s %12s %12s %12s %12s %12s\n' "$r" "$a" "$c" "$e" "$b" "$d"
   if [ -n "$before" ]; then
-    read -r x _ _ < <(run "$before"); xs+=("$x")
+    read -r x _ _ g < <(run "$before"); xs+=("$x")
+    if [ "$g" != "-" ]; then xshow+=("$g"); fi
     xdiffs+=("$(awk "BEGIN { print $x - $c }")")
   fi
   if [ -n "$launcher" ]; then
@@ -102,6 +106,9 @@ if [ -n "$before" ]; then
   printf 'before: median first frame %s ms, fastest %s ms\n' "$(median "${xs[@]}")" "$(minimum "${xs[@]}")"
   printf 'before - bare, median of the rounds: %s ms to the first frame\n' "$(median "${xdiffs[@]}")"
 fi
+# The window's own share (show call to first frame), when the probes report it.
+if [ ${#oshow[@]} -gt 0 ]; then printf 'show call to first frame, median: ours %s ms\n' "$(median "${oshow[@]}")"; fi
+if [ ${#xshow[@]} -gt 0 ]; then printf 'show call to first frame, median: before %s ms\n' "$(median "${xshow[@]}")"; fi
 if [ -n "$launcher" ]; then
   printf 'launcher: median first frame %s ms, fastest %s ms\n' "$(median "${ls_[@]}")" "$(minimum "${ls_[@]}")"
   printf 'launcher - bare, median of the rounds: %s ms to the first frame\n' "$(median "${ldiffs[@]}")"
