@@ -34,8 +34,11 @@ bool CXmlDocument::NameIs(uint32_t elem, const wchar_t* name) const
 
 uint32_t CXmlDocument::NextMatching(uint32_t from, const wchar_t* name) const
 {
+    if (!name || !*name) return from;
+    // Measured once for the walk, not once per sibling.
+    const size_t len = std::wcslen(name);
     for (uint32_t e = from; e; e = m_elems[e].next)
-        if (NameIs(e, name)) return e;
+        if (NameEquals(e, name, len)) return e;
     return 0;
 }
 

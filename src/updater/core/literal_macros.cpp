@@ -20,7 +20,8 @@ bool ExpandLiteralMacros(const ZVExpr& evaluator, const std::wstring& expression
     if (size < 2 || expression.front() != L'"' || expression.back() != L'"' || &out == &expression) return false;
     const size_t last = size - 1; // the closing quote
     // Doubled quotes and environment macros are left to the engine.
-    if (expression.find_first_of(L"\"%", 1) != last) return false;
+    for (size_t k = 1; k < last; ++k)
+        if (expression[k] == L'"' || expression[k] == L'%') return false;
 
     // Built aside: out stays untouched when the engine has to decide.
     thread_local std::wstring text;
@@ -30,8 +31,9 @@ bool ExpandLiteralMacros(const ZVExpr& evaluator, const std::wstring& expression
     CValue value;
     size_t i = 1;
     while (i < last) {
-        const size_t lt = expression.find(L'<', i);
-        const size_t plainEnd = lt < last ? lt : last;
+        // Plain characters up to the next "<": short runs, a plain loop.
+        size_t plainEnd = i;
+        while (plainEnd < last && expression[plainEnd] != L'<') ++plainEnd;
         text.append(expression, i, plainEnd - i);
         i = plainEnd;
         if (i == last) break;
@@ -53,15 +55,20 @@ bool ExpandLiteralMacros(const ZVExpr& evaluator, const std::wstring& expression
         auto found = variables.find(name);
         // An unknown name is declared by the engine: its evaluation decides.
         if (found == variables.end()) return false;
-        if (found->second) {
-            const std::wstring stored = found->second->AsText();
+        if (const CValue* stored = found->second.get()) {
+            // The engine evaluates the value's text; a text value is read in place.
+            thread_local std::wstring converted;
+            const bool isText = stored->Kind() == com_quorvane_value::VK_TEXT;
+            if (!isText) converted = stored->AsText();
+            const std::wstring& storedText = isText ? stored->TextPayload() : converted;
             if (evaluations >= static_cast<size_t>(CExpression::kMaxNestedEvaluations) ||
-                stored.size() > CExpression::kMaxNestedChars - chars)
+                storedText.size() > CExpression::kMaxNestedChars - chars)
                 return false;
             ++evaluations;
-            chars += stored.size();
-            if (!evaluator.PlainNestedValue(stored, value)) return false;
-            text += value.AsText();
+            chars += storedText.size();
+            if (!evaluator.PlainNestedValue(storedText, value)) return false;
+            if (value.Kind() == com_quorvane_value::VK_TEXT) text += value.TextPayload();
+            else text += value.AsText();
             if (text.size() > CExpression::kMaxTextChars) return false;
         }
         i = nameEnd + 1;

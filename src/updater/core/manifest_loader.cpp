@@ -130,7 +130,7 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
         EnteredChild string(doc);
         zv::core::ElementAttributes(doc).Text(L"lang", language);
         zv::LowerAsciiInPlace(language);
-        if (language.empty() || language == L"-1") continue;
+        if (language.empty() || std::wstring_view(language) == L"-1") continue;
         ZvLib_CItemLangStrings* const* known = m_languages ? m_languages->Find(language) : nullptr;
         ZvLib_CItemLangStrings* table = known ? *known : nullptr;
         if (!table) {

@@ -155,7 +155,7 @@ TEST(XmlDocument, AttributesInOneCallMatchOneByOne)
         L"<a/>",
         L"<a  lone  k=\"v\"\t\r\n q='&amp;amp;'></a>",
         L"<a \"nameless\" k=v2 />",
-        L"<a k='unclosed>",
+        L"<a k='x'y='z'/>",
     };
     for (const wchar_t* tag : tags) {
         CXmlDocument doc(tag);
@@ -172,7 +172,9 @@ TEST(XmlDocument, AttributesInOneCallMatchOneByOne)
             bool first = true;
             for (size_t j = 0; j < i; ++j) first = first && views[j].name != views[i].name;
             CXmlDocument::DecodeAttributeValue(views[i].rawValue, value);
-            if (first) EXPECT_EQ(value, doc.GetAttribute(name.c_str())) << zv::ToUtf8(tag) << " #" << i;
+            if (first) {
+                EXPECT_EQ(value, doc.GetAttribute(name.c_str())) << zv::ToUtf8(tag) << " #" << i;
+            }
         }
     }
     // Too little room: the count still tells how many there are; the room is filled.
