@@ -65,7 +65,34 @@ TEST_F(LiteralMacrosTest, ExpandsAsTheEngineDoes)
         {L"\"<t-g>\"", Path::Shortcut},
         {L"\"<tag>>\"", Path::Shortcut},
         {L"\"x<tag>\r\n\"", Path::Shortcut},
+        // Literals and variables joined by "+".
+        {L"\"<tag>\" ", Path::Shortcut},
+        {L" \"<tag>\"", Path::Shortcut},
+        {L"\"<tag>\" + \"x\"", Path::Shortcut},
+        {L"\"/S /LOG=\" + tempdir + \"\\setup_1.log\"", Path::Shortcut},
+        {L"\"a\"+tag+\"b\"", Path::Shortcut},
+        {L" \"a\" +\tnum\r\n+ padded ", Path::Shortcut},
+        {L"\"<tag>\" + \"<tag>\" + word", Path::Shortcut},
+        {L"\"a\" + path", Path::Shortcut},
         // The engine decides.
+        {L"\"a\" + unknown", Path::Engine},
+        {L"\"a\" + blank", Path::Engine},
+        {L"\"a\" + calc", Path::Engine},
+        {L"\"a\" + ref", Path::Engine},
+        {L"\"a\" + OSVer()", Path::Engine},
+        {L"\"a\" + tag (", Path::Engine},
+        {L"\"a\" + ", Path::Engine},
+        {L"\"a\" + 5", Path::Engine},
+        {L"\"a\" + -tag", Path::Engine},
+        {L"\"a\" - \"b\"", Path::Engine},
+        {L"\"a\" \"b\"", Path::Engine},
+        {L"\"a\" + + tag", Path::Engine},
+        {L"tag + \"a\"", Path::Engine},
+        {L"\"a\" + \"say \"\"x\"\"\"", Path::Engine},
+        {L"\"a\" + %ZVTEST%", Path::Engine},
+        {L"\"a\" + \"b", Path::Engine},
+        {L"\"<big>\" + \"<big>\"", Path::Engine},
+        {L"\"\" + big + big", Path::Engine},
         {L"\"<unknown>\"", Path::Engine},
         {L"\"<ref>\"", Path::Engine},
         {L"\"<calc>\"", Path::Engine},
@@ -73,10 +100,7 @@ TEST_F(LiteralMacrosTest, ExpandsAsTheEngineDoes)
         {L"\"<tag>%ZVTEST%\"", Path::Engine},
         {L"\"5%<tag>\"", Path::Engine},
         {L"\"say \"\"<tag>\"\"\"", Path::Engine},
-        {L"\"<tag>\" + \"x\"", Path::Engine},
         {L"\"<tag>", Path::Engine},
-        {L" \"<tag>\"", Path::Engine},
-        {L"\"<tag>\" ", Path::Engine},
         {L"\"", Path::Engine},
         {L"<tag>", Path::Engine},
         // Longer than a literal's macros may make it: the engine fails it.
@@ -119,6 +143,31 @@ TEST_F(LiteralMacrosTest, ShortcutLeavesTheEvaluatorsTableAndEffectsAlone)
     EXPECT_FALSE(zv::core::ExpandLiteralMacros(evaluator, L"\"<nobody>\"", out));
     EXPECT_EQ(evaluator.TableWrites(), writes);
     EXPECT_EQ(evaluator.Variables().count(L"nobody"), 0u);
+}
+
+TEST_F(LiteralMacrosTest, NameWithoutAValueAsTheEngineReadsIt)
+{
+    // The engine declares an unknown macro name without a value: as a macro it then
+    // expands to nothing, as an operand it fails the evaluation.
+    ZVExpr evaluator(machine);
+    evaluator.CopyVariables(imp->variables);
+    evaluator.SetExpression(L"\"<ghost>\"");
+    CValue ignored;
+    evaluator.Evaluate(ignored);
+    ASSERT_EQ(evaluator.Variables().count(L"ghost"), 1u);
+    const Case cases[] = {{L"\"x<ghost>y\"", Path::Shortcut}, {L"\"x\" + ghost", Path::Engine}};
+    for (const Case& c : cases) {
+        std::wstring shortcut;
+        const bool taken = zv::core::ExpandLiteralMacros(evaluator, c.text, shortcut);
+        EXPECT_EQ(taken, c.path == Path::Shortcut) << zv::ToUtf8(c.text);
+        evaluator.SetExpression(c.text);
+        CValue value;
+        const bool ok = evaluator.Evaluate(value);
+        EXPECT_EQ(ok, taken) << zv::ToUtf8(c.text);
+        if (taken) {
+            EXPECT_EQ(shortcut, value.AsText()) << zv::ToUtf8(c.text);
+        }
+    }
 }
 
 TEST_F(LiteralMacrosTest, ManifestUrlWithALanguageMacroMatchesTheEngine)
