@@ -128,7 +128,7 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
     if (id.empty()) return;
     while (doc.FindChildElement(L"String")) {
         EnteredChild string(doc);
-        zv::core::ElementAttributes(doc).Text(L"lang", language);
+        doc.GetAttribute(L"lang", language);
         zv::LowerAsciiInPlace(language);
         if (language.empty() || std::wstring_view(language) == L"-1") continue;
         ZvLib_CItemLangStrings* const* known = m_languages ? m_languages->Find(language) : nullptr;
@@ -207,7 +207,7 @@ std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocume
 std::unique_ptr<ZvLib_CItemEventString> CUpdaterImp::ParseEventString(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId)
 {
     auto eventString = std::make_unique<ZvLib_CItemEventString>();
-    zv::core::ElementAttributes(doc).Text(L"id", eventString->id);
+    doc.GetAttribute(L"id", eventString->id);
     eventString->manifestName = manifestName;
     eventString->requestGroupId = requestGroupId;
     eventString->note.clear();
@@ -215,7 +215,7 @@ std::unique_ptr<ZvLib_CItemEventString> CUpdaterImp::ParseEventString(CXmlDocume
     doc.SavePosition(zv::core::position::kEvent);
     while (doc.FindChildElement(L"ValueExpression")) {
         EnteredChild expression(doc);
-        zv::core::ElementAttributes(doc).Text(L"note", eventString->note);
+        doc.GetAttribute(L"note", eventString->note);
         doc.GetText(eventString->valueExpression);
     }
     doc.RestorePosition(zv::core::position::kEvent);
