@@ -66,6 +66,7 @@ timed_fetch() { # exe outfile -> "whole_s transfer_s", the copy checked
 }
 timed_start() { # exe -> seconds of a bare start-up and exit
   local t0 t1
+  sync
   t0=$(now); bash "$root/tests/harness/run-wine.sh" "$1" eval 1 >/dev/null 2>&1; t1=$(now)
   calc "$t1 - $t0"
 }
@@ -89,7 +90,12 @@ for r in $(seq 1 "$rounds"); do
     b=$(timed_fetch "$before" "$work/out/before.bin"); read -r b_s b_x <<< "$b"
     rm -f "$work/out/before.bin"
     before_whole+=("$b_s"); before_xfer+=("$b_x"); before_outside+=("$(calc "$b_s - $b_x")")
-    start_ours+=("$(timed_start "$zvtool")"); start_before+=("$(timed_start "$before")")
+    # Which one starts first alternates, so neither always follows a fetch's clean-up.
+    if ((r % 2)); then
+      start_ours+=("$(timed_start "$zvtool")"); start_before+=("$(timed_start "$before")")
+    else
+      start_before+=("$(timed_start "$before")"); start_ours+=("$(timed_start "$zvtool")")
+    fi
   fi
   rm -f "$work/out/curl.bin"; sync
   t0=$(now); curl_x=$(curl -s -o "$work/out/curl.bin" -w '%{time_total}' "$url"); t1=$(now)
