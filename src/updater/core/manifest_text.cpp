@@ -39,7 +39,7 @@ void UpperAsciiInPlace(std::wstring& text)
         if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
 }
 
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
 {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -86,7 +86,7 @@ void ParseIdList(const std::wstring& text, std::vector<int>& out)
     }
 }
 
-int CategoryOf(const std::wstring& text)
+int CategoryOf(std::wstring_view text)
 {
     if (EqualsNoCase(text, L"Required")) return 0;
     if (EqualsNoCase(text, L"Recommended")) return 1;

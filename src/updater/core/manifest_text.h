@@ -2,13 +2,15 @@
 // Text rules of the manifest: ids and languages compare by case of ASCII letters,
 // pieces are trimmed of blanks, tabs and line ends.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zv::core {
 
 std::wstring ToLowerAscii(std::wstring text);
 std::wstring ToUpperAscii(std::wstring text);
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
+// Views: callers compare with literals, which need no string made for them.
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 std::wstring Trim(const std::wstring& text);
 void TrimInPlace(std::wstring& text);
 void UpperAsciiInPlace(std::wstring& text);
@@ -18,6 +20,6 @@ void UpperAsciiInPlace(std::wstring& text);
 void ParseIdList(const std::wstring& text, std::vector<int>& out);
 
 // "category": "Required" 0, "Recommended" 1, anything else 2, without regard to case.
-int CategoryOf(const std::wstring& text);
+int CategoryOf(std::wstring_view text);
 
 } // namespace zv::core
