@@ -24,9 +24,9 @@ bool EqualsIntegerZero(const CValue& value)
     return left.AsInt() != 0;
 }
 
-int CompareComponentVersions(const std::wstring& a, const std::wstring& b)
+int CompareComponentVersions(std::wstring_view a, std::wstring_view b)
 {
-    return com_quorvane_value::CompareVersions(CValue::ParseVersion(a), CValue::ParseVersion(b));
+    return com_quorvane_value::CompareVersions(CValue::ParseVersion(std::wstring(a)), CValue::ParseVersion(std::wstring(b)));
 }
 
 const ZvLib_CItemInstallableApp* AsInstallable(const ZvLib_CItemBase& item)
@@ -154,7 +154,7 @@ bool CUpdaterImp::PassesVersionTest(const ZvLib_CItemBase& item)
     const ZvLib_CRequestGroupInfo* group = FindRequestGroupInfo(item.requestGroupId);
     if (!group || group->config.installedProducts.empty() || item.IsContainer()) return true;
     const auto& installed = group->config.installedProducts;
-    auto found = installed.find(item.componentName);
+    auto found = installed.find(std::wstring(item.componentName));
     if (found == installed.end()) return false;
     bool newer = CompareComponentVersions(item.componentVersion, found->second) > 0;
     if (newer)

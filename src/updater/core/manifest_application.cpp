@@ -31,7 +31,7 @@ struct ApplyAction {
 
 std::unique_ptr<ZvLib_CItemInstallableApp> CUpdaterImp::ParseApplication(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
 {
-    auto app = std::make_unique<ZvLib_CItemInstallableApp>(ZvLib_CItemInstallableApp::ForParsing{});
+    auto app = std::make_unique<ZvLib_CItemInstallableApp>(ZvLib_CItemInstallableApp::ForParsing{}, &m_itemTexts);
     if (!ParseApplicationFields(doc, *app, productAbbr, requestGroupId, nullptr)) return nullptr;
     return app;
 }
@@ -69,11 +69,15 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
 {
     thread_local ChildTexts c;
     c.Clear();
-    doc.GetAttribute(L"productGUID", item.productGUID);
+    doc.GetAttribute(L"productGUID", c.scratch);
+    item.productGUID = c.scratch;
     item.manifestId = IntAttribute(doc, L"id");
-    doc.GetAttribute(L"componentName", item.componentName);
-    doc.GetAttribute(L"componentVersion", item.componentVersion);
-    doc.GetAttribute(L"note", item.note);
+    doc.GetAttribute(L"componentName", c.scratch);
+    item.componentName = c.scratch;
+    doc.GetAttribute(L"componentVersion", c.scratch);
+    item.componentVersion = c.scratch;
+    doc.GetAttribute(L"note", c.scratch);
+    item.note = c.scratch;
     item.isBonusItem = IntAttribute(doc, L"isBonusItem");
     item.isVisible = IntAttribute(doc, L"isVisible");
     item.isSelected = IntAttribute(doc, L"isSelected");
@@ -88,10 +92,14 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     item.estInstallTimeMins = IntAttribute(doc, L"estInstallTimeMins");
     item.isRebootLikelyRequired = IntAttribute(doc, L"isRebootLikelyRequired");
     item.isReplacementInstaller = IntAttribute(doc, L"isReplacementInstaller");
-    doc.GetAttribute(L"s1", item.s1);
-    doc.GetAttribute(L"s2", item.s2);
-    doc.GetAttribute(L"a1", item.a1);
-    doc.GetAttribute(L"a2", item.a2);
+    doc.GetAttribute(L"s1", c.scratch);
+    item.s1 = c.scratch;
+    doc.GetAttribute(L"s2", c.scratch);
+    item.s2 = c.scratch;
+    doc.GetAttribute(L"a1", c.scratch);
+    item.a1 = c.scratch;
+    doc.GetAttribute(L"a2", c.scratch);
+    item.a2 = c.scratch;
 
     // One pass over the children, remembering what each holds; a repeated child's last
     // occurrence wins, except for the three elements that are read once.
@@ -115,8 +123,14 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
         if (name == L"DisplayNameId") doc.GetInnerMarkup(c.displayNameId);
         else if (name == L"DescriptionId") doc.GetInnerMarkup(c.descriptionId);
         else if (name == L"DesiredMsiFilename") item.desiredMsiFilename = doc.GetInnerMarkup();
-        else if (name == L"UrlQs") doc.GetText(item.urlQs);
-        else if (name == L"PackageInfo") doc.GetText(item.packageInfo);
+        else if (name == L"UrlQs") {
+            doc.GetText(c.scratch);
+            item.urlQs = c.scratch;
+        }
+        else if (name == L"PackageInfo") {
+            doc.GetText(c.scratch);
+            item.packageInfo = c.scratch;
+        }
         else if (name == L"E1") item.e1 = doc.GetInnerMarkup();
         else if (name == L"E2") item.e2 = doc.GetInnerMarkup();
         else if (name == L"Url") doc.GetText(c.url);
@@ -187,8 +201,10 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     // Resolution and evaluation, in the order the texts are documented.
     const std::wstring language = Lang(requestGroupId);
     const ZvLib_CItemLangStrings* strings = FindLanguageTable(language);
-    ResolveDisplayString(strings, c.displayNameId, item.displayName);
-    ResolveDisplayString(strings, c.descriptionId, item.description);
+    ResolveDisplayString(strings, c.displayNameId, c.scratch);
+    item.displayName = c.scratch;
+    ResolveDisplayString(strings, c.descriptionId, c.scratch);
+    item.description = c.scratch;
     if (c.url.empty()) {
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
         item.url.clear();
@@ -199,7 +215,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     // An empty text evaluates to nothing and stays empty: no evaluation needed.
     item.commandLineArgs.clear();
     if (!c.args.empty()) EvaluateToText(c.args, item.commandLineArgs);
-    if (item.commandLineArgs.empty()) item.commandLineArgs.swap(c.args);
+    if (item.commandLineArgs.empty()) item.commandLineArgs = c.args;
     if (apply.kind != ApplyKind::None) {
         // Evaluated in place: a failure leaves the text as written.
         auto evaluate = [&](const std::wstring& text, std::wstring& out) {
@@ -239,9 +255,11 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
         return false;
     }
 
-    item.sigUrl = item.url + L".sig";
+    item.sigUrl.reserve(item.url.size() + 4);
+    item.sigUrl.assign(item.url).append(L".sig");
     item.localPayloadPath = zv::core::LocalPayloadPath(tempDir, productAbbr, item.manifestId, {desired, item.url, apply.destFilename});
-    item.localSigPath = item.localPayloadPath + L".sig";
+    item.localSigPath.reserve(item.localPayloadPath.size() + 4);
+    item.localSigPath.assign(item.localPayloadPath).append(L".sig");
     if (apply.kind != ApplyKind::None) {
         item.isRunCommand = apply.kind == ApplyKind::Run ? 1 : 0;
         item.requiresElevation = apply.requiresElevation;

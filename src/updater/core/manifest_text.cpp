@@ -39,7 +39,7 @@ void UpperAsciiInPlace(std::wstring& text)
         if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
 }
 
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
 {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -47,12 +47,12 @@ bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
     return true;
 }
 
-std::wstring Trim(const std::wstring& text)
+std::wstring Trim(std::wstring_view text)
 {
     size_t first = 0, last = text.size();
     while (first < last && IsBlank(text[first])) ++first;
     while (last > first && IsBlank(text[last - 1])) --last;
-    return text.substr(first, last - first);
+    return std::wstring(text.substr(first, last - first));
 }
 
 void TrimInPlace(std::wstring& text)

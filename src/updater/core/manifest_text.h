@@ -2,14 +2,15 @@
 // Text rules of the manifest: ids and languages compare by case of ASCII letters,
 // pieces are trimmed of blanks, tabs and line ends.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zv::core {
 
 std::wstring ToLowerAscii(std::wstring text);
 std::wstring ToUpperAscii(std::wstring text);
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
-std::wstring Trim(const std::wstring& text);
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+std::wstring Trim(std::wstring_view text);
 void TrimInPlace(std::wstring& text);
 void UpperAsciiInPlace(std::wstring& text);
 
