@@ -20,6 +20,16 @@ std::wstring Walk(CXmlDocument& doc)
             out += L"<" + doc.GetName();
             for (int n = 0; n < 64 && doc.GetAttributeName(n, name); ++n)
                 out += L" " + name + L"=" + doc.GetAttribute(name.c_str());
+            // All attributes in one call: the same names, in the same order.
+            CXmlDocument::AttributeView views[8];
+            const size_t count = doc.GetAttributes(views, 8);
+            std::wstring value;
+            for (size_t i = 0; i < count && i < 8; ++i) {
+                if (!doc.GetAttributeName(static_cast<int>(i), name) || views[i].name != name) std::abort();
+                CXmlDocument::DecodeAttributeValue(views[i].rawValue, value);
+                out += L"," + value;
+            }
+            if (count < 64 && doc.GetAttributeName(static_cast<int>(count), name)) std::abort();
             out += L"|" + doc.GetText() + L"|" + doc.GetInnerMarkup();
             doc.FindChildElement();
             doc.EnterElement();

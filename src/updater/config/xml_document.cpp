@@ -4,6 +4,7 @@
 #include "updater/config/xml_scanner.h"
 #include "updater/config/xml_text.h"
 
+#include <algorithm>
 #include <cwchar>
 
 void CXmlDocument::ResetPosition()
@@ -33,8 +34,11 @@ bool CXmlDocument::NameIs(uint32_t elem, const wchar_t* name) const
 
 uint32_t CXmlDocument::NextMatching(uint32_t from, const wchar_t* name) const
 {
+    if (!name || !*name) return from;
+    // Measured once for the walk, not once per sibling.
+    const size_t len = std::wcslen(name);
     for (uint32_t e = from; e; e = m_elems[e].next)
-        if (NameIs(e, name)) return e;
+        if (NameEquals(e, name, len)) return e;
     return 0;
 }
 
@@ -79,19 +83,31 @@ bool CXmlDocument::LeaveElement()
     return true;
 }
 
+CXmlDocument::Position* CXmlDocument::FindSaved(const wchar_t* name)
+{
+    for (SavedPosition& saved : m_saved) {
+        const std::wstring& n = saved.name;
+        size_t i = 0;
+        while (i < n.size() && name[i] == n[i]) ++i;
+        if (i == n.size() && name[i] == L'\0') return &saved.pos;
+    }
+    return nullptr;
+}
+
 bool CXmlDocument::SavePosition(const wchar_t* name)
 {
     if (!name) return false;
-    m_saved[name] = m_pos;
+    if (Position* saved = FindSaved(name)) *saved = m_pos;
+    else m_saved.push_back({name, m_pos});
     return true;
 }
 
 bool CXmlDocument::RestorePosition(const wchar_t* name)
 {
     if (!name) return false;
-    auto found = m_saved.find(name);
-    if (found == m_saved.end()) return false;
-    m_pos = found->second;
+    const Position* saved = FindSaved(name);
+    if (!saved) return false;
+    m_pos = *saved;
     m_node = Node();
     return true;
 }
@@ -323,6 +339,27 @@ void CXmlDocument::GetAttribute(const wchar_t* name, std::wstring& out) const
     const AttributeSpan* span = spans ? FindAttribute(*spans, name) : nullptr;
     if (span)
         zv::xml::AppendDecoded(Chars(span->valueAt, span->valueAt + span->valueLen) + span->valueAt, span->valueLen, out);
+}
+
+size_t CXmlDocument::GetAttributes(AttributeView* out, size_t capacity) const
+{
+    const auto* spans = CurrentAttributes();
+    if (!spans || spans->empty()) return 0;
+    // The spans lie in one tag.
+    const wchar_t* t = Chars(spans->front().nameAt, spans->back().end);
+    size_t n = std::min(capacity, spans->size());
+    for (size_t i = 0; i < n; ++i) {
+        const AttributeSpan& span = (*spans)[i];
+        out[i].name = std::wstring_view(t + span.nameAt, span.nameLen);
+        out[i].rawValue = std::wstring_view(t + span.valueAt, span.valueLen);
+    }
+    return spans->size();
+}
+
+void CXmlDocument::DecodeAttributeValue(std::wstring_view rawValue, std::wstring& out)
+{
+    out.clear();
+    zv::xml::AppendDecoded(rawValue.data(), rawValue.size(), out);
 }
 
 std::wstring CXmlDocument::GetAttributeName(int n) const

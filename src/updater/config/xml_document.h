@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 enum XmlNodeKind : int {
@@ -81,6 +80,20 @@ public:
     bool GetAttributeName(int n, std::wstring& out) const;
     std::wstring GetInnerMarkup() const;
     void GetInnerMarkup(std::wstring& out) const;
+
+    // Every attribute of an element in one scan, for readers that look up many: names
+    // and raw values (entities still written out) as views into the document, valid
+    // until it is edited or loaded again.
+    struct AttributeView {
+        std::wstring_view name;
+        std::wstring_view rawValue;
+    };
+    // The attributes of the main element or current processing instruction, in document
+    // order: the first capacity of them into out. Returns how many there are (0 when
+    // there is neither), so a caller with too little room can ask again.
+    size_t GetAttributes(AttributeView* out, size_t capacity) const;
+    // A raw value with its entity and character references replaced, into out.
+    static void DecodeAttributeValue(std::wstring_view rawValue, std::wstring& out);
 
     // Edits. InsertNode puts the node right after the current node (element or
     // inserted node) inside the parent position, or first inside the parent when
@@ -190,7 +203,14 @@ private:
     bool m_illFormed = false;
     Position m_pos;
     Node m_node;
-    std::unordered_map<std::wstring, Position> m_saved;
+    // Saved positions by name. Callers keep a handful of names and save and restore
+    // them thousands of times: a short list compared in place beats hashing a key.
+    struct SavedPosition {
+        std::wstring name;
+        Position pos;
+    };
+    std::vector<SavedPosition> m_saved;
+    Position* FindSaved(const wchar_t* name);
     // Attributes of the element last asked about (0: none), so that reading each
     // attribute of an element scans its start tag once.
     mutable std::vector<AttributeSpan> m_attributes;

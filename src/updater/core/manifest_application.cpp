@@ -11,8 +11,8 @@
 
 using zv::core::Content;
 using zv::core::EnteredChild;
-using zv::core::IntAttribute;
 using zv::core::ReadChild;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -69,37 +69,30 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
 {
     thread_local ChildTexts c;
     c.Clear();
-    doc.GetAttribute(L"productGUID", c.scratch);
-    item.productGUID = c.scratch;
-    item.manifestId = IntAttribute(doc, L"id");
-    doc.GetAttribute(L"componentName", c.scratch);
-    item.componentName = c.scratch;
-    doc.GetAttribute(L"componentVersion", c.scratch);
-    item.componentVersion = c.scratch;
-    doc.GetAttribute(L"note", c.scratch);
-    item.note = c.scratch;
-    item.isBonusItem = IntAttribute(doc, L"isBonusItem");
-    item.isVisible = IntAttribute(doc, L"isVisible");
-    item.isSelected = IntAttribute(doc, L"isSelected");
+    const zv::core::ElementAttributes attributes(doc);
+    attributes.Text(L"productGUID", item.productGUID);
+    item.manifestId = attributes.Int(L"id");
+    attributes.Text(L"componentName", item.componentName);
+    attributes.Text(L"componentVersion", item.componentVersion);
+    attributes.Text(L"note", item.note);
+    item.isBonusItem = attributes.Int(L"isBonusItem");
+    item.isVisible = attributes.Int(L"isVisible");
+    item.isSelected = attributes.Int(L"isSelected");
     item.defaultSelected = item.isSelected;
-    item.isUnselectable = IntAttribute(doc, L"isUnselectable");
-    doc.GetAttribute(L"category", c.scratch);
+    item.isUnselectable = attributes.Int(L"isUnselectable");
+    attributes.Text(L"category", c.scratch);
     item.category = zv::core::CategoryOf(c.scratch);
-    item.dlSizeMB = IntAttribute(doc, L"dlSizeMB");
-    item.dlSize = IntAttribute(doc, L"dlSize");
-    item.requiredSpaceMB = IntAttribute(doc, L"requiredSpaceMB");
-    item.estInstallTimeSecs = IntAttribute(doc, L"estInstallTimeSecs");
-    item.estInstallTimeMins = IntAttribute(doc, L"estInstallTimeMins");
-    item.isRebootLikelyRequired = IntAttribute(doc, L"isRebootLikelyRequired");
-    item.isReplacementInstaller = IntAttribute(doc, L"isReplacementInstaller");
-    doc.GetAttribute(L"s1", c.scratch);
-    item.s1 = c.scratch;
-    doc.GetAttribute(L"s2", c.scratch);
-    item.s2 = c.scratch;
-    doc.GetAttribute(L"a1", c.scratch);
-    item.a1 = c.scratch;
-    doc.GetAttribute(L"a2", c.scratch);
-    item.a2 = c.scratch;
+    item.dlSizeMB = attributes.Int(L"dlSizeMB");
+    item.dlSize = attributes.Int(L"dlSize");
+    item.requiredSpaceMB = attributes.Int(L"requiredSpaceMB");
+    item.estInstallTimeSecs = attributes.Int(L"estInstallTimeSecs");
+    item.estInstallTimeMins = attributes.Int(L"estInstallTimeMins");
+    item.isRebootLikelyRequired = attributes.Int(L"isRebootLikelyRequired");
+    item.isReplacementInstaller = attributes.Int(L"isReplacementInstaller");
+    attributes.Text(L"s1", item.s1);
+    attributes.Text(L"s2", item.s2);
+    attributes.Text(L"a1", item.a1);
+    attributes.Text(L"a2", item.a2);
 
     // One pass over the children, remembering what each holds; a repeated child's last
     // occurrence wins, except for the three elements that are read once.
@@ -116,34 +109,35 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
         sub->minRequirements.clear();
     }
     doc.SavePosition(kAppPosition);
-    std::wstring& name = c.name;
+    std::wstring_view name;
     while (doc.FindChildElement(nullptr)) {
         EnteredChild child(doc);
-        doc.GetName(name);
-        if (name == L"DisplayNameId") doc.GetInnerMarkup(c.displayNameId);
-        else if (name == L"DescriptionId") doc.GetInnerMarkup(c.descriptionId);
-        else if (name == L"DesiredMsiFilename") item.desiredMsiFilename = doc.GetInnerMarkup();
-        else if (name == L"UrlQs") {
+        doc.GetName(c.name);
+        name = c.name;
+        if (name == L"DisplayNameId"sv) doc.GetInnerMarkup(c.displayNameId);
+        else if (name == L"DescriptionId"sv) doc.GetInnerMarkup(c.descriptionId);
+        else if (name == L"DesiredMsiFilename"sv) item.desiredMsiFilename = doc.GetInnerMarkup();
+        else if (name == L"UrlQs"sv) {
             doc.GetText(c.scratch);
             item.urlQs = c.scratch;
         }
-        else if (name == L"PackageInfo") {
+        else if (name == L"PackageInfo"sv) {
             doc.GetText(c.scratch);
             item.packageInfo = c.scratch;
         }
-        else if (name == L"E1") item.e1 = doc.GetInnerMarkup();
-        else if (name == L"E2") item.e2 = doc.GetInnerMarkup();
-        else if (name == L"Url") doc.GetText(c.url);
-        else if (name == L"CommandLineArgs") doc.GetText(c.args);
-        else if (name == L"MinRequirementsIds") {
+        else if (name == L"E1"sv) item.e1 = doc.GetInnerMarkup();
+        else if (name == L"E2"sv) item.e2 = doc.GetInnerMarkup();
+        else if (name == L"Url"sv) doc.GetText(c.url);
+        else if (name == L"CommandLineArgs"sv) doc.GetText(c.args);
+        else if (name == L"MinRequirementsIds"sv) {
             // A subcomponent's list is its raw content.
             if (sub) doc.GetInnerMarkup(sub->minRequirements);
             else doc.GetText(c.requirements);
-        } else if (sub && name == L"DependsUponSubcomponentIds") doc.GetInnerMarkup(sub->dependsUpon);
-        else if (name == L"RequiresElevation") {
+        } else if (sub && name == L"DependsUponSubcomponentIds"sv) doc.GetInnerMarkup(sub->dependsUpon);
+        else if (name == L"RequiresElevation"sv) {
             doc.GetText(c.elevation);
             c.haveElevation = true;
-        } else if (name == L"EventExpressions" && !c.haveEvents) {
+        } else if (name == L"EventExpressions"sv && !c.haveEvents) {
             c.haveEvents = true;
             std::wstring event;
             while (doc.FindChildElement(nullptr)) {
@@ -151,7 +145,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
                 doc.GetName(event);
                 item.eventExpressions.Set(event, doc.GetInnerMarkup());
             }
-        } else if (name == L"DescriptionMore" && !c.haveMore) {
+        } else if (name == L"DescriptionMore"sv && !c.haveMore) {
             c.haveMore = true;
             if (doc.FindChildElement(L"MoreTextId")) {
                 {
@@ -170,7 +164,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
                     c.moreHasDialog = true;
                 }
             }
-        } else if (name == L"ApplyAction" && !apply.present) {
+        } else if (name == L"ApplyAction"sv && !apply.present) {
             apply.present = true;
             constexpr const wchar_t* kActionPosition = zv::core::position::kApply;
             std::wstring text;

@@ -12,28 +12,28 @@
 
 using zv::core::Content;
 using zv::core::EnteredChild;
-using zv::core::IntAttribute;
 using zv::core::ReadChild;
 
 void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
 {
     constexpr const wchar_t* kPosition = zv::core::position::kContainer;
     auto container = std::make_unique<ZvLib_CItemContainer>(&m_itemTexts);
-    container->manifestId = IntAttribute(doc, L"id");
+    const zv::core::ElementAttributes attributes(doc);
+    container->manifestId = attributes.Int(L"id");
     container->requestGroupId = requestGroupId;
     container->productAbbr = productAbbr;
-    container->componentName = doc.GetAttribute(L"componentName");
-    container->componentVersion = doc.GetAttribute(L"componentVersion");
-    container->note = doc.GetAttribute(L"note");
-    container->isBonusItem = IntAttribute(doc, L"isBonusItem");
-    container->isVisible = IntAttribute(doc, L"isVisible");
-    container->isSelected = IntAttribute(doc, L"isSelected");
+    attributes.Text(L"componentName", container->componentName);
+    attributes.Text(L"componentVersion", container->componentVersion);
+    attributes.Text(L"note", container->note);
+    container->isBonusItem = attributes.Int(L"isBonusItem");
+    container->isVisible = attributes.Int(L"isVisible");
+    container->isSelected = attributes.Int(L"isSelected");
     container->defaultSelected = container->isSelected;
-    container->isUnselectable = IntAttribute(doc, L"isUnselectable");
-    container->showSubcomponentsExpandedByDefault = IntAttribute(doc, L"showSubcomponentsExpandedByDefault");
-    container->category = zv::core::CategoryOf(doc.GetAttribute(L"category"));
-    container->a1 = doc.GetAttribute(L"a1");
-    container->a2 = doc.GetAttribute(L"a2");
+    container->isUnselectable = attributes.Int(L"isUnselectable");
+    container->showSubcomponentsExpandedByDefault = attributes.Int(L"showSubcomponentsExpandedByDefault");
+    container->category = zv::core::CategoryOf(attributes.Text(L"category"));
+    attributes.Text(L"a1", container->a1);
+    attributes.Text(L"a2", container->a2);
 
     const std::wstring language = Lang(requestGroupId);
     doc.SavePosition(kPosition);

@@ -80,9 +80,10 @@ int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring
 
 void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config)
 {
-    std::wstring name = doc.GetAttribute(L"name");
-    std::wstring internalName = doc.GetAttribute(L"internalName");
-    std::wstring revision = doc.GetAttribute(L"contentRevision");
+    const zv::core::ElementAttributes attributes(doc);
+    std::wstring name = attributes.Text(L"name");
+    std::wstring internalName = attributes.Text(L"internalName");
+    std::wstring revision = attributes.Text(L"contentRevision");
     zv::Log().Log(zv::ZVLOG_INFO1, L"**** Manifest info: name='%s' revision='%s' internalName='%s'\n", name.c_str(), revision.c_str(),
                 internalName.c_str());
     const std::wstring& abbr = config.productAbbr;
@@ -129,7 +130,7 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
         EnteredChild string(doc);
         doc.GetAttribute(L"lang", language);
         zv::LowerAsciiInPlace(language);
-        if (language.empty() || language == L"-1") continue;
+        if (language.empty() || std::wstring_view(language) == L"-1") continue;
         ZvLib_CItemLangStrings* const* known = m_languages ? m_languages->Find(language) : nullptr;
         ZvLib_CItemLangStrings* table = known ? *known : nullptr;
         if (!table) {
@@ -188,10 +189,11 @@ std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocume
 {
     constexpr const wchar_t* kPosition = zv::core::position::kRequirement;
     auto requirement = std::make_unique<ZvLib_CItemRequirement>();
-    requirement->id = zv::core::IntAttribute(doc, L"id");
-    requirement->isHardLimit = zv::core::IntAttribute(doc, L"isHardLimit");
-    requirement->note = doc.GetAttribute(L"note");
-    requirement->name = doc.GetAttribute(L"name");
+    const zv::core::ElementAttributes attributes(doc);
+    requirement->id = attributes.Int(L"id");
+    requirement->isHardLimit = attributes.Int(L"isHardLimit");
+    attributes.Text(L"note", requirement->note);
+    attributes.Text(L"name", requirement->name);
     requirement->manifestName = manifestName;
     requirement->requestGroupId = requestGroupId;
     doc.SavePosition(kPosition);
@@ -205,7 +207,7 @@ std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocume
 std::unique_ptr<ZvLib_CItemEventString> CUpdaterImp::ParseEventString(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId)
 {
     auto eventString = std::make_unique<ZvLib_CItemEventString>();
-    eventString->id = doc.GetAttribute(L"id");
+    doc.GetAttribute(L"id", eventString->id);
     eventString->manifestName = manifestName;
     eventString->requestGroupId = requestGroupId;
     eventString->note.clear();
@@ -213,7 +215,7 @@ std::unique_ptr<ZvLib_CItemEventString> CUpdaterImp::ParseEventString(CXmlDocume
     doc.SavePosition(zv::core::position::kEvent);
     while (doc.FindChildElement(L"ValueExpression")) {
         EnteredChild expression(doc);
-        eventString->note = doc.GetAttribute(L"note");
+        doc.GetAttribute(L"note", eventString->note);
         doc.GetText(eventString->valueExpression);
     }
     doc.RestorePosition(zv::core::position::kEvent);

@@ -26,4 +26,52 @@ int IntAttribute(const CXmlDocument& doc, const wchar_t* name)
     return zv::ReadDecimal(text);
 }
 
+ElementAttributes::ElementAttributes(const CXmlDocument& doc)
+{
+    m_count = doc.GetAttributes(m_inline, kInline);
+    if (m_count > kInline) {
+        m_more.resize(m_count);
+        doc.GetAttributes(m_more.data(), m_count);
+        m_views = m_more.data();
+    }
+}
+
+const std::wstring_view* ElementAttributes::Find(std::wstring_view name) const
+{
+    for (size_t i = 0; i < m_count; ++i)
+        if (m_views[i].name == name) return &m_views[i].rawValue;
+    return nullptr;
+}
+
+void ElementAttributes::Text(std::wstring_view name, std::wstring& out) const
+{
+    const std::wstring_view* raw = Find(name);
+    if (!raw) out.clear();
+    else CXmlDocument::DecodeAttributeValue(*raw, out);
+}
+
+void ElementAttributes::Text(std::wstring_view name, std::pmr::wstring& out) const
+{
+    thread_local std::wstring decoded;
+    Text(name, decoded);
+    out = decoded;
+}
+
+std::wstring ElementAttributes::Text(std::wstring_view name) const
+{
+    std::wstring out;
+    Text(name, out);
+    return out;
+}
+
+int ElementAttributes::Int(std::wstring_view name) const
+{
+    const std::wstring_view* raw = Find(name);
+    if (!raw) return 0;
+    // Reused: an item reads a dozen of these.
+    thread_local std::wstring text;
+    CXmlDocument::DecodeAttributeValue(*raw, text);
+    return zv::ReadDecimal(text);
+}
+
 } // namespace zv::core

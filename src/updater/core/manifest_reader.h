@@ -2,7 +2,10 @@
 // Small reading steps the manifest parsers share, on the XML reader's cursor.
 #include "updater/config/xml_document.h"
 
+#include <memory_resource>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zv::core {
 
@@ -46,5 +49,32 @@ bool ReadChild(CXmlDocument& doc, const wchar_t* position, const wchar_t* name, 
 
 // The element's attribute read as a decimal integer (absent or non-numeric: 0).
 int IntAttribute(const CXmlDocument& doc, const wchar_t* name);
+
+// The attributes of the element at the cursor, scanned once when made and then looked up
+// by name: an item reads about twenty, most of them absent. The first attribute of a
+// name counts, as with GetAttribute. Valid while the document is not edited.
+class ElementAttributes {
+public:
+    explicit ElementAttributes(const CXmlDocument& doc);
+    ElementAttributes(const ElementAttributes&) = delete;
+    ElementAttributes& operator=(const ElementAttributes&) = delete;
+
+    // The decoded value into out; empty when absent.
+    void Text(std::wstring_view name, std::wstring& out) const;
+    // The same into an item text, which keeps its own storage.
+    void Text(std::wstring_view name, std::pmr::wstring& out) const;
+    std::wstring Text(std::wstring_view name) const;
+    // Read as a decimal integer (absent or non-numeric: 0).
+    int Int(std::wstring_view name) const;
+
+private:
+    const std::wstring_view* Find(std::wstring_view name) const;
+
+    static constexpr size_t kInline = 24;
+    CXmlDocument::AttributeView m_inline[kInline];
+    std::vector<CXmlDocument::AttributeView> m_more; // only for an element with more
+    const CXmlDocument::AttributeView* m_views = m_inline;
+    size_t m_count = 0;
+};
 
 } // namespace zv::core

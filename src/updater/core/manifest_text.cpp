@@ -86,7 +86,7 @@ void ParseIdList(const std::wstring& text, std::vector<int>& out)
     }
 }
 
-int CategoryOf(const std::wstring& text)
+int CategoryOf(std::wstring_view text)
 {
     if (EqualsNoCase(text, L"Required")) return 0;
     if (EqualsNoCase(text, L"Recommended")) return 1;

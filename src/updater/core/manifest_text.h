@@ -9,6 +9,7 @@ namespace zv::core {
 
 std::wstring ToLowerAscii(std::wstring text);
 std::wstring ToUpperAscii(std::wstring text);
+// Views: callers compare with literals, which need no string made for them.
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 std::wstring Trim(std::wstring_view text);
 void TrimInPlace(std::wstring& text);
@@ -19,6 +20,6 @@ void UpperAsciiInPlace(std::wstring& text);
 void ParseIdList(const std::wstring& text, std::vector<int>& out);
 
 // "category": "Required" 0, "Recommended" 1, anything else 2, without regard to case.
-int CategoryOf(const std::wstring& text);
+int CategoryOf(std::wstring_view text);
 
 } // namespace zv::core

@@ -1,5 +1,6 @@
 #include "updater/core/updater_imp.h"
 #include "updater/core/held_variables.h"
+#include "updater/core/literal_macros.h"
 
 #include "updater/expr/machine.h"
 #include "updater/expr/seed_variables.h"
@@ -116,6 +117,7 @@ int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& ou
         return 1;
     }
     CopyVariablesToEvaluator();
+    if (zv::core::ExpandLiteralMacros(evaluator, expression, out)) return 1;
     return zv::expr::EvaluateToText(evaluator, expression, out) ? 1 : 0;
 }
 

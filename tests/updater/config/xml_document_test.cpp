@@ -146,6 +146,77 @@ TEST(XmlDocument, Attributes)
     EXPECT_EQ(doc.GetAttribute(nullptr), L"");
 }
 
+// All attributes in one call give what reading them one by one gives.
+TEST(XmlDocument, AttributesInOneCallMatchOneByOne)
+{
+    const wchar_t* const tags[] = {
+        L"<a x='say \"hi\"' y=\"it's\" z = 'a>b' w=\"&lt;&#x41;&bogus;\" e='' u=v/>",
+        L"<a id=\"1\" id=\"2\" ID='3'>t</a>", // the first of a name counts
+        L"<a/>",
+        L"<a  lone  k=\"v\"\t\r\n q='&amp;amp;'></a>",
+        L"<a \"nameless\" k=v2 />",
+        L"<a k='x'y='z'/>",
+    };
+    for (const wchar_t* tag : tags) {
+        CXmlDocument doc(tag);
+        ASSERT_TRUE(doc.FindElement(L"a")) << zv::ToUtf8(tag);
+        CXmlDocument::AttributeView views[16];
+        const size_t count = doc.GetAttributes(views, 16);
+        std::wstring name, value;
+        size_t expected = 0;
+        while (doc.GetAttributeName(static_cast<int>(expected), name)) ++expected;
+        ASSERT_EQ(count, expected) << zv::ToUtf8(tag);
+        for (size_t i = 0; i < count; ++i) {
+            ASSERT_TRUE(doc.GetAttributeName(static_cast<int>(i), name));
+            EXPECT_EQ(std::wstring(views[i].name), name) << zv::ToUtf8(tag) << " #" << i;
+            bool first = true;
+            for (size_t j = 0; j < i; ++j) first = first && views[j].name != views[i].name;
+            CXmlDocument::DecodeAttributeValue(views[i].rawValue, value);
+            if (first) {
+                EXPECT_EQ(value, doc.GetAttribute(name.c_str())) << zv::ToUtf8(tag) << " #" << i;
+            }
+        }
+    }
+    // Too little room: the count still tells how many there are; the room is filled.
+    CXmlDocument doc(L"<a p='1' q='2' r='3'/>");
+    ASSERT_TRUE(doc.FindElement());
+    CXmlDocument::AttributeView two[2];
+    ASSERT_EQ(doc.GetAttributes(two, 2), 3u);
+    EXPECT_EQ(two[1].name, L"q");
+    EXPECT_EQ(two[1].rawValue, L"2");
+    EXPECT_EQ(doc.GetAttributes(nullptr, 0), 3u);
+    // No element at the cursor: none.
+    CXmlDocument none(L"<a p='1'/>");
+    EXPECT_EQ(none.GetAttributes(two, 2), 0u);
+}
+
+// Saved positions are told apart by their whole name.
+TEST(XmlDocument, SavedPositionsMatchWholeNames)
+{
+    CXmlDocument doc(L"<r><a/><b/><c/><d/></r>");
+    ASSERT_TRUE(doc.FindElement(L"r"));
+    const wchar_t* const names[] = {L"", L"z", L"zA", L"zAb"};
+    const wchar_t* children[] = {L"a", L"b", L"c", L"d"};
+    for (size_t i = 0; i < 4; ++i) {
+        ASSERT_TRUE(doc.FindChildElement(children[i]));
+        ASSERT_TRUE(doc.SavePosition(names[i]));
+    }
+    // Saving a name again replaces its position.
+    ASSERT_TRUE(doc.RestorePosition(L"z"));
+    ASSERT_TRUE(doc.FindChildElement(L"c"));
+    ASSERT_TRUE(doc.SavePosition(L"z"));
+    children[1] = L"c";
+    for (size_t i = 0; i < 4; ++i) {
+        ASSERT_TRUE(doc.RestorePosition(names[i])) << i;
+        ASSERT_TRUE(doc.EnterElement());
+        EXPECT_EQ(doc.GetName(), children[i]) << i;
+    }
+    EXPECT_FALSE(doc.RestorePosition(L"zAbc"));
+    EXPECT_FALSE(doc.RestorePosition(L"Z"));
+    EXPECT_FALSE(doc.RestorePosition(L"Za"));
+    EXPECT_FALSE(doc.RestorePosition(nullptr));
+}
+
 TEST(XmlDocument, CursorMoves)
 {
     CXmlDocument doc(L"<r><a id='1'><b/></a><c/><a id='2'>t</a></r>");

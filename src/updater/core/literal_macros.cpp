@@ -1,0 +1,144 @@
+#include "updater/core/literal_macros.h"
+
+namespace zv::core {
+
+namespace {
+
+using com_quorvane_value::CValue;
+
+// The engine's identifier characters: those of macro and variable names.
+bool IsNameStart(wchar_t c)
+{
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'_';
+}
+
+bool IsNameChar(wchar_t c)
+{
+    return IsNameStart(c) || (c >= L'0' && c <= L'9');
+}
+
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r';
+}
+
+// One expansion: the evaluator's variables, read as the engine reads them, with the
+// budget of nested evaluations the engine would charge.
+class Expansion {
+public:
+    explicit Expansion(const ZVExpr& evaluator) : m_evaluator(evaluator) {}
+
+    // Appends the text the engine takes for the variable name; false when the engine
+    // has to decide (unknown name, no value, a value that needs evaluating, a limit).
+    bool AppendVariable(const std::wstring& name, bool noValueGivesNothing, std::wstring& text)
+    {
+        const auto& variables = m_evaluator.Variables();
+        auto found = variables.find(name);
+        // An unknown name is declared or reported by the engine.
+        if (found == variables.end()) return false;
+        const CValue* stored = found->second.get();
+        if (!stored) return noValueGivesNothing;
+        // The engine evaluates the value's text; a text value is read in place.
+        thread_local std::wstring converted;
+        const bool isText = stored->Kind() == com_quorvane_value::VK_TEXT;
+        if (!isText) converted = stored->AsText();
+        const std::wstring& storedText = isText ? stored->TextPayload() : converted;
+        if (m_evaluations >= static_cast<size_t>(CExpression::kMaxNestedEvaluations) ||
+            storedText.size() > CExpression::kMaxNestedChars - m_chars)
+            return false;
+        ++m_evaluations;
+        m_chars += storedText.size();
+        if (!m_evaluator.PlainNestedValue(storedText, m_value)) return false;
+        if (m_value.Kind() == com_quorvane_value::VK_TEXT) text += m_value.TextPayload();
+        else text += m_value.AsText();
+        return text.size() <= CExpression::kMaxTextChars;
+    }
+
+    // The literal starting at the quote at i, its macros expanded, appended to text; i
+    // moves past its closing quote. False when the engine has to decide.
+    bool AppendLiteral(const std::wstring& expression, size_t& i, std::wstring& text)
+    {
+        const size_t size = expression.size();
+        ++i; // opening quote
+        for (;;) {
+            // Plain characters up to the next quote or macro: short runs, a plain loop.
+            size_t end = i;
+            while (end < size && expression[end] != L'"' && expression[end] != L'<' && expression[end] != L'%') ++end;
+            text.append(expression, i, end - i);
+            i = end;
+            // Unterminated, an environment macro or a doubled quote: the engine's.
+            if (i == size || expression[i] == L'%') return false;
+            if (expression[i] == L'"') {
+                ++i;
+                return i == size || expression[i] != L'"';
+            }
+            // "<" and a name closed by ">" is a macro.
+            size_t nameEnd = i + 1;
+            while (nameEnd < size && IsNameChar(expression[nameEnd])) ++nameEnd;
+            const size_t nameLen = nameEnd - (i + 1);
+            if (nameLen == 0 || nameEnd == size || expression[nameEnd] != L'>') {
+                // Not a macro: the characters stay as written, with the one that ended
+                // the name unless that one closes the literal.
+                const size_t keep = nameEnd < size && expression[nameEnd] != L'"' ? nameEnd + 1 : nameEnd;
+                if (keep > nameEnd && expression[nameEnd] == L'%') return false;
+                text.append(expression, i, keep - i);
+                i = keep;
+                continue;
+            }
+            m_name.assign(expression, i + 1, nameLen);
+            // A macro of a name held without a value expands to nothing.
+            if (!AppendVariable(m_name, true, text)) return false;
+            i = nameEnd + 1;
+        }
+    }
+
+    std::wstring m_name;
+
+private:
+    const ZVExpr& m_evaluator;
+    size_t m_evaluations = 0, m_chars = 0;
+    CValue m_value;
+};
+
+} // namespace
+
+bool ExpandLiteralMacros(const ZVExpr& evaluator, const std::wstring& expression, std::wstring& out)
+{
+    if (&out == &expression) return false;
+    const size_t size = expression.size();
+    auto skipBlanks = [&](size_t at) {
+        while (at < size && IsBlank(expression[at])) ++at;
+        return at;
+    };
+    // Built aside: out stays untouched when the engine has to decide.
+    thread_local std::wstring text;
+    text.clear();
+    Expansion expansion(evaluator);
+    size_t i = skipBlanks(0);
+    // The first operand is a literal, so every "+" joins texts.
+    if (i == size || expression[i] != L'"' || !expansion.AppendLiteral(expression, i, text)) return false;
+    for (i = skipBlanks(i); i < size; i = skipBlanks(i)) {
+        if (expression[i] != L'+') return false;
+        i = skipBlanks(i + 1);
+        if (i == size) return false;
+        if (expression[i] == L'"') {
+            if (!expansion.AppendLiteral(expression, i, text)) return false;
+        } else if (IsNameStart(expression[i])) {
+            size_t end = i + 1;
+            while (end < size && IsNameChar(expression[end])) ++end;
+            // A function call is the engine's.
+            if (skipBlanks(end) < size && expression[skipBlanks(end)] == L'(') return false;
+            expansion.m_name.assign(expression, i, end - i);
+            if (!expansion.AppendVariable(expansion.m_name, false, text)) return false;
+            i = end;
+        } else {
+            return false;
+        }
+        // Joined texts longer than the limit fail in the engine.
+        if (text.size() > CExpression::kMaxTextChars) return false;
+    }
+    out.assign(text);
+    return true;
+}
+
+} // namespace zv::core
