@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         lastId = item->internalId;
         if (auto* app = dynamic_cast<const ZvLib_CItemInstallableApp*>(item.get())) {
             if (!app->IsValid()) std::abort();
-            if (!InsideDownloadFolder(app->localPayloadPath, folder) || !InsideDownloadFolder(app->localSigPath, folder)) {
+            if (!InsideDownloadFolder(std::wstring(app->localPayloadPath), folder) || !InsideDownloadFolder(std::wstring(app->localSigPath), folder)) {
                 std::fprintf(stderr, "payload path outside the download folder: %ls\n", app->localPayloadPath.c_str());
                 std::abort();
             }

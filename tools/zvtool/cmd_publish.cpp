@@ -144,14 +144,15 @@ int MakePlan(const Options& o, Plan& plan)
             for (ZvLib_CItemBase* item : selected) {
                 auto* app = dynamic_cast<ZvLib_CItemInstallableApp*>(item);
                 if (!app) continue;
+                const std::wstring url(app->url);
                 std::wstring itemOrigin, itemPath;
-                if (!SplitUrl(app->url, itemOrigin, itemPath) || itemOrigin != origin || !IsTreePath(itemPath))
-                    return Refuse(L"item " + std::to_wstring(app->manifestId) + L" (" + row + L") has URL " + app->url +
+                if (!SplitUrl(url, itemOrigin, itemPath) || itemOrigin != origin || !IsTreePath(itemPath))
+                    return Refuse(L"item " + std::to_wstring(app->manifestId) + L" (" + row + L") has URL " + url +
                                   L", outside the server tree " + origin + L"/");
                 std::wstring name = Lower(itemPath.substr(itemPath.rfind(L'/') + 1));
                 auto found = byName.find(name);
                 if (found == byName.end())
-                    return Refuse(L"item " + std::to_wstring(app->manifestId) + L" (" + row + L") wants " + app->url +
+                    return Refuse(L"item " + std::to_wstring(app->manifestId) + L" (" + row + L") wants " + url +
                                   L", but no payload named " + name + L" was given");
                 plan.payloads[itemPath] = found->second;
             }

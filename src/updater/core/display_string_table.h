@@ -23,12 +23,14 @@ public:
 private:
     struct Entry {
         size_t idAt, idLength, textAt, textLength;
+        size_t hash; // of the id: growing needs no rehash, and a probe compares ids only on equal hashes
     };
     static constexpr uint32_t kEmpty = UINT32_MAX;
     static size_t Hash(std::wstring_view id);
     std::wstring_view IdOf(const Entry& e) const { return std::wstring_view(m_pool).substr(e.idAt, e.idLength); }
-    // The slot holding id, or the empty slot where it would go; kEmpty when there are no slots.
-    size_t Slot(std::wstring_view id) const;
+    // The slot holding id (whose hash is given), or the empty slot where it would go;
+    // kEmpty when there are no slots.
+    size_t Slot(std::wstring_view id, size_t hash) const;
     void Grow();
 
     std::wstring m_pool;

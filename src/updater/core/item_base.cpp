@@ -13,6 +13,12 @@ bool ZvLib_CItemEventExpressions::Lookup(const std::wstring& name, std::wstring&
     return true;
 }
 
+ZvLib_CItemBase::ZvLib_CItemBase(std::pmr::memory_resource* texts)
+    : productAbbr(texts), componentName(texts), componentVersion(texts), displayName(texts), description(texts), note(texts), s1(texts), s2(texts),
+      a1(texts), a2(texts), e1(texts), e2(texts)
+{
+}
+
 int ZvLib_CItemBase::SetSelected(int selected)
 {
     if (!isUnselectable) return 0;

@@ -4,12 +4,18 @@
 
 namespace {
 
-bool IsSet(const std::wstring& text)
+bool IsSet(std::wstring_view text)
 {
     return !text.empty() && !zv::core::EqualsNoCase(text, L"dummy");
 }
 
 } // namespace
+
+ZvLib_CItemInstallableApp::ZvLib_CItemInstallableApp(ForParsing, std::pmr::memory_resource* texts)
+    : ZvLib_CItemBase(texts), productGUID(texts), desiredMsiFilename(texts), url(texts), urlQs(texts), localPayloadPath(texts), sigUrl(texts),
+      localSigPath(texts), publicKeyPath(texts), commandLineArgs(texts), packageInfo(texts), commandLine(texts), destPath(texts), destFilename(texts)
+{
+}
 
 bool ZvLib_CItemInstallableApp::IsBasicValid() const
 {

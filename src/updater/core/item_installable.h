@@ -21,10 +21,11 @@ public:
     struct ForParsing {};
 
     ZvLib_CItemInstallableApp() = default;
-    explicit ZvLib_CItemInstallableApp(ForParsing)
-        : desiredMsiFilename(), url(), urlQs(), localPayloadPath(), sigUrl(), localSigPath(), packageInfo()
-    {
-    }
+    // texts: where the item's texts are allocated (see ZvLib_CItemBase).
+    explicit ZvLib_CItemInstallableApp(ForParsing, std::pmr::memory_resource* texts = std::pmr::get_default_resource());
+    // Declared so that a move copies: a moved text would keep the source's resource.
+    ZvLib_CItemInstallableApp(const ZvLib_CItemInstallableApp&) = default;
+    ZvLib_CItemInstallableApp& operator=(const ZvLib_CItemInstallableApp&) = default;
 
     int IsInstallableApp() const override { return 1; }
     // Valid when it can be downloaded, authenticated and stored: see IsBasicValid and
@@ -49,16 +50,16 @@ public:
     int reservedInt1 = -1;
     int reservedInt2 = -1;
     int reservedInt3 = -1;
-    std::wstring productGUID;
-    std::wstring desiredMsiFilename = L"dummy";
-    std::wstring url = L"dummy";
-    std::wstring urlQs = L"dummy";
-    std::wstring localPayloadPath = L"dummy";
-    std::wstring sigUrl = L"dummy";
-    std::wstring localSigPath = L"dummy";
-    std::wstring publicKeyPath;
-    std::wstring commandLineArgs;
-    std::wstring packageInfo = L"dummy";
+    std::pmr::wstring productGUID;
+    std::pmr::wstring desiredMsiFilename{L"dummy"};
+    std::pmr::wstring url{L"dummy"};
+    std::pmr::wstring urlQs{L"dummy"};
+    std::pmr::wstring localPayloadPath{L"dummy"};
+    std::pmr::wstring sigUrl{L"dummy"};
+    std::pmr::wstring localSigPath{L"dummy"};
+    std::pmr::wstring publicKeyPath;
+    std::pmr::wstring commandLineArgs;
+    std::pmr::wstring packageInfo{L"dummy"};
     int fromManifest = 1;
     int requiresElevation = 1;
     int downloaded = 0;
@@ -67,15 +68,20 @@ public:
     std::optional<ZvLib_CDescriptionMore> descriptionMore;
     int hasApplyAction = 0;
     int isRunCommand = 1;
-    std::wstring commandLine;
-    std::wstring destPath;
-    std::wstring destFilename;
+    std::pmr::wstring commandLine;
+    std::pmr::wstring destPath;
+    std::pmr::wstring destFilename;
 };
 
 class ZvLib_CItemInstallableSubcomponent : public ZvLib_CItemInstallableApp {
 public:
     ZvLib_CItemInstallableSubcomponent() = default;
-    explicit ZvLib_CItemInstallableSubcomponent(ForParsing tag) : ZvLib_CItemInstallableApp(tag) {}
+    explicit ZvLib_CItemInstallableSubcomponent(ForParsing tag, std::pmr::memory_resource* texts = std::pmr::get_default_resource())
+        : ZvLib_CItemInstallableApp(tag, texts)
+    {
+    }
+    ZvLib_CItemInstallableSubcomponent(const ZvLib_CItemInstallableSubcomponent&) = default;
+    ZvLib_CItemInstallableSubcomponent& operator=(const ZvLib_CItemInstallableSubcomponent&) = default;
 
     int IsInstallableApp() const override { return 0; }
     int IsSubcomponent() const override { return 1; }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory_resource>
 #include <string_view>
 #include <unordered_map>
 
@@ -24,9 +25,9 @@ bool EqualsIntegerZero(const CValue& value)
     return left.AsInt() != 0;
 }
 
-int CompareComponentVersions(const std::wstring& a, const std::wstring& b)
+int CompareComponentVersions(std::wstring_view a, std::wstring_view b)
 {
-    return com_quorvane_value::CompareVersions(CValue::ParseVersion(a), CValue::ParseVersion(b));
+    return com_quorvane_value::CompareVersions(CValue::ParseVersion(std::wstring(a)), CValue::ParseVersion(std::wstring(b)));
 }
 
 const ZvLib_CItemInstallableApp* AsInstallable(const ZvLib_CItemBase& item)
@@ -47,7 +48,9 @@ class CUpdaterImp::RequirementIndex {
 public:
     using Outcome = RequirementOutcome;
 
-    explicit RequirementIndex(const std::vector<std::unique_ptr<ZvLib_CItemRequirement>>& requirements)
+    // nodes: where the index's entries are allocated; it outlives the index.
+    RequirementIndex(const std::vector<std::unique_ptr<ZvLib_CItemRequirement>>& requirements, std::pmr::memory_resource* nodes)
+        : m_first(nodes), m_outcomes(nodes)
     {
         m_first.reserve(requirements.size());
         // The first in list order wins, as the search through the list finds it.
@@ -73,8 +76,8 @@ public:
 
 private:
     static uint64_t Key(int requestGroupId, int id) { return (uint64_t(uint32_t(requestGroupId)) << 32) | uint32_t(id); }
-    std::unordered_map<uint64_t, const ZvLib_CItemRequirement*> m_first;
-    std::unordered_map<std::wstring_view, Outcome> m_outcomes;
+    std::pmr::unordered_map<uint64_t, const ZvLib_CItemRequirement*> m_first;
+    std::pmr::unordered_map<std::wstring_view, Outcome> m_outcomes;
     unsigned long long m_tableWrites = 0;
 };
 
@@ -154,7 +157,7 @@ bool CUpdaterImp::PassesVersionTest(const ZvLib_CItemBase& item)
     const ZvLib_CRequestGroupInfo* group = FindRequestGroupInfo(item.requestGroupId);
     if (!group || group->config.installedProducts.empty() || item.IsContainer()) return true;
     const auto& installed = group->config.installedProducts;
-    auto found = installed.find(item.componentName);
+    auto found = installed.find(std::wstring(item.componentName));
     if (found == installed.end()) return false;
     bool newer = CompareComponentVersions(item.componentVersion, found->second) > 0;
     if (newer)
@@ -186,10 +189,14 @@ int CUpdaterImp::GetListOfItems(std::vector<ZvLib_CItemBase*>& out, int eBonusIt
     // out at the end: removing it at once would move the rest of the list each time.
     std::vector<ZvLib_CItemBase*> result;
     result.reserve(items.size());
+    // The selection's indexes take their nodes from one block released when it ends:
+    // thousands of items and requirements would otherwise cost a heap node each.
+    std::pmr::monotonic_buffer_resource nodes(64 * 1024);
     // Product GUID to the place of the item holding it in result; the keys view the
     // items' own texts, which outlive the selection.
-    std::unordered_map<std::wstring_view, size_t> byGuid;
-    RequirementIndex index(requirements);
+    std::pmr::unordered_map<std::wstring_view, size_t> byGuid(&nodes);
+    byGuid.reserve(items.size());
+    RequirementIndex index(requirements, &nodes);
     HoldVariables held(*this);
     for (const auto& owned : items) {
         ZvLib_CItemBase& item = *owned;

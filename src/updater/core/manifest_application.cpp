@@ -31,7 +31,7 @@ struct ApplyAction {
 
 std::unique_ptr<ZvLib_CItemInstallableApp> CUpdaterImp::ParseApplication(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
 {
-    auto app = std::make_unique<ZvLib_CItemInstallableApp>(ZvLib_CItemInstallableApp::ForParsing{});
+    auto app = std::make_unique<ZvLib_CItemInstallableApp>(ZvLib_CItemInstallableApp::ForParsing{}, &m_itemTexts);
     if (!ParseApplicationFields(doc, *app, productAbbr, requestGroupId, nullptr)) return nullptr;
     return app;
 }
@@ -116,11 +116,17 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
         name = c.name;
         if (name == L"DisplayNameId"sv) doc.GetInnerMarkup(c.displayNameId);
         else if (name == L"DescriptionId"sv) doc.GetInnerMarkup(c.descriptionId);
-        else if (name == L"DesiredMsiFilename"sv) doc.GetInnerMarkup(item.desiredMsiFilename);
-        else if (name == L"UrlQs"sv) doc.GetText(item.urlQs);
-        else if (name == L"PackageInfo"sv) doc.GetText(item.packageInfo);
-        else if (name == L"E1"sv) doc.GetInnerMarkup(item.e1);
-        else if (name == L"E2"sv) doc.GetInnerMarkup(item.e2);
+        else if (name == L"DesiredMsiFilename"sv) item.desiredMsiFilename = doc.GetInnerMarkup();
+        else if (name == L"UrlQs"sv) {
+            doc.GetText(c.scratch);
+            item.urlQs = c.scratch;
+        }
+        else if (name == L"PackageInfo"sv) {
+            doc.GetText(c.scratch);
+            item.packageInfo = c.scratch;
+        }
+        else if (name == L"E1"sv) item.e1 = doc.GetInnerMarkup();
+        else if (name == L"E2"sv) item.e2 = doc.GetInnerMarkup();
         else if (name == L"Url"sv) doc.GetText(c.url);
         else if (name == L"CommandLineArgs"sv) doc.GetText(c.args);
         else if (name == L"MinRequirementsIds"sv) {
@@ -189,8 +195,10 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     // Resolution and evaluation, in the order the texts are documented.
     const std::wstring language = Lang(requestGroupId);
     const ZvLib_CItemLangStrings* strings = FindLanguageTable(language);
-    ResolveDisplayString(strings, c.displayNameId, item.displayName);
-    ResolveDisplayString(strings, c.descriptionId, item.description);
+    ResolveDisplayString(strings, c.displayNameId, c.scratch);
+    item.displayName = c.scratch;
+    ResolveDisplayString(strings, c.descriptionId, c.scratch);
+    item.description = c.scratch;
     if (c.url.empty()) {
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
         item.url.clear();
@@ -201,7 +209,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     // An empty text evaluates to nothing and stays empty: no evaluation needed.
     item.commandLineArgs.clear();
     if (!c.args.empty()) EvaluateToText(c.args, item.commandLineArgs);
-    if (item.commandLineArgs.empty()) item.commandLineArgs.swap(c.args);
+    if (item.commandLineArgs.empty()) item.commandLineArgs = c.args;
     if (apply.kind != ApplyKind::None) {
         // Evaluated in place: a failure leaves the text as written.
         auto evaluate = [&](const std::wstring& text, std::wstring& out) {
@@ -241,9 +249,11 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
         return false;
     }
 
-    item.sigUrl = item.url + L".sig";
+    item.sigUrl.reserve(item.url.size() + 4);
+    item.sigUrl.assign(item.url).append(L".sig");
     item.localPayloadPath = zv::core::LocalPayloadPath(tempDir, productAbbr, item.manifestId, {desired, item.url, apply.destFilename});
-    item.localSigPath = item.localPayloadPath + L".sig";
+    item.localSigPath.reserve(item.localPayloadPath.size() + 4);
+    item.localSigPath.assign(item.localPayloadPath).append(L".sig");
     if (apply.kind != ApplyKind::None) {
         item.isRunCommand = apply.kind == ApplyKind::Run ? 1 : 0;
         item.requiresElevation = apply.requiresElevation;

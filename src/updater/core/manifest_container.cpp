@@ -17,7 +17,7 @@ using zv::core::ReadChild;
 void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
 {
     constexpr const wchar_t* kPosition = zv::core::position::kContainer;
-    auto container = std::make_unique<ZvLib_CItemContainer>();
+    auto container = std::make_unique<ZvLib_CItemContainer>(&m_itemTexts);
     const zv::core::ElementAttributes attributes(doc);
     container->manifestId = attributes.Int(L"id");
     container->requestGroupId = requestGroupId;
@@ -37,19 +37,24 @@ void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productA
 
     const std::wstring language = Lang(requestGroupId);
     doc.SavePosition(kPosition);
-    ReadChild(doc, kPosition, L"DisplayNameId", Content::Raw, container->displayName);
-    LookupDisplayString(language, container->displayName);
-    ReadChild(doc, kPosition, L"DescriptionId", Content::Raw, container->description);
-    LookupDisplayString(language, container->description);
-    ReadChild(doc, kPosition, L"E1", Content::Raw, container->e1);
-    ReadChild(doc, kPosition, L"E2", Content::Raw, container->e2);
+    std::wstring text;
+    ReadChild(doc, kPosition, L"DisplayNameId", Content::Raw, text);
+    LookupDisplayString(language, text);
+    container->displayName = text;
+    ReadChild(doc, kPosition, L"DescriptionId", Content::Raw, text);
+    LookupDisplayString(language, text);
+    container->description = text;
+    ReadChild(doc, kPosition, L"E1", Content::Raw, text);
+    container->e1 = text;
+    ReadChild(doc, kPosition, L"E2", Content::Raw, text);
+    container->e2 = text;
 
     std::vector<std::unique_ptr<ZvLib_CItemInstallableSubcomponent>> kept;
     doc.RestorePosition(kPosition);
     SubcomponentTexts lists;
     while (doc.FindChildElement(L"Subcomponent")) {
         EnteredChild element(doc);
-        auto sub = std::make_unique<ZvLib_CItemInstallableSubcomponent>(ZvLib_CItemInstallableApp::ForParsing{});
+        auto sub = std::make_unique<ZvLib_CItemInstallableSubcomponent>(ZvLib_CItemInstallableApp::ForParsing{}, &m_itemTexts);
         // Its requirement list is the raw content of "MinRequirementsIds".
         bool valid = ParseApplicationFields(doc, *sub, productAbbr, requestGroupId, &lists);
         zv::core::ParseIdList(lists.dependsUpon, sub->dependsUponManifestIds);

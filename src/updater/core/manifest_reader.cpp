@@ -50,6 +50,13 @@ void ElementAttributes::Text(std::wstring_view name, std::wstring& out) const
     else CXmlDocument::DecodeAttributeValue(*raw, out);
 }
 
+void ElementAttributes::Text(std::wstring_view name, std::pmr::wstring& out) const
+{
+    thread_local std::wstring decoded;
+    Text(name, decoded);
+    out = decoded;
+}
+
 std::wstring ElementAttributes::Text(std::wstring_view name) const
 {
     std::wstring out;

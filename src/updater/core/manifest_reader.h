@@ -2,6 +2,7 @@
 // Small reading steps the manifest parsers share, on the XML reader's cursor.
 #include "updater/config/xml_document.h"
 
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,8 @@ public:
 
     // The decoded value into out; empty when absent.
     void Text(std::wstring_view name, std::wstring& out) const;
+    // The same into an item text, which keeps its own storage.
+    void Text(std::wstring_view name, std::pmr::wstring& out) const;
     std::wstring Text(std::wstring_view name) const;
     // Read as a decimal integer (absent or non-numeric: 0).
     int Int(std::wstring_view name) const;

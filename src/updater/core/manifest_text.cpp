@@ -47,12 +47,12 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
     return true;
 }
 
-std::wstring Trim(const std::wstring& text)
+std::wstring Trim(std::wstring_view text)
 {
     size_t first = 0, last = text.size();
     while (first < last && IsBlank(text[first])) ++first;
     while (last > first && IsBlank(text[last - 1])) --last;
-    return text.substr(first, last - first);
+    return std::wstring(text.substr(first, last - first));
 }
 
 void TrimInPlace(std::wstring& text)

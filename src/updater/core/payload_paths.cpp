@@ -36,7 +36,7 @@ std::wstring_view TrimView(std::wstring_view text)
 
 } // namespace
 
-std::wstring UrlFileName(const std::wstring& url)
+std::wstring UrlFileName(std::wstring_view url)
 {
     return std::wstring(UrlFileNameView(url));
 }

@@ -2,12 +2,13 @@
 // Where a payload and its signature are stored: names taken from the manifest become
 // file names inside the download folder, and never more than a file name.
 #include <string>
+#include <string_view>
 
 namespace zv::core {
 
 // The file name an address names: the part after its last "/", the query ("?") and
 // fragment ("#") cut off first.
-std::wstring UrlFileName(const std::wstring& url);
+std::wstring UrlFileName(std::wstring_view url);
 
 // A name that stays in the folder it is put in: no "\", "/", ":" and no "..", and not ".".
 bool IsPlainFileName(const std::wstring& name);
@@ -17,9 +18,9 @@ void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& e
 
 // Views of the caller's texts, which outlive the call.
 struct PayloadNames {
-    const std::wstring& desiredMsiFilename; // from the manifest, may be empty
-    const std::wstring& url;
-    const std::wstring& destFilename;       // the ApplyAction's, may be empty
+    std::wstring_view desiredMsiFilename; // from the manifest, may be empty
+    std::wstring_view url;
+    std::wstring_view destFilename;       // the ApplyAction's, may be empty
 };
 
 // The payload's path below tempDir (which ends in a backslash).

@@ -26,6 +26,7 @@ void CUpdaterImp::Reset()
     tempDir.clear();
     initialised = 0;
     items.clear();
+    m_itemTexts.release();
     dialogs.clear();
     requirements.clear();
     eventStrings.clear();
@@ -118,6 +119,18 @@ int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& ou
     CopyVariablesToEvaluator();
     if (zv::core::ExpandLiteralMacros(evaluator, expression, out)) return 1;
     return zv::expr::EvaluateToText(evaluator, expression, out) ? 1 : 0;
+}
+
+int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::pmr::wstring& out)
+{
+    if (IsPlainLiteral(expression)) {
+        out.assign(expression, 1, expression.size() - 2);
+        return 1;
+    }
+    thread_local std::wstring text;
+    const int evaluated = EvaluateToText(expression, text);
+    out = text;
+    return evaluated;
 }
 
 ZvLib_CItemBase* CUpdaterImp::AddItem(std::unique_ptr<ZvLib_CItemBase> item)

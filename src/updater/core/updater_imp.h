@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ public:
     // Variables and evaluation.
     void SetVariable(const std::wstring& name, const com_quorvane_value::CValue& value);
     int EvaluateToText(const std::wstring& expression, std::wstring& out);
+    // The same into an item's text, which keeps its own storage.
+    int EvaluateToText(const std::wstring& expression, std::pmr::wstring& out);
     const std::wstring& GetTempDir() const { return tempDir; }
     const std::wstring& GetPublicKeyPath() const { return publicKeyPath; }
 
@@ -75,7 +78,9 @@ public:
     // Replaces id by its text in the language's table when there is one.
     void LookupDisplayString(const std::wstring& language, std::wstring& id) const;
 
-    // Per-element parsers, each with the reader on its element.
+    // Per-element parsers, each with the reader on its element. The items they make keep
+    // their texts in this updater's arena: they belong in items (AddItem) and live no
+    // longer than the next Reset; a copy is independent.
     std::unique_ptr<ZvLib_CItemInstallableApp> ParseApplication(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId);
     // Fills item from an "Application" or "Subcomponent" element; true when it is valid.
     bool ParseApplicationInto(CXmlDocument& doc, ZvLib_CItemInstallableApp& item, const std::wstring& productAbbr, int requestGroupId);
@@ -113,6 +118,15 @@ public:
     // Gives the item the next internal id and takes it.
     ZvLib_CItemBase* AddItem(std::unique_ptr<ZvLib_CItemBase> item);
 
+private:
+    // The texts of the items the parsers make; released by Reset after the items.
+    // Declared before items, so that it also outlives them when the updater goes.
+    std::pmr::monotonic_buffer_resource m_itemTexts{kItemTextsFirstBlock};
+    static constexpr size_t kItemTextsFirstBlock = 64 * 1024;
+
+public:
+    // Items made by the parsers may not be taken out of the list past the updater's
+    // life or its next Reset (their texts are in its arena); copy them instead.
     std::vector<std::unique_ptr<ZvLib_CItemBase>> items;
     std::vector<std::unique_ptr<ZvLib_CItemDialogItem>> dialogs;
     std::vector<std::unique_ptr<ZvLib_CItemRequirement>> requirements;

@@ -24,7 +24,7 @@ TEST(ItemModel, InitialValues)
     for (int v : {app.dlSize, app.dlSizeMB, app.requiredSpaceMB, app.estInstallTimeSecs, app.estInstallTimeMins, app.reservedInt1,
                   app.reservedInt2, app.reservedInt3})
         EXPECT_EQ(v, -1);
-    for (const std::wstring* t : {&app.desiredMsiFilename, &app.url, &app.urlQs, &app.localPayloadPath, &app.sigUrl, &app.localSigPath, &app.packageInfo})
+    for (const std::pmr::wstring* t : {&app.desiredMsiFilename, &app.url, &app.urlQs, &app.localPayloadPath, &app.sigUrl, &app.localSigPath, &app.packageInfo})
         EXPECT_EQ(*t, L"dummy");
     EXPECT_EQ(app.commandLineArgs, L"");
     EXPECT_EQ(app.fromManifest, 1);

@@ -177,7 +177,7 @@ TEST_F(LiteralMacrosTest, ManifestUrlWithALanguageMacroMatchesTheEngine)
                    "</UiItems></ZV_Manifest>"),
               1);
     ASSERT_NE(App(0), nullptr);
-    EXPECT_EQ(App(0)->url, Engine(L"\"http://dl.example.invalid/<lang>/<tag>/setup.exe\"").second);
+    EXPECT_EQ(std::wstring(App(0)->url), Engine(L"\"http://dl.example.invalid/<lang>/<tag>/setup.exe\"").second);
     EXPECT_EQ(App(0)->url.find(L'<'), std::wstring::npos);
 }
 

@@ -61,8 +61,8 @@ TEST_F(CoreTest, LocalPayloadPaths)
     ASSERT_EQ(Load(Manifest(apps)), 1);
     ASSERT_EQ(imp->items.size(), std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(App(i)->localPayloadPath, cases[i].payload) << i;
-        EXPECT_EQ(App(i)->localSigPath, cases[i].payload + L".sig") << i;
+        EXPECT_EQ(std::wstring(App(i)->localPayloadPath), cases[i].payload) << i;
+        EXPECT_EQ(std::wstring(App(i)->localSigPath), cases[i].payload + L".sig") << i;
         EXPECT_EQ(App(i)->sigUrl, App(i)->url + L".sig") << i;
     }
 }
@@ -133,7 +133,7 @@ TEST_F(CoreTest, ApplyActions)
     EXPECT_EQ(run->requiresElevation, 0); // only "1" means elevation for the action
     EXPECT_EQ(run->commandLine, L"/quiet ENU");
     EXPECT_EQ(run->destFilename, L"run.exe");
-    EXPECT_EQ(run->localPayloadPath, kZv + L"TVK\\1\\run.exe");
+    EXPECT_EQ(std::wstring(run->localPayloadPath), kZv + L"TVK\\1\\run.exe");
     // Both commands: logged and treated as a copy ("p" is no expression: left as written).
     EXPECT_EQ(App(1)->isRunCommand, 0);
     EXPECT_EQ(App(1)->destPath, L"p");

@@ -147,7 +147,7 @@ TEST_F(Orchestration, OneAndTwoInstallersAreFetchedAuthenticatedAndRun)
             EXPECT_EQ(App(i)->downloaded, 1);
             EXPECT_EQ(App(i)->authenticated, 1);
             EXPECT_EQ(App(i)->dlSize, static_cast<int>(ReadFileBytes(Data(c.payloads[i].served)).size()));
-            EXPECT_EQ(ReadFileBytes(App(i)->localPayloadPath), ReadFileBytes(Data(c.payloads[i].served)));
+            EXPECT_EQ(ReadFileBytes(std::wstring(App(i)->localPayloadPath)), ReadFileBytes(Data(c.payloads[i].served)));
         }
         InstallSink in;
         std::vector<ZvLib_CInstallResult> results;
@@ -185,17 +185,17 @@ TEST_F(Orchestration, PayloadChangedAfterDownloadIsDeletedAndNeverRun)
     Serve({{L"inst.exe", L"sleep 0 " + ran}, {L"inst.exe", L"sleep 0 " + Marker(L"ran2.txt")}});
     ASSERT_EQ(imp->DownloadInstallables(userCanceled, connectionError, nullptr), 1);
     ZvLib_CItemInstallableApp* first = App(0);
-    std::string bytes = ReadFileBytes(first->localPayloadPath);
+    std::string bytes = ReadFileBytes(std::wstring(first->localPayloadPath));
     bytes[bytes.size() - 1] ^= 1;
-    WriteFileBytes(first->localPayloadPath, bytes);
-    WriteFileBytes(first->localPayloadPath + L".part", "stale");
+    WriteFileBytes(std::wstring(first->localPayloadPath), bytes);
+    WriteFileBytes(std::wstring(first->localPayloadPath) + L".part", "stale");
 
     std::vector<ZvLib_CInstallResult> results;
     EXPECT_EQ(imp->InstallInstallables(&results, nullptr), 0);
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].applied, 0);
     EXPECT_EQ(first->authenticated, 0);
-    for (const std::wstring& gone : {first->localPayloadPath, first->localSigPath, first->localPayloadPath + L".part"})
+    for (const std::wstring& gone : {std::wstring(first->localPayloadPath), std::wstring(first->localSigPath), std::wstring(first->localPayloadPath) + L".part"})
         EXPECT_FALSE(FileExists(gone)) << zv::ToUtf8(gone);
     EXPECT_FALSE(FileExists(ran));
     EXPECT_FALSE(FileExists(Marker(L"ran2.txt")));
@@ -210,8 +210,8 @@ TEST_F(Orchestration, SignatureOfAnotherFileFailsTheDownloadAndLeavesNothing)
     EXPECT_EQ(imp->DownloadInstallables(userCanceled, connectionError, nullptr), 0);
     EXPECT_EQ(App(0)->downloaded, 1);
     EXPECT_EQ(App(0)->authenticated, 0);
-    EXPECT_FALSE(FileExists(App(0)->localPayloadPath));
-    EXPECT_FALSE(FileExists(App(0)->localSigPath));
+    EXPECT_FALSE(FileExists(std::wstring(App(0)->localPayloadPath)));
+    EXPECT_FALSE(FileExists(std::wstring(App(0)->localSigPath)));
 }
 
 TEST_F(Orchestration, InstallStopsAtTheFirstFailure)
@@ -237,7 +237,7 @@ TEST_F(Orchestration, CancelledDownloadResumesWithARangeRequest)
     EXPECT_EQ(dl.ends, 1);
     // The second installable was not attempted.
     EXPECT_TRUE(AccessLogLines(zv::ToUtf8(marker) + "/p2_inst.exe.sig").empty());
-    const std::wstring payload = App(0)->localPayloadPath;
+    const std::wstring payload(App(0)->localPayloadPath);
     ASSERT_TRUE(FileExists(payload + L".part"));
     const size_t kept = ReadFileBytes(payload + L".part").size();
     ASSERT_GT(kept, 0u);

@@ -23,12 +23,12 @@ ZvLib_CItemInstallableApp* Installable(ZvLib_CItemBase* item)
 
 std::wstring PayloadUrl(const ZvLib_CItemInstallableApp& app)
 {
-    return app.url + L"?" + app.urlQs + L"&";
+    return std::wstring(app.url) + L"?" + std::wstring(app.urlQs) + L"&";
 }
 
 std::wstring SignatureUrl(const ZvLib_CItemInstallableApp& app)
 {
-    return app.sigUrl + L"?" + app.urlQs + L"&";
+    return std::wstring(app.sigUrl) + L"?" + std::wstring(app.urlQs) + L"&";
 }
 
 // Truncated rate as the estimate divides by it; 0 seconds when there is no usable rate.
@@ -91,11 +91,12 @@ int CUpdaterImp::DeleteLocalFileAndCache(const std::wstring& path, const std::ws
 int CUpdaterImp::AuthenticatePayload_DeleteIfFail(ZvLib_CItemInstallableApp& item, zv::PayloadHold* hold)
 {
     PubKeyResource key;
-    key.keyFilePath = item.publicKeyPath.empty() ? publicKeyPath : item.publicKeyPath;
+    key.keyFilePath = item.publicKeyPath.empty() ? publicKeyPath : std::wstring(item.publicKeyPath);
     zv::PayloadHold held;
     // Held before the check: nothing can change the file between its check and its use.
-    if (hold) held = zv::PayloadHold::Open(item.localPayloadPath);
-    int ok = (!hold || held.IsHeld()) ? AuthenticateFile(item.localPayloadPath, item.localSigPath, &key) : 0;
+    const std::wstring payloadPath(item.localPayloadPath), sigPath(item.localSigPath);
+    if (hold) held = zv::PayloadHold::Open(payloadPath);
+    int ok = (!hold || held.IsHeld()) ? AuthenticateFile(payloadPath, sigPath, &key) : 0;
     item.authenticated = ok;
     if (ok) {
         if (hold) *hold = std::move(held);
@@ -105,8 +106,8 @@ int CUpdaterImp::AuthenticatePayload_DeleteIfFail(ZvLib_CItemInstallableApp& ite
                 L"ZvLib: --- CUpdaterImp::AuthenticatePayload_DeleteIfFail: Payload failed authentication.  Deleting offending files...\n");
     // Our own hold would make the deletion fail.
     held.Release();
-    DeleteLocalFileAndCache(item.localPayloadPath, L"payload");
-    DeleteLocalFileAndCache(item.localSigPath, L"signature");
+    DeleteLocalFileAndCache(payloadPath, L"payload");
+    DeleteLocalFileAndCache(sigPath, L"signature");
     return 0;
 }
 
@@ -171,7 +172,7 @@ int CUpdaterImp::DownloadInstallables(unsigned& userCanceled, unsigned& connecti
         request.sigPath = app->localSigPath;
         ZvLib_CDownloader downloader{ZvLib_CConfigParamsLoader{}};
         PubKeyResource key;
-        key.keyFilePath = app->publicKeyPath.empty() ? publicKeyPath : app->publicKeyPath;
+        key.keyFilePath = app->publicKeyPath.empty() ? publicKeyPath : std::wstring(app->publicKeyPath);
         downloader.publicKey = &key;
 
         // A flag set by an earlier item stays set; each fetch reports its own.

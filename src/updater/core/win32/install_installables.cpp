@@ -39,9 +39,9 @@ int CUpdaterImp::InstallInstallables(std::vector<ZvLib_CInstallResult>* results,
         zv::PayloadHold hold;
         result = AuthenticatePayload_DeleteIfFail(*app, &hold);
         if (result) {
-            ZvLib_CApplyPayload apply(42, app->localPayloadPath, app->commandLineArgs, app->localSigPath, app->publicKeyPath,
-                                      app->isRunCommand, app->destPath, app->destFilename, app->fromManifest,
-                                      app->requiresElevation, nullptr);
+            ZvLib_CApplyPayload apply(42, std::wstring(app->localPayloadPath), std::wstring(app->commandLineArgs), std::wstring(app->localSigPath),
+                                      std::wstring(app->publicKeyPath), app->isRunCommand, std::wstring(app->destPath),
+                                      std::wstring(app->destFilename), app->fromManifest, app->requiresElevation, nullptr);
             apply.HoldPayload(std::move(hold));
             int code = -1;
             const int outcome = apply.RunLaunchAndHold2(kInstallCancelEventName, code, nullptr);
