@@ -13,27 +13,28 @@
 using zv::core::Content;
 using zv::core::EnteredChild;
 using zv::core::ReadChild;
+using namespace std::string_view_literals;
 
 void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
 {
     constexpr const wchar_t* kPosition = zv::core::position::kContainer;
     auto container = std::make_unique<ZvLib_CItemContainer>(&m_itemTexts);
     const zv::core::ElementAttributes attributes(doc);
-    container->manifestId = attributes.Int(L"id");
+    container->manifestId = attributes.Int(L"id"sv);
     container->requestGroupId = requestGroupId;
     container->productAbbr = productAbbr;
-    attributes.Text(L"componentName", container->componentName);
-    attributes.Text(L"componentVersion", container->componentVersion);
-    attributes.Text(L"note", container->note);
-    container->isBonusItem = attributes.Int(L"isBonusItem");
-    container->isVisible = attributes.Int(L"isVisible");
-    container->isSelected = attributes.Int(L"isSelected");
+    attributes.Text(L"componentName"sv, container->componentName);
+    attributes.Text(L"componentVersion"sv, container->componentVersion);
+    attributes.Text(L"note"sv, container->note);
+    container->isBonusItem = attributes.Int(L"isBonusItem"sv);
+    container->isVisible = attributes.Int(L"isVisible"sv);
+    container->isSelected = attributes.Int(L"isSelected"sv);
     container->defaultSelected = container->isSelected;
-    container->isUnselectable = attributes.Int(L"isUnselectable");
-    container->showSubcomponentsExpandedByDefault = attributes.Int(L"showSubcomponentsExpandedByDefault");
-    container->category = zv::core::CategoryOf(attributes.Text(L"category"));
-    attributes.Text(L"a1", container->a1);
-    attributes.Text(L"a2", container->a2);
+    container->isUnselectable = attributes.Int(L"isUnselectable"sv);
+    container->showSubcomponentsExpandedByDefault = attributes.Int(L"showSubcomponentsExpandedByDefault"sv);
+    container->category = zv::core::CategoryOf(attributes.Text(L"category"sv));
+    attributes.Text(L"a1"sv, container->a1);
+    attributes.Text(L"a2"sv, container->a2);
 
     const std::wstring language = Lang(requestGroupId);
     doc.SavePosition(kPosition);

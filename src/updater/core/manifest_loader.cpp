@@ -18,6 +18,7 @@
 using zv::core::Content;
 using zv::core::EnteredChild;
 using zv::core::ReadChild;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -81,9 +82,9 @@ int CUpdaterImp::LoadDocument(CXmlDocument& doc, bool loaded, const std::wstring
 void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigParamsLoader& config)
 {
     const zv::core::ElementAttributes attributes(doc);
-    std::wstring name = attributes.Text(L"name");
-    std::wstring internalName = attributes.Text(L"internalName");
-    std::wstring revision = attributes.Text(L"contentRevision");
+    std::wstring name = attributes.Text(L"name"sv);
+    std::wstring internalName = attributes.Text(L"internalName"sv);
+    std::wstring revision = attributes.Text(L"contentRevision"sv);
     zv::Log().Log(zv::ZVLOG_INFO1, L"**** Manifest info: name='%s' revision='%s' internalName='%s'\n", name.c_str(), revision.c_str(),
                 internalName.c_str());
     const std::wstring& abbr = config.productAbbr;
@@ -190,10 +191,10 @@ std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocume
     constexpr const wchar_t* kPosition = zv::core::position::kRequirement;
     auto requirement = std::make_unique<ZvLib_CItemRequirement>();
     const zv::core::ElementAttributes attributes(doc);
-    requirement->id = attributes.Int(L"id");
-    requirement->isHardLimit = attributes.Int(L"isHardLimit");
-    attributes.Text(L"note", requirement->note);
-    attributes.Text(L"name", requirement->name);
+    requirement->id = attributes.Int(L"id"sv);
+    requirement->isHardLimit = attributes.Int(L"isHardLimit"sv);
+    attributes.Text(L"note"sv, requirement->note);
+    attributes.Text(L"name"sv, requirement->name);
     requirement->manifestName = manifestName;
     requirement->requestGroupId = requestGroupId;
     doc.SavePosition(kPosition);
