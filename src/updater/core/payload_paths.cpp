@@ -43,7 +43,14 @@ std::wstring UrlFileName(std::wstring_view url)
 
 bool IsPlainFileName(const std::wstring& name)
 {
-    return name != L"." && name.find_first_of(L"\\/:") == std::wstring::npos && name.find(L"..") == std::wstring::npos;
+    if (name == L".") return false;
+    // One pass: no separator, no drive colon, no two dots in a row.
+    wchar_t previous = 0;
+    for (wchar_t c : name) {
+        if (c == L'\\' || c == L'/' || c == L':' || (c == L'.' && previous == L'.')) return false;
+        previous = c;
+    }
+    return true;
 }
 
 void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& extension)
