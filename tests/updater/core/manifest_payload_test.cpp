@@ -34,8 +34,8 @@ TEST(PayloadPaths, UrlFileNameCutsQueryAndFragmentFirst)
 
 TEST(PayloadPaths, PlainFileNames)
 {
-    for (const wchar_t* good : {L"setup.msi", L"a b.exe", L"x", L""}) EXPECT_TRUE(zv::core::IsPlainFileName(good)) << zv::ToUtf8(good);
-    for (const wchar_t* bad : {L"..", L".", L"..\\evil.exe", L"a/b.exe", L"C:evil.exe", L"sub\\x.exe", L"x..exe"})
+    for (const wchar_t* good : {L"setup.msi", L"a b.exe", L"x", L"", L".hidden", L"a.", L"a.b.c"}) EXPECT_TRUE(zv::core::IsPlainFileName(good)) << zv::ToUtf8(good);
+    for (const wchar_t* bad : {L"..", L".", L"..\\evil.exe", L"a/b.exe", L"C:evil.exe", L"sub\\x.exe", L"x..exe", L"tail..", L"a:", L"dir\\", L"/", L"..."})
         EXPECT_FALSE(zv::core::IsPlainFileName(bad)) << zv::ToUtf8(bad);
 }
 
