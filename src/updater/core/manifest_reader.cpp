@@ -38,8 +38,11 @@ ElementAttributes::ElementAttributes(const CXmlDocument& doc)
 
 const std::wstring_view* ElementAttributes::Find(std::wstring_view name) const
 {
-    for (size_t i = 0; i < m_count; ++i)
-        if (m_views[i].name == name) return &m_views[i].rawValue;
+    // The first character rules out most names without a call to compare the rest.
+    for (size_t i = 0; i < m_count; ++i) {
+        const std::wstring_view candidate = m_views[i].name;
+        if (candidate.size() == name.size() && (name.empty() || candidate[0] == name[0]) && candidate == name) return &m_views[i].rawValue;
+    }
     return nullptr;
 }
 
@@ -52,8 +55,18 @@ void ElementAttributes::Text(std::wstring_view name, std::wstring& out) const
 
 void ElementAttributes::Text(std::wstring_view name, std::pmr::wstring& out) const
 {
+    const std::wstring_view* raw = Find(name);
+    if (!raw) {
+        out.clear();
+        return;
+    }
+    // Without a reference the value stands as written: straight into the item's storage.
+    if (raw->find(L'&') == std::wstring_view::npos) {
+        out.assign(raw->data(), raw->size());
+        return;
+    }
     thread_local std::wstring decoded;
-    Text(name, decoded);
+    CXmlDocument::DecodeAttributeValue(*raw, decoded);
     out = decoded;
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory_resource>
 #include <string>
 
 namespace {
@@ -24,6 +25,7 @@ TEST(ElementAttributes, ReadAsTheDocumentReadsThem)
     };
     const wchar_t* const names[] = {L"id",  L"ID",   L"note", L"isSelected", L"isVisible", L"dlSize", L"big", L"word", L"e", L"bare",
                                     L"lone", L"n0",  L"n23",  L"n24",        L"n39",       L"missing", L"i",  L""};
+    std::pmr::monotonic_buffer_resource arena;
     for (const std::wstring& tag : tags) {
         CXmlDocument doc(tag);
         ASSERT_TRUE(doc.FindElement(L"a"));
@@ -33,6 +35,10 @@ TEST(ElementAttributes, ReadAsTheDocumentReadsThem)
             attributes.Text(name, text);
             EXPECT_EQ(text, doc.GetAttribute(name)) << zv::ToUtf8(tag) << " " << zv::ToUtf8(name);
             EXPECT_EQ(attributes.Text(name), text) << zv::ToUtf8(name);
+            // An item text: written straight from the document when nothing needs decoding.
+            std::pmr::wstring itemText(L"stale", &arena);
+            attributes.Text(name, itemText);
+            EXPECT_EQ(std::wstring(itemText), text) << zv::ToUtf8(tag) << " " << zv::ToUtf8(name);
             EXPECT_EQ(attributes.Int(name), zv::core::IntAttribute(doc, name)) << zv::ToUtf8(tag) << " " << zv::ToUtf8(name);
         }
     }
