@@ -55,7 +55,7 @@ run() { # exe args... -> "first_frame_ms wall_ms opaque_ms show_ms" (the bare pr
   # once; show_ms, the probe's time from the show call to the first frame, is "-" where not reported)
   local t0 t1 out first opaque show
   t0=$(now)
-  out=$(bash "$root/tests/harness/run-wine.sh" "$@" 2>/dev/null) || { echo "bench-skin: $1 failed" >&2; exit 1; }
+  out=$(bash "$root/tests/harness/run-wine.sh" "$@" 2>/dev/null) || { echo "bench-skin: $1 failed (exit $?)" >&2; exit 1; }
   t1=$(now)
   first=$(echo "$out" | sed -n 's/^first-frame-ms=//p')
   opaque=$(echo "$out" | sed -n 's/^opaque-ms=//p')
