@@ -36,21 +36,34 @@ stop() {
   rm -f "$state/env"
 }
 
-boot_prefix() {
-  [ -f "$prefix/.zv-booted" ] && return 0
-  log "booting a new prefix in $prefix"
+# One attempt at a new prefix; Wine's own messages go to boot.log.
+boot_once() {
   rm -rf "$prefix"
   mkdir -p "$prefix"
-  WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all wineboot -i </dev/null >/dev/null 2>&1
+  WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all wineboot -i </dev/null >>"$state/boot.log" 2>&1 || return 1
   # Without a window manager every hide of a managed window costs two seconds.
-  WINEPREFIX="$prefix" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  WINEPREFIX="$prefix" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$state/boot.log" 2>&1 || return 1
   # Windows fonts the program asks for by name.
   mkdir -p "$prefix/drive_c/windows/Fonts"
   cp -n /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  local f
   for f in Arial Tahoma "Segoe UI" Verdana; do
-    WINEPREFIX="$prefix" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
+    WINEPREFIX="$prefix" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "Liberation Sans" /f >>"$state/boot.log" 2>&1 || return 1
   done
   WINEPREFIX="$prefix" wineserver -w
+}
+
+boot_prefix() {
+  [ -f "$prefix/.zv-booted" ] && return 0
+  log "booting a new prefix in $prefix"
+  : > "$state/boot.log"
+  # A first boot under a loaded machine has been seen to fail once in many runs: one more
+  # try from scratch, then give up with Wine's own words.
+  if ! boot_once; then
+    log "the first boot failed; booting again (see $state/boot.log)"
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    boot_once || { log "booting failed: $(tail -5 "$state/boot.log")"; return 1; }
+  fi
   touch "$prefix/.zv-booted"
 }
 
