@@ -80,6 +80,8 @@ public:
     bool GetAttributeName(int n, std::wstring& out) const;
     std::wstring GetInnerMarkup() const;
     void GetInnerMarkup(std::wstring& out) const;
+    // The same as a view into the document, valid until it is edited or loaded again.
+    std::wstring_view InnerMarkupView() const;
 
     // Every attribute of an element in one scan, for readers that look up many: names
     // and raw values (entities still written out) as views into the document, valid

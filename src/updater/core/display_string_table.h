@@ -1,9 +1,11 @@
 #pragma once
 // The display strings of one language: upper-case id to text. A manifest brings thousands
-// of them in every language, so ids and texts are kept in one character pool with a
-// hashed index of offsets instead of two allocated texts and a node per string.
+// of them in every language, so ids and texts are kept in blocks of characters with a
+// hashed index instead of two allocated texts and a node per string. The blocks never
+// move, so a text found stays where it is until the table is cleared or goes.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,30 +14,49 @@ namespace zv::core {
 
 class DisplayStringTable {
 public:
+    DisplayStringTable() = default;
+    DisplayStringTable(const DisplayStringTable& other);
+    DisplayStringTable& operator=(const DisplayStringTable& other);
+    DisplayStringTable(DisplayStringTable&&) noexcept = default;
+    DisplayStringTable& operator=(DisplayStringTable&&) noexcept = default;
+
     // Adds the string, or replaces the text of an id already held.
     void insert_or_assign(std::wstring_view id, std::wstring_view text);
     // False when the id is not held; the id is compared exactly.
     bool Find(std::wstring_view id, std::wstring& text) const;
+    // The same without a copy: text views the table's own characters, which stay valid
+    // until clear() or the table's end (later additions do not move them).
+    bool FindView(std::wstring_view id, std::wstring_view& text) const;
     size_t size() const { return m_entries.size(); }
     bool empty() const { return m_entries.empty(); }
     void clear();
 
 private:
     struct Entry {
-        size_t idAt, idLength, textAt, textLength;
-        size_t hash; // of the id: growing needs no rehash, and a probe compares ids only on equal hashes
+        const wchar_t* id;
+        const wchar_t* text;
+        uint32_t idLength, textLength;
+    };
+    // The full hash beside the entry number: a probe reads an entry only on equal hashes.
+    struct Slot {
+        uint32_t hash;
+        uint32_t entry;
     };
     static constexpr uint32_t kEmpty = UINT32_MAX;
-    static size_t Hash(std::wstring_view id);
-    std::wstring_view IdOf(const Entry& e) const { return std::wstring_view(m_pool).substr(e.idAt, e.idLength); }
-    // The slot holding id (whose hash is given), or the empty slot where it would go;
-    // kEmpty when there are no slots.
-    size_t Slot(std::wstring_view id, size_t hash) const;
+    static constexpr size_t kBlockChars = 16 * 1024;
+    static uint32_t Hash(std::wstring_view id);
+    // The slot holding id, or the empty slot where it would go; kEmpty when there are no
+    // slots.
+    size_t FindSlot(std::wstring_view id, uint32_t hash) const;
     void Grow();
+    // Room for count characters that never moves.
+    wchar_t* Reserve(size_t count);
 
-    std::wstring m_pool;
+    std::vector<std::unique_ptr<wchar_t[]>> m_blocks;
+    wchar_t* m_free = nullptr; // in the last ordinary block
+    size_t m_freeChars = 0;
     std::vector<Entry> m_entries;
-    std::vector<uint32_t> m_slots; // entry numbers; a power of two in size, at most half full
+    std::vector<Slot> m_slots; // a power of two in size, at most half full
 };
 
 } // namespace zv::core

@@ -30,7 +30,7 @@ constexpr const wchar_t* kSectionPosition = zv::core::position::kSection;
 struct CUpdaterImp::LanguageCache {
     std::vector<std::pair<std::wstring, ZvLib_CItemLangStrings*>> found;
 
-    ZvLib_CItemLangStrings* const* Find(const std::wstring& language) const
+    ZvLib_CItemLangStrings* const* Find(std::wstring_view language) const
     {
         for (const auto& entry : found)
             if (entry.first == language) return &entry.second;
@@ -119,26 +119,59 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
     doc.RestorePosition(kManifestPosition);
 }
 
+namespace {
+
+// The attribute's value without a copy where it holds no reference; decoded into scratch
+// where it does. Empty when absent; the first of a name counts, as with GetAttribute.
+std::wstring_view AttributeValue(const CXmlDocument& doc, std::wstring_view name, std::wstring& scratch)
+{
+    constexpr size_t kRoom = 4;
+    CXmlDocument::AttributeView views[kRoom];
+    const size_t count = doc.GetAttributes(views, kRoom);
+    if (count > kRoom) {
+        doc.GetAttribute(std::wstring(name).c_str(), scratch);
+        return scratch;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (views[i].name != name) continue;
+        if (views[i].rawValue.find(L'&') == std::wstring_view::npos) return views[i].rawValue;
+        CXmlDocument::DecodeAttributeValue(views[i].rawValue, scratch);
+        return scratch;
+    }
+    return {};
+}
+
+bool HasAsciiIn(std::wstring_view text, wchar_t first, wchar_t last)
+{
+    return std::any_of(text.begin(), text.end(), [&](wchar_t c) { return c >= first && c <= last; });
+}
+
+} // namespace
+
 void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr)
 {
     // Reused between entries: a manifest brings thousands, each in several languages.
-    thread_local std::wstring id, language, markup;
-    doc.GetAttribute(L"id", id);
+    thread_local std::wstring id, decoded, lowered;
+    id.assign(AttributeValue(doc, L"id"sv, decoded));
     zv::core::TrimInPlace(id);
     zv::core::UpperAsciiInPlace(id);
     if (id.empty()) return;
     while (doc.FindChildElement(L"String")) {
         EnteredChild string(doc);
-        doc.GetAttribute(L"lang", language);
-        zv::LowerAsciiInPlace(language);
-        if (language.empty() || std::wstring_view(language) == L"-1") continue;
+        std::wstring_view language = AttributeValue(doc, L"lang"sv, decoded);
+        if (HasAsciiIn(language, L'A', L'Z')) {
+            lowered.assign(language);
+            zv::LowerAsciiInPlace(lowered);
+            language = lowered;
+        }
+        if (language.empty() || language == L"-1"sv) continue;
         ZvLib_CItemLangStrings* const* known = m_languages ? m_languages->Find(language) : nullptr;
         ZvLib_CItemLangStrings* table = known ? *known : nullptr;
         if (!table) {
-            auto& slot = langStrings[language];
+            auto& slot = langStrings[std::wstring(language)];
             if (!slot) {
                 slot = std::make_unique<ZvLib_CItemLangStrings>();
-                slot->SetLanguage(language);
+                slot->SetLanguage(std::wstring(language));
                 slot->SetProductAbbr(productAbbr);
                 // A language that had no table may have one now.
                 if (m_languages) m_languages->found.clear();
@@ -146,19 +179,10 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
             table = slot.get();
             if (m_languages) m_languages->found.emplace_back(language, table);
         }
-        doc.GetInnerMarkup(markup);
-        table->AddUpperCased(id, markup);
+        // The markup goes from the document straight into the table.
+        table->AddUpperCased(id, doc.InnerMarkupView());
     }
 }
-
-namespace {
-
-bool HasAsciiIn(const std::wstring& text, wchar_t first, wchar_t last)
-{
-    return std::any_of(text.begin(), text.end(), [&](wchar_t c) { return c >= first && c <= last; });
-}
-
-} // namespace
 
 const ZvLib_CItemLangStrings* CUpdaterImp::FindLanguageTable(const std::wstring& language) const
 {
@@ -176,8 +200,12 @@ void CUpdaterImp::ResolveDisplayString(const ZvLib_CItemLangStrings* table, cons
     // The id is upper-cased on a copy only where a letter needs it: this runs for every
     // text of every item.
     bool found = false;
-    if (table) found = HasAsciiIn(id, L'a', L'z') ? table->Lookup(zv::core::ToUpperAscii(id), out) : table->Lookup(id, out);
-    if (!found && &out != &id) out = id;
+    // The table is asked directly, not through the virtual lookup, and gives a view: the
+    // text is copied once, into out.
+    std::wstring_view text;
+    if (table) found = HasAsciiIn(id, L'a', L'z') ? table->strings.FindView(zv::core::ToUpperAscii(id), text) : table->strings.FindView(id, text);
+    if (found) out.assign(text);
+    else if (&out != &id) out = id;
 }
 
 void CUpdaterImp::LookupDisplayString(const std::wstring& language, std::wstring& id) const

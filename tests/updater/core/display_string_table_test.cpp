@@ -60,4 +60,40 @@ TEST(DisplayStringTable, FindsWhatAnOrderedMapFinds)
     ExpectSame(table, {{L"IDS_1", L"after clear"}}, 10);
 }
 
+// A text found stays readable while thousands more strings, long ones included, are
+// added (the sanitizers catch a view into moved storage); a copy holds its own texts.
+TEST(DisplayStringTable, FoundTextStaysWhileTheTableGrows)
+{
+    DisplayStringTable table;
+    table.insert_or_assign(L"IDS_FIRST", L"first text");
+    std::wstring_view first;
+    ASSERT_TRUE(table.FindView(L"IDS_FIRST", first));
+    std::wstring_view absent = L"untouched";
+    EXPECT_FALSE(table.FindView(L"IDS_NONE", absent));
+    EXPECT_EQ(absent, L"untouched");
+
+    std::map<std::wstring, std::wstring> reference{{L"IDS_FIRST", L"first text"}};
+    for (int i = 0; i < 5000; ++i) {
+        // Every hundredth text is longer than a block's share, so it gets a block of its own.
+        const std::wstring id = L"IDS_" + std::to_wstring(i);
+        const std::wstring text = i % 100 == 0 ? std::wstring(20000, wchar_t(L'a' + i % 26)) : L"text " + std::to_wstring(i);
+        table.insert_or_assign(id, text);
+        reference.insert_or_assign(id, text);
+    }
+    EXPECT_EQ(first, L"first text");
+    // A new text for a held id leaves the old view as it was and is found from then on.
+    table.insert_or_assign(L"IDS_FIRST", L"second text");
+    EXPECT_EQ(first, L"first text");
+    reference.insert_or_assign(L"IDS_FIRST", L"second text");
+    ExpectSame(table, reference, 100);
+
+    DisplayStringTable copy = table;
+    table.clear();
+    ExpectSame(copy, reference, 10);
+    std::wstring_view empty;
+    copy.insert_or_assign(L"IDS_EMPTY", L"");
+    ASSERT_TRUE(copy.FindView(L"IDS_EMPTY", empty));
+    EXPECT_TRUE(empty.empty());
+}
+
 } // namespace
