@@ -112,6 +112,20 @@ bool CXmlDocument::RestorePosition(const wchar_t* name)
     return true;
 }
 
+void CXmlDocument::GoToMark(const Mark& mark)
+{
+    // A mark from another document must not index past this one's records.
+    const size_t count = m_elems.size();
+    if (mark.parent >= count || mark.main >= count || mark.child >= count) return;
+    m_pos = {mark.parent, mark.main, mark.child};
+    m_node = Node();
+}
+
+std::wstring_view CXmlDocument::ChildNameView() const
+{
+    return m_pos.child ? ElementName(m_pos.child) : std::wstring_view();
+}
+
 std::wstring CXmlDocument::GetName() const
 {
     std::wstring out;

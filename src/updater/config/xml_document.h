@@ -68,6 +68,16 @@ public:
     bool LeaveElement();
     bool SavePosition(const wchar_t* name);
     bool RestorePosition(const wchar_t* name);
+    // The cursor as a value, for a reader that comes back to many places: cheaper than a
+    // named position each. Valid while the document is not loaded again.
+    struct Mark {
+        uint32_t parent = 0, main = 0, child = 0;
+    };
+    Mark GetMark() const { return {m_pos.parent, m_pos.main, m_pos.child}; }
+    void GoToMark(const Mark& mark);
+    // The name of the child element found last, as a view into the document (valid until
+    // it is edited or loaded again); empty when there is none.
+    std::wstring_view ChildNameView() const;
 
     // Reading at the cursor. The overloads with an out parameter reuse its storage.
     std::wstring GetName() const;

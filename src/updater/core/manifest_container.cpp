@@ -8,7 +8,7 @@
 #include "updater/base/text_helpers.h"
 
 #include <algorithm>
-#include <map>
+#include <vector>
 
 using zv::core::Content;
 using zv::core::EnteredChild;
@@ -75,16 +75,18 @@ void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productA
         subs.push_back(item);
     }
 
-    // Requirements of what a subcomponent depends on, as the manifest gave them.
-    std::map<const ZvLib_CItemInstallableSubcomponent*, std::vector<int>> ownRequirements;
-    for (auto* sub : subs) ownRequirements[sub] = sub->minRequirementIds;
+    // Requirements of what a subcomponent depends on, as the manifest gave them (by the
+    // place of the subcomponent in subs); copied only when something depends on another.
+    std::vector<std::vector<int>> ownRequirements;
     for (auto* sub : subs) {
         sub->dependsUponIds.clear();
         for (int manifestId : sub->dependsUponManifestIds) {
             auto target = std::find_if(subs.begin(), subs.end(), [&](auto* s) { return s->manifestId == manifestId; });
             if (target == subs.end()) continue;
+            if (ownRequirements.empty())
+                for (auto* s : subs) ownRequirements.push_back(s->minRequirementIds);
             sub->dependsUponIds.push_back((*target)->internalId);
-            const auto& extra = ownRequirements[*target];
+            const auto& extra = ownRequirements[static_cast<size_t>(target - subs.begin())];
             sub->minRequirementIds.insert(sub->minRequirementIds.end(), extra.begin(), extra.end());
         }
     }

@@ -106,11 +106,36 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
 
     doc.SavePosition(kManifestPosition);
     forEach(L"DisplayStrings", L"Entry", [&] { ParseDisplayStringEntry(doc, abbr); });
-    forEach(L"UiItems", L"Container", [&] { ParseContainer(doc, abbr, group); });
-    forEach(L"UiItems", L"Application", [&] {
+
+    // "UiItems" in one walk: where each container, application and dialog item is, then
+    // each kind parsed in turn (containers, applications, dialog items), each in document
+    // order across every "UiItems", so that internal ids and log lines come in that order.
+    struct {
+        std::vector<CXmlDocument::Mark> containers, applications, dialogs;
+    } marks;
+    doc.RestorePosition(kManifestPosition);
+    while (doc.FindChildElement(L"UiItems")) {
+        EnteredChild entered(doc);
+        while (doc.FindChildElement(nullptr)) {
+            const std::wstring_view kind = doc.ChildNameView();
+            if (kind == L"Container"sv) marks.containers.push_back(doc.GetMark());
+            else if (kind == L"Application"sv) marks.applications.push_back(doc.GetMark());
+            else if (kind == L"DialogItem"sv) marks.dialogs.push_back(doc.GetMark());
+        }
+    }
+    auto forEachMarked = [&](const std::vector<CXmlDocument::Mark>& found, auto&& parse) {
+        for (const CXmlDocument::Mark& at : found) {
+            doc.GoToMark(at);
+            EnteredChild element(doc);
+            parse();
+        }
+    };
+    forEachMarked(marks.containers, [&] { ParseContainer(doc, abbr, group); });
+    forEachMarked(marks.applications, [&] {
         if (auto app = ParseApplication(doc, abbr, group)) AddItem(std::move(app));
     });
-    forEach(L"UiItems", L"DialogItem", [&] { dialogs.push_back(ParseDialogItem(doc, abbr, group)); });
+    forEachMarked(marks.dialogs, [&] { dialogs.push_back(ParseDialogItem(doc, abbr, group)); });
+
     forEach(L"Requirements", L"Requirement", [&] { requirements.push_back(ParseRequirement(doc, name, group)); });
     forEach(L"EventStrings", L"EventString", [&] {
         auto eventString = ParseEventString(doc, name, group);

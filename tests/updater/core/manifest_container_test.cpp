@@ -64,4 +64,37 @@ TEST_F(CoreTest, AContainerWithoutValidSubcomponentsIsStillAdded)
     EXPECT_TRUE(static_cast<ZvLib_CItemContainer*>(imp->items[0].get())->childIds.empty());
 }
 
+// Containers, applications and dialog items interleaved over two "UiItems" sections, with
+// elements of other names among them: all containers first (with their subcomponents),
+// then all applications, then the dialog items, each kind in document order.
+TEST_F(CoreTest, UiItemsAreTakenByKindInDocumentOrderAcrossSections)
+{
+    auto container = [](int id, const std::string& subs) { return "<Container id=\"" + std::to_string(id) + "\">" + subs + "</Container>"; };
+    auto dialog = [](const std::string& id) { return "<DialogItem id=\"" + id + "\"/>"; };
+    const std::string first = Application(1) + container(10, Subcomponent(11, "")) + dialog("d1") + Application(2) +
+                              "<ApplicationX id=\"90\"/><Containers/>" + container(20, Subcomponent(21, "") + Subcomponent(22, ""));
+    const std::string second = dialog("d2") + Application(3) + container(30, "") + dialog("d3");
+    ASSERT_EQ(Load(Manifest(first + "</UiItems><Requirements/><UiItems>" + second)), 1);
+
+    std::vector<int> manifestIds, internalIds;
+    for (const auto& item : imp->items) {
+        manifestIds.push_back(item->manifestId);
+        internalIds.push_back(item->internalId);
+    }
+    EXPECT_EQ(manifestIds, (std::vector<int>{10, 11, 20, 21, 22, 30, 1, 2, 3}));
+    EXPECT_EQ(internalIds, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(static_cast<ZvLib_CItemContainer*>(imp->items[2].get())->childIds, (std::vector<int>{4, 5}));
+    std::vector<std::wstring> dialogIds;
+    for (const auto& d : imp->dialogs) dialogIds.push_back(d->dialogId);
+    EXPECT_EQ(dialogIds, (std::vector<std::wstring>{L"d1", L"d2", L"d3"}));
+
+    // A second load appends in the same order after what is there.
+    ASSERT_EQ(Load(Manifest(Application(4) + container(40, Subcomponent(41, "")))), 1);
+    ASSERT_EQ(imp->items.size(), 12u);
+    EXPECT_EQ(imp->items[9]->manifestId, 40);
+    EXPECT_EQ(imp->items[10]->manifestId, 41);
+    EXPECT_EQ(imp->items[11]->manifestId, 4);
+    EXPECT_EQ(imp->items[11]->internalId, 12);
+}
+
 } // namespace
