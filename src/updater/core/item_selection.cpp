@@ -54,12 +54,13 @@ public:
     {
         m_first.reserve(requirements.size());
         // The first in list order wins, as the search through the list finds it.
-        for (const auto& r : requirements) m_first.emplace(Key(r->requestGroupId, r->id), r.get());
+        for (const auto& r : requirements) m_first.emplace(Key(r->requestGroupId, r->id), Match{r.get()});
     }
-    const ZvLib_CItemRequirement* Find(int requestGroupId, int id) const
+    const ZvLib_CItemRequirement* Find(int requestGroupId, int id)
     {
         auto found = m_first.find(Key(requestGroupId, id));
-        return found == m_first.end() ? nullptr : found->second;
+        m_last = found == m_first.end() ? nullptr : &found->second;
+        return m_last ? m_last->requirement : nullptr;
     }
     // tableWrites: the evaluator's count now; outcomes kept at another count are dropped.
     const Outcome* FindOutcome(const std::wstring& expression, unsigned long long tableWrites)
@@ -68,17 +69,46 @@ public:
             m_outcomes.clear();
             m_tableWrites = tableWrites;
         }
+        // The requirement found last remembers its own outcome: its repeats (thousands of
+        // items share a few hundred requirements) need not hash and compare its text.
+        if (Match* last = LastFoundWith(expression); last && last->kept && last->keptAt == tableWrites) return &last->outcome;
         auto found = m_outcomes.find(expression);
-        return found == m_outcomes.end() ? nullptr : &found->second;
+        if (found == m_outcomes.end()) return nullptr;
+        Remember(expression, found->second);
+        return &found->second;
     }
     // expression views a requirement's own text, which outlives the selection.
-    void KeepOutcome(const std::wstring& expression, Outcome outcome) { m_outcomes.emplace(expression, outcome); }
+    void KeepOutcome(const std::wstring& expression, Outcome outcome)
+    {
+        m_outcomes.emplace(expression, outcome);
+        Remember(expression, outcome);
+    }
 
 private:
+    struct Match {
+        const ZvLib_CItemRequirement* requirement;
+        Outcome outcome{};
+        unsigned long long keptAt = 0; // the evaluator's table writes when it was kept
+        bool kept = false;
+    };
     static uint64_t Key(int requestGroupId, int id) { return (uint64_t(uint32_t(requestGroupId)) << 32) | uint32_t(id); }
-    std::pmr::unordered_map<uint64_t, const ZvLib_CItemRequirement*> m_first;
+    // The match found last, when expression is that requirement's own text.
+    Match* LastFoundWith(const std::wstring& expression) const
+    {
+        return m_last && &m_last->requirement->valueExpression == &expression ? m_last : nullptr;
+    }
+    void Remember(const std::wstring& expression, Outcome outcome)
+    {
+        if (Match* last = LastFoundWith(expression)) {
+            last->outcome = outcome;
+            last->keptAt = m_tableWrites;
+            last->kept = true;
+        }
+    }
+    std::pmr::unordered_map<uint64_t, Match> m_first;
     std::pmr::unordered_map<std::wstring_view, Outcome> m_outcomes;
     unsigned long long m_tableWrites = 0;
+    Match* m_last = nullptr;
 };
 
 CUpdaterImp::RequirementOutcome CUpdaterImp::EvaluateRequirement(const ZvLib_CItemRequirement& requirement, RequirementIndex* index)
