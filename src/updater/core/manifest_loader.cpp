@@ -27,13 +27,27 @@ constexpr const wchar_t* kSectionPosition = zv::core::position::kSection;
 
 } // namespace
 
+namespace {
+
+// Names and codes of a few characters compared in place: a library call per comparison
+// cost more than the comparison, tens of thousands of times a load.
+bool SameText(std::wstring_view a, std::wstring_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+} // namespace
+
 struct CUpdaterImp::LanguageCache {
     std::vector<std::pair<std::wstring, ZvLib_CItemLangStrings*>> found;
 
     ZvLib_CItemLangStrings* const* Find(std::wstring_view language) const
     {
         for (const auto& entry : found)
-            if (entry.first == language) return &entry.second;
+            if (SameText(entry.first, language)) return &entry.second;
         return nullptr;
     }
 };
@@ -118,9 +132,9 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
         EnteredChild entered(doc);
         while (doc.FindChildElement(nullptr)) {
             const std::wstring_view kind = doc.ChildNameView();
-            if (kind == L"Container"sv) marks.containers.push_back(doc.GetMark());
-            else if (kind == L"Application"sv) marks.applications.push_back(doc.GetMark());
-            else if (kind == L"DialogItem"sv) marks.dialogs.push_back(doc.GetMark());
+            if (SameText(kind, L"Container"sv)) marks.containers.push_back(doc.GetMark());
+            else if (SameText(kind, L"Application"sv)) marks.applications.push_back(doc.GetMark());
+            else if (SameText(kind, L"DialogItem"sv)) marks.dialogs.push_back(doc.GetMark());
         }
     }
     auto forEachMarked = [&](const std::vector<CXmlDocument::Mark>& found, auto&& parse) {
@@ -158,7 +172,7 @@ std::wstring_view AttributeValue(const CXmlDocument& doc, std::wstring_view name
         return scratch;
     }
     for (size_t i = 0; i < count; ++i) {
-        if (views[i].name != name) continue;
+        if (!SameText(views[i].name, name)) continue;
         if (views[i].rawValue.find(L'&') == std::wstring_view::npos) return views[i].rawValue;
         CXmlDocument::DecodeAttributeValue(views[i].rawValue, scratch);
         return scratch;
