@@ -126,6 +126,17 @@ std::wstring_view CXmlDocument::ChildNameView() const
     return m_pos.child ? ElementName(m_pos.child) : std::wstring_view();
 }
 
+std::wstring_view CXmlDocument::AttributeTextView() const
+{
+    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return {};
+    const ElemRec& r = m_elems[m_pos.main];
+    // The same span the attribute scan reads.
+    const size_t from = Start(m_pos.main) + 1 + r.nameLen;
+    const size_t to = Start(m_pos.main) + r.startTagLen - 1;
+    if (from >= to) return {};
+    return std::wstring_view(Chars(from, to) + from, to - from);
+}
+
 std::wstring CXmlDocument::GetName() const
 {
     std::wstring out;

@@ -78,6 +78,10 @@ public:
     // The name of the child element found last, as a view into the document (valid until
     // it is edited or loaded again); empty when there is none.
     std::wstring_view ChildNameView() const;
+    // The main element's start tag between its name and its closing ">", where its
+    // attributes are written, as such a view; empty when there is none or the cursor is
+    // on another node.
+    std::wstring_view AttributeTextView() const;
 
     // Reading at the cursor. The overloads with an out parameter reuse its storage.
     std::wstring GetName() const;

@@ -162,8 +162,36 @@ namespace {
 
 // The attribute's value without a copy where it holds no reference; decoded into scratch
 // where it does. Empty when absent; the first of a name counts, as with GetAttribute.
+bool IsXmlBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+// The value of name when it is the element's only attribute, written plainly: blanks,
+// name="value" (or with single quotes) with no reference in the value, then only blanks.
+// False for any other form, which the reader's own scan then reads.
+bool PlainSoleAttribute(std::wstring_view tag, std::wstring_view name, std::wstring_view& value)
+{
+    size_t i = 0;
+    while (i < tag.size() && IsXmlBlank(tag[i])) ++i;
+    if (i == 0 || tag.size() - i < name.size() + 3 || !SameText(tag.substr(i, name.size()), name)) return false;
+    i += name.size();
+    const wchar_t quote = tag[i + 1];
+    if (tag[i] != L'=' || (quote != L'"' && quote != L'\'')) return false;
+    const size_t open = i + 2;
+    const size_t close = tag.find(quote, open);
+    if (close == std::wstring_view::npos) return false;
+    for (size_t j = close + 1; j < tag.size(); ++j)
+        if (!IsXmlBlank(tag[j])) return false;
+    value = tag.substr(open, close - open);
+    return value.find(L'&') == std::wstring_view::npos;
+}
+
 std::wstring_view AttributeValue(const CXmlDocument& doc, std::wstring_view name, std::wstring& scratch)
 {
+    // Display strings come by the thousand with one attribute each.
+    std::wstring_view plain;
+    if (PlainSoleAttribute(doc.AttributeTextView(), name, plain)) return plain;
     constexpr size_t kRoom = 4;
     CXmlDocument::AttributeView views[kRoom];
     const size_t count = doc.GetAttributes(views, kRoom);

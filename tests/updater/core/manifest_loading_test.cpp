@@ -2,6 +2,9 @@
 // requirements, event strings and dialog items.
 #include "core_fixture.h"
 
+#include "updater/config/xml_document.h"
+#include "updater/core/manifest_text.h"
+
 #include "support/log_capture.h"
 #include "support/test_paths.h"
 
@@ -142,6 +145,52 @@ TEST_F(CoreTest, DisplayStringIdsFollowTheGroupsLanguage)
     EXPECT_EQ(imp->langStrings.count(L"-1"), 0u);
     EXPECT_EQ(imp->langStrings.at(L"enu")->strings.size(), 4u);
     EXPECT_EQ(imp->langStrings.at(L"enu")->productAbbr, L"TVK");
+}
+
+// Display-string ids and language codes in every way a start tag can write them come out
+// as the reader's own attribute lookup reads them: plain forms, references, blanks around
+// "=", other and repeated attributes, empty-element tags, broken quotes.
+TEST_F(CoreTest, DisplayStringAttributesOfEveryTagFormReadAsTheReaderReadsThem)
+{
+    const std::string entries[] = {"<Entry id=\"ids_a\">", "<Entry  id='Ids_B' >", "<Entry\tid=\" ids_c \"\r\n>", "<Entry id=\"x&amp;y\">",
+                                   "<Entry id = \"spaced\">", "<Entry n=\"1\" id=\"second\">", "<Entry id=\"one\" id=\"two\">",
+                                   "<Entry id=\"q\"n=\"z\">", "<Entry idx=\"no\">", "<Entry id=\"\">", "<Entry id>"};
+    const std::string strings[] = {"<String lang=\"enu\">", "<String  lang='DEU' >", "<String\tlang=\"jpn\"\r\n>", "<String lang=\"a&amp;b\">",
+                                   "<String lang = \"spc\">", "<String xlang=\"x\" lang=\"two\">", "<String lang=\"first\" lang=\"second\">",
+                                   "<String lang=\"q\"other=\"z\">", "<String lang>", "<String lang=unquoted>", "<String lang=\"\">",
+                                   "<String lang=\"-1\">", "<String langx=\"no\">", "<String LANG=\"no\">", "<String lang='mixed\">",
+                                   "<String lang=\"fra\"/>"};
+    auto wide = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+    for (const std::string& entry : entries) {
+        for (const std::string& string : strings) {
+            const std::string element = entry + string + (string.ends_with("/>") ? "" : "text</String>") + "</Entry>";
+            SCOPED_TRACE(element);
+            // What the reader itself gives for the same element.
+            CXmlDocument reference(wide("<r>" + element + "</r>"));
+            ASSERT_TRUE(reference.FindElement(L"r") && reference.FindChildElement(L"Entry") && reference.EnterElement());
+            std::wstring id = zv::core::ToUpperAscii(reference.GetAttribute(L"id"));
+            id.erase(0, id.find_first_not_of(L" \t\r\n"));
+            id.erase(id.find_last_not_of(L" \t\r\n") + 1);
+            std::wstring language, text;
+            if (reference.FindChildElement(L"String") && reference.EnterElement()) {
+                language = zv::core::ToLowerAscii(reference.GetAttribute(L"lang"));
+                text = reference.GetInnerMarkup();
+            }
+
+            imp->langStrings.clear();
+            // A tag the reader finds ill-formed fails the whole load instead.
+            ASSERT_EQ(Load(Manifest("", "<DisplayStrings>" + element + "</DisplayStrings>")), reference.IsWellFormed() ? 1 : 0);
+            if (id.empty() || language.empty() || language == L"-1") {
+                EXPECT_TRUE(imp->langStrings.empty());
+                continue;
+            }
+            ASSERT_EQ(imp->langStrings.size(), 1u);
+            ASSERT_EQ(imp->langStrings.begin()->first, language);
+            std::wstring found;
+            EXPECT_TRUE(imp->langStrings.begin()->second->Lookup(id, found));
+            EXPECT_EQ(found, text);
+        }
+    }
 }
 
 TEST_F(CoreTest, CategoryAndElevation)
