@@ -66,6 +66,9 @@ void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productA
 
     auto* added = static_cast<ZvLib_CItemContainer*>(AddItem(std::move(container)));
     std::vector<ZvLib_CItemInstallableSubcomponent*> subs;
+    subs.reserve(kept.size());
+    added->childIds.reserve(kept.size());
+    added->childManifestIds.reserve(kept.size());
     for (auto& sub : kept) {
         sub->SetContainerId(added->internalId);
         int manifestId = sub->manifestId;
