@@ -10,9 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-using zv::core::Content;
 using zv::core::EnteredChild;
-using zv::core::ReadChild;
 using namespace std::string_view_literals;
 
 void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId)
@@ -36,24 +34,40 @@ void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productA
     attributes.Text(L"a1"sv, container->a1);
     attributes.Text(L"a2"sv, container->a2);
 
-    const std::wstring language = Lang(requestGroupId);
+    // One pass over the children: the container's own texts (the last of a name wins)
+    // and where its subcomponents are, parsed afterwards in document order.
     doc.SavePosition(kPosition);
-    std::wstring text;
-    ReadChild(doc, kPosition, L"DisplayNameId", Content::Raw, text);
-    LookupDisplayString(language, text);
+    std::wstring_view displayNameId, descriptionId, e1, e2;
+    std::vector<CXmlDocument::Mark> subcomponents;
+    while (doc.FindChildElement(nullptr)) {
+        const std::wstring_view name = doc.ChildNameView();
+        if (name == L"Subcomponent"sv) {
+            subcomponents.push_back(doc.GetMark());
+            continue;
+        }
+        std::wstring_view* text = name == L"DisplayNameId"sv   ? &displayNameId
+                                  : name == L"DescriptionId"sv ? &descriptionId
+                                  : name == L"E1"sv            ? &e1
+                                  : name == L"E2"sv            ? &e2
+                                                               : nullptr;
+        if (!text) continue;
+        EnteredChild child(doc);
+        *text = doc.InnerMarkupView();
+    }
+    const ZvLib_CItemLangStrings* strings = FindLanguageTable(Lang(requestGroupId));
+    std::wstring text(displayNameId);
+    ResolveDisplayString(strings, text, text);
     container->displayName = text;
-    ReadChild(doc, kPosition, L"DescriptionId", Content::Raw, text);
-    LookupDisplayString(language, text);
+    text.assign(descriptionId);
+    ResolveDisplayString(strings, text, text);
     container->description = text;
-    ReadChild(doc, kPosition, L"E1", Content::Raw, text);
-    container->e1 = text;
-    ReadChild(doc, kPosition, L"E2", Content::Raw, text);
-    container->e2 = text;
+    container->e1.assign(e1.data(), e1.size());
+    container->e2.assign(e2.data(), e2.size());
 
     std::vector<std::unique_ptr<ZvLib_CItemInstallableSubcomponent>> kept;
-    doc.RestorePosition(kPosition);
     SubcomponentTexts lists;
-    while (doc.FindChildElement(L"Subcomponent")) {
+    for (const CXmlDocument::Mark& at : subcomponents) {
+        doc.GoToMark(at);
         EnteredChild element(doc);
         auto sub = std::make_unique<ZvLib_CItemInstallableSubcomponent>(ZvLib_CItemInstallableApp::ForParsing{}, &m_itemTexts);
         // Its requirement list is the raw content of "MinRequirementsIds".

@@ -56,6 +56,26 @@ TEST_F(CoreTest, ContainersComeFirstWithTheirValidSubcomponents)
     EXPECT_EQ(imp->items[3]->internalId, 4);
 }
 
+TEST_F(CoreTest, ContainerTextsTheLastOfEachNameAmongSubcomponents)
+{
+    const std::string strings = "<DisplayStrings><Entry id=\"IDS_SUITE\"><String lang=\"enu\">Suite</String></Entry>"
+                                "<Entry id=\"IDS_DESC\"><String lang=\"enu\">Desc &amp; more</String></Entry></DisplayStrings>";
+    const std::string container = "<Container id=\"7\"><E1>first</E1><DisplayNameId>IDS_OLD</DisplayNameId>" + Subcomponent(8, "") +
+                                  "<DisplayNameId>IDS_SUITE</DisplayNameId><E1>e1 <b>raw</b></E1>" + Subcomponent(9, "") +
+                                  "<E2/><DescriptionId>ids_desc</DescriptionId><Other>x</Other></Container>";
+    ASSERT_EQ(Load(Manifest(container, strings)), 1);
+    ASSERT_EQ(imp->items.size(), 3u);
+    auto* c = dynamic_cast<ZvLib_CItemContainer*>(imp->items[0].get());
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->displayName, L"Suite");
+    EXPECT_EQ(c->description, L"Desc &amp; more"); // raw content, looked up upper-cased
+    EXPECT_EQ(c->e1, L"e1 <b>raw</b>");
+    EXPECT_EQ(c->e2, L"");
+    EXPECT_EQ(c->childManifestIds, (std::vector<int>{8, 9}));
+    EXPECT_EQ(imp->items[1]->manifestId, 8);
+    EXPECT_EQ(imp->items[2]->manifestId, 9);
+}
+
 TEST_F(CoreTest, AContainerWithoutValidSubcomponentsIsStillAdded)
 {
     ASSERT_EQ(Load(Manifest("<Container id=\"5\">" + Subcomponent(6, "", "") + "</Container>")), 1);
