@@ -15,9 +15,7 @@
 #include <utility>
 #include <vector>
 
-using zv::core::Content;
 using zv::core::EnteredChild;
-using zv::core::ReadChild;
 using namespace std::string_view_literals;
 
 namespace {
@@ -293,8 +291,17 @@ std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocume
     requirement->manifestName = manifestName;
     requirement->requestGroupId = requestGroupId;
     doc.SavePosition(kPosition);
-    ReadChild(doc, kPosition, L"ValueExpression", Content::Text, requirement->valueExpression);
-    ReadChild(doc, kPosition, L"WarningStringId", Content::Raw, requirement->warningText);
+    // One pass over the children; the last of each name wins.
+    while (doc.FindChildElement(nullptr)) {
+        const std::wstring_view child = doc.ChildNameView();
+        if (SameText(child, L"ValueExpression"sv)) {
+            EnteredChild entered(doc);
+            doc.GetText(requirement->valueExpression);
+        } else if (SameText(child, L"WarningStringId"sv)) {
+            EnteredChild entered(doc);
+            requirement->warningText.assign(doc.InnerMarkupView());
+        }
+    }
     LookupDisplayString(Lang(requestGroupId), requirement->warningText);
     doc.RestorePosition(kPosition);
     return requirement;

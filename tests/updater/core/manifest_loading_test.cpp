@@ -261,11 +261,13 @@ TEST_F(CoreTest, RequirementsAndEventStrings)
 {
     std::string rest =
         "<Requirements><Requirement id=\"5\" isHardLimit=\"1\" note=\"n\" name=\"os\"><ValueExpression>OSVer() &gt;= 601</ValueExpression>"
-        "<WarningStringId>IDS_WARN</WarningStringId></Requirement><Requirement id=\"x\"/></Requirements>"
+        "<WarningStringId>IDS_WARN</WarningStringId></Requirement><Requirement id=\"x\"/>"
+        "<Requirement id=\"6\"><WarningStringId>IDS_NONE</WarningStringId><ValueExpression>a</ValueExpression><Note/>"
+        "<ValueExpression>b &amp; c</ValueExpression><WarningStringId>IDS_WARN</WarningStringId></Requirement></Requirements>"
         "<EventStrings><EventString id=\"E1\"><ValueExpression note=\"nt\">1</ValueExpression></EventString>"
         "<EventString id=\"dummy\"><ValueExpression>1</ValueExpression></EventString></EventStrings>";
     ASSERT_EQ(Load(WithStrings("", rest)), 1);
-    ASSERT_EQ(imp->requirements.size(), 2u);
+    ASSERT_EQ(imp->requirements.size(), 3u);
     const ZvLib_CItemRequirement& r = *imp->requirements[0];
     EXPECT_EQ(r.id, 5);
     EXPECT_EQ(r.isHardLimit, 1);
@@ -276,6 +278,11 @@ TEST_F(CoreTest, RequirementsAndEventStrings)
     EXPECT_EQ(r.manifestName, L"tandemix");
     EXPECT_EQ(r.requestGroupId, 101);
     EXPECT_EQ(imp->requirements[1]->id, 0);
+    EXPECT_EQ(imp->requirements[1]->valueExpression, L"");
+    EXPECT_EQ(imp->requirements[1]->warningText, L"");
+    // Repeated children: the last of each name wins.
+    EXPECT_EQ(imp->requirements[2]->valueExpression, L"b & c");
+    EXPECT_EQ(imp->requirements[2]->warningText, L"Too old");
     ASSERT_EQ(imp->eventStrings.size(), 1u);
     EXPECT_EQ(imp->eventStrings[0]->id, L"E1");
     EXPECT_EQ(imp->eventStrings[0]->note, L"nt");
