@@ -388,11 +388,21 @@ std::wstring CXmlDocument::GetInnerMarkup() const
 
 void CXmlDocument::GetInnerMarkup(std::wstring& out) const
 {
-    out.clear();
-    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return;
+    out.assign(GetInnerMarkupView());
+}
+
+std::wstring_view CXmlDocument::GetInnerMarkupView() const
+{
+    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return {};
     const ElemRec& r = m_elems[m_pos.main];
     size_t from = Start(m_pos.main) + r.startTagLen;
     size_t to = Start(m_pos.main) + r.length - r.endTagLen;
-    if (from >= to) return;
-    out.assign(Chars(from, to) + from, to - from);
+    if (from >= to) return {};
+    return std::wstring_view(Chars(from, to) + from, to - from);
+}
+
+std::wstring_view CXmlDocument::GetNameView() const
+{
+    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return {};
+    return ElementName(m_pos.main);
 }

@@ -52,7 +52,7 @@ struct ChildTexts {
     bool moreHasUrl = false, moreHasDialog = false;
     std::wstring destFilename, destPath, commandLine;
     std::wstring displayNameId, descriptionId; // as written, before they are resolved
-    std::wstring name, scratch;
+    std::wstring scratch;
 
     void Clear()
     {
@@ -61,6 +61,74 @@ struct ChildTexts {
         haveElevation = haveEvents = haveMore = moreHasUrl = moreHasDialog = false;
     }
 };
+
+// The children an application reads; the rest are skipped.
+enum class Child {
+    Other,
+    DisplayNameId,
+    DescriptionId,
+    DesiredMsiFilename,
+    UrlQs,
+    PackageInfo,
+    E1,
+    E2,
+    Url,
+    CommandLineArgs,
+    MinRequirementsIds,
+    DependsUponSubcomponentIds,
+    RequiresElevation,
+    EventExpressions,
+    DescriptionMore,
+    ApplyAction,
+};
+
+// Every item has a handful of children: the first character leaves one to three names
+// to compare, on the document's own characters.
+Child ChildOf(std::wstring_view name)
+{
+    if (name.empty()) return Child::Other;
+    switch (name[0]) {
+    case L'D':
+        if (name == L"DisplayNameId"sv) return Child::DisplayNameId;
+        if (name == L"DescriptionId"sv) return Child::DescriptionId;
+        if (name == L"DesiredMsiFilename"sv) return Child::DesiredMsiFilename;
+        if (name == L"DependsUponSubcomponentIds"sv) return Child::DependsUponSubcomponentIds;
+        if (name == L"DescriptionMore"sv) return Child::DescriptionMore;
+        break;
+    case L'U':
+        if (name == L"Url"sv) return Child::Url;
+        if (name == L"UrlQs"sv) return Child::UrlQs;
+        break;
+    case L'P':
+        if (name == L"PackageInfo"sv) return Child::PackageInfo;
+        break;
+    case L'E':
+        if (name == L"E1"sv) return Child::E1;
+        if (name == L"E2"sv) return Child::E2;
+        if (name == L"EventExpressions"sv) return Child::EventExpressions;
+        break;
+    case L'C':
+        if (name == L"CommandLineArgs"sv) return Child::CommandLineArgs;
+        break;
+    case L'M':
+        if (name == L"MinRequirementsIds"sv) return Child::MinRequirementsIds;
+        break;
+    case L'R':
+        if (name == L"RequiresElevation"sv) return Child::RequiresElevation;
+        break;
+    case L'A':
+        if (name == L"ApplyAction"sv) return Child::ApplyAction;
+        break;
+    default:
+        break;
+    }
+    return Child::Other;
+}
+
+void AssignView(std::pmr::wstring& out, std::wstring_view text)
+{
+    out.assign(text.data(), text.size());
+}
 
 } // namespace
 
@@ -109,35 +177,27 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
         sub->minRequirements.clear();
     }
     doc.SavePosition(kAppPosition);
-    std::wstring_view name;
     while (doc.FindChildElement(nullptr)) {
         EnteredChild child(doc);
-        doc.GetName(c.name);
-        name = c.name;
-        if (name == L"DisplayNameId"sv) doc.GetInnerMarkup(c.displayNameId);
-        else if (name == L"DescriptionId"sv) doc.GetInnerMarkup(c.descriptionId);
-        else if (name == L"DesiredMsiFilename"sv) item.desiredMsiFilename = doc.GetInnerMarkup();
-        else if (name == L"UrlQs"sv) {
-            doc.GetText(c.scratch);
-            item.urlQs = c.scratch;
-        }
-        else if (name == L"PackageInfo"sv) {
-            doc.GetText(c.scratch);
-            item.packageInfo = c.scratch;
-        }
-        else if (name == L"E1"sv) item.e1 = doc.GetInnerMarkup();
-        else if (name == L"E2"sv) item.e2 = doc.GetInnerMarkup();
-        else if (name == L"Url"sv) doc.GetText(c.url);
-        else if (name == L"CommandLineArgs"sv) doc.GetText(c.args);
-        else if (name == L"MinRequirementsIds"sv) {
+        const Child kind = ChildOf(doc.GetNameView());
+        if (kind == Child::DisplayNameId) doc.GetInnerMarkup(c.displayNameId);
+        else if (kind == Child::DescriptionId) doc.GetInnerMarkup(c.descriptionId);
+        else if (kind == Child::DesiredMsiFilename) AssignView(item.desiredMsiFilename, doc.GetInnerMarkupView());
+        else if (kind == Child::UrlQs) zv::core::ReadText(doc, item.urlQs);
+        else if (kind == Child::PackageInfo) zv::core::ReadText(doc, item.packageInfo);
+        else if (kind == Child::E1) AssignView(item.e1, doc.GetInnerMarkupView());
+        else if (kind == Child::E2) AssignView(item.e2, doc.GetInnerMarkupView());
+        else if (kind == Child::Url) zv::core::ReadText(doc, c.url);
+        else if (kind == Child::CommandLineArgs) zv::core::ReadText(doc, c.args);
+        else if (kind == Child::MinRequirementsIds) {
             // A subcomponent's list is its raw content.
             if (sub) doc.GetInnerMarkup(sub->minRequirements);
-            else doc.GetText(c.requirements);
-        } else if (sub && name == L"DependsUponSubcomponentIds"sv) doc.GetInnerMarkup(sub->dependsUpon);
-        else if (name == L"RequiresElevation"sv) {
-            doc.GetText(c.elevation);
+            else zv::core::ReadText(doc, c.requirements);
+        } else if (sub && kind == Child::DependsUponSubcomponentIds) doc.GetInnerMarkup(sub->dependsUpon);
+        else if (kind == Child::RequiresElevation) {
+            zv::core::ReadText(doc, c.elevation);
             c.haveElevation = true;
-        } else if (name == L"EventExpressions"sv && !c.haveEvents) {
+        } else if (kind == Child::EventExpressions && !c.haveEvents) {
             c.haveEvents = true;
             std::wstring event;
             while (doc.FindChildElement(nullptr)) {
@@ -145,7 +205,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
                 doc.GetName(event);
                 item.eventExpressions.Set(event, doc.GetInnerMarkup());
             }
-        } else if (name == L"DescriptionMore"sv && !c.haveMore) {
+        } else if (kind == Child::DescriptionMore && !c.haveMore) {
             c.haveMore = true;
             if (doc.FindChildElement(L"MoreTextId")) {
                 {
@@ -164,7 +224,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
                     c.moreHasDialog = true;
                 }
             }
-        } else if (name == L"ApplyAction"sv && !apply.present) {
+        } else if (kind == Child::ApplyAction && !apply.present) {
             apply.present = true;
             constexpr const wchar_t* kActionPosition = zv::core::position::kApply;
             std::wstring text;
@@ -193,7 +253,10 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     doc.RestorePosition(kAppPosition);
 
     // Resolution and evaluation, in the order the texts are documented.
-    const std::wstring language = Lang(requestGroupId);
+    // The group's own text, not a copy per item; Lang reports a missing group.
+    const ZvLib_CRequestGroupInfo* group = FindRequestGroupInfo(requestGroupId);
+    std::wstring noGroup;
+    const std::wstring& language = group ? group->config.language : (noGroup = Lang(requestGroupId));
     const ZvLib_CItemLangStrings* strings = FindLanguageTable(language);
     ResolveDisplayString(strings, c.displayNameId, c.scratch);
     item.displayName = c.scratch;
@@ -240,12 +303,12 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     if (!item.IsBasicValid()) return false;
 
     // Names from the manifest become file names in the download folder, nothing more.
-    const std::wstring urlName = zv::core::UrlFileName(item.url);
-    const std::wstring desired = zv::core::Trim(item.desiredMsiFilename);
-    for (const std::wstring* fileName : {&urlName, &desired, static_cast<const std::wstring*>(&apply.destFilename)}) {
-        if (zv::core::IsPlainFileName(*fileName)) continue;
+    const std::wstring_view urlName = zv::core::UrlFileNameView(item.url);
+    const std::wstring_view desired = zv::core::TrimView(item.desiredMsiFilename);
+    for (const std::wstring_view fileName : {urlName, desired, std::wstring_view(apply.destFilename)}) {
+        if (zv::core::IsPlainFileName(fileName)) continue;
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: Item %d: file name '%s' would leave the download folder, item dropped.\n", item.manifestId,
-                    fileName->c_str());
+                    std::wstring(fileName).c_str());
         return false;
     }
 
@@ -257,7 +320,8 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     if (apply.kind != ApplyKind::None) {
         item.isRunCommand = apply.kind == ApplyKind::Run ? 1 : 0;
         item.requiresElevation = apply.requiresElevation;
-        item.destFilename = apply.destFilename.empty() ? urlName : apply.destFilename;
+        if (apply.destFilename.empty()) item.destFilename.assign(urlName.data(), urlName.size());
+        else item.destFilename = apply.destFilename;
         if (apply.kind == ApplyKind::Copy) item.destPath = apply.destPath;
         else item.commandLine = apply.commandLine;
     }

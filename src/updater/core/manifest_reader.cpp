@@ -2,7 +2,21 @@
 
 #include "updater/base/text_helpers.h"
 
+#include <climits>
+
 namespace zv::core {
+
+namespace {
+
+// Values are short: a plain loop beats a library search call.
+bool HasReference(std::wstring_view raw)
+{
+    for (wchar_t c : raw)
+        if (c == L'&') return true;
+    return false;
+}
+
+} // namespace
 
 bool ReadChild(CXmlDocument& doc, const wchar_t* position, const wchar_t* name, Content content, std::wstring& out)
 {
@@ -24,6 +38,33 @@ int IntAttribute(const CXmlDocument& doc, const wchar_t* name)
     thread_local std::wstring text;
     doc.GetAttribute(name, text);
     return zv::ReadDecimal(text);
+}
+
+int ReadDecimalView(std::wstring_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && zv::IsCSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+    // Past INT_MAX + 1 the result saturates: more digits change nothing.
+    constexpr unsigned long long kCap = static_cast<unsigned long long>(INT_MAX) + 2;
+    unsigned long long magnitude = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i)
+        if (magnitude < kCap) magnitude = magnitude * 10 + static_cast<unsigned>(text[i] - L'0');
+    if (negative) return magnitude > static_cast<unsigned long long>(INT_MAX) + 1 ? INT_MIN : static_cast<int>(-static_cast<long long>(magnitude));
+    return magnitude > static_cast<unsigned long long>(INT_MAX) ? INT_MAX : static_cast<int>(magnitude);
+}
+
+bool PlainText(const CXmlDocument& doc, std::wstring_view& out)
+{
+    // An empty view may still be a node's text, or nothing: GetText tells.
+    const std::wstring_view content = doc.GetInnerMarkupView();
+    if (content.empty()) return false;
+    // Without "<" there is no child, comment or section; without "&" nothing to decode.
+    for (wchar_t c : content)
+        if (c == L'<' || c == L'&') return false;
+    out = content;
+    return true;
 }
 
 ElementAttributes::ElementAttributes(const CXmlDocument& doc)
@@ -61,7 +102,7 @@ void ElementAttributes::Text(std::wstring_view name, std::pmr::wstring& out) con
         return;
     }
     // Without a reference the value stands as written: straight into the item's storage.
-    if (raw->find(L'&') == std::wstring_view::npos) {
+    if (!HasReference(*raw)) {
         out.assign(raw->data(), raw->size());
         return;
     }
@@ -81,6 +122,8 @@ int ElementAttributes::Int(std::wstring_view name) const
 {
     const std::wstring_view* raw = Find(name);
     if (!raw) return 0;
+    // Without a reference the value is read where it stands.
+    if (!HasReference(*raw)) return ReadDecimalView(*raw);
     // Reused: an item reads a dozen of these.
     thread_local std::wstring text;
     CXmlDocument::DecodeAttributeValue(*raw, text);

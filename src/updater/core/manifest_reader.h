@@ -50,6 +50,28 @@ bool ReadChild(CXmlDocument& doc, const wchar_t* position, const wchar_t* name, 
 // The element's attribute read as a decimal integer (absent or non-numeric: 0).
 int IntAttribute(const CXmlDocument& doc, const wchar_t* name);
 
+// A decimal read as zv::ReadDecimal reads it, from a view.
+int ReadDecimalView(std::wstring_view text);
+
+// The text of the element at the cursor when it stands as written in the document (no
+// markup, no reference): true with out a view into the document, valid until the next
+// call on it. False when GetText has to decode it.
+bool PlainText(const CXmlDocument& doc, std::wstring_view& out);
+
+// GetText into out, copied straight from the document where it stands as written.
+template <class String>
+void ReadText(const CXmlDocument& doc, String& out)
+{
+    std::wstring_view plain;
+    if (PlainText(doc, plain)) {
+        out.assign(plain.data(), plain.size());
+        return;
+    }
+    thread_local std::wstring decoded;
+    doc.GetText(decoded);
+    out.assign(decoded.data(), decoded.size());
+}
+
 // The attributes of the element at the cursor, scanned once when made and then looked up
 // by name: an item reads about twenty, most of them absent. The first attribute of a
 // name counts, as with GetAttribute. Valid while the document is not edited.

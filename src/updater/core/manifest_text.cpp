@@ -49,10 +49,15 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
 
 std::wstring Trim(std::wstring_view text)
 {
+    return std::wstring(TrimView(text));
+}
+
+std::wstring_view TrimView(std::wstring_view text)
+{
     size_t first = 0, last = text.size();
     while (first < last && IsBlank(text[first])) ++first;
     while (last > first && IsBlank(text[last - 1])) --last;
-    return std::wstring(text.substr(first, last - first));
+    return text.substr(first, last - first);
 }
 
 void TrimInPlace(std::wstring& text)

@@ -12,6 +12,7 @@ std::wstring ToUpperAscii(std::wstring text);
 // Views: callers compare with literals, which need no string made for them.
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 std::wstring Trim(std::wstring_view text);
+std::wstring_view TrimView(std::wstring_view text);
 void TrimInPlace(std::wstring& text);
 void UpperAsciiInPlace(std::wstring& text);
 

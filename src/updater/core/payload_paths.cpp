@@ -5,11 +5,15 @@
 
 #include <string_view>
 
+using namespace std::string_view_literals;
+
 namespace zv::core {
 
 namespace {
 
 constexpr size_t kPathChars = 4096;
+
+} // namespace
 
 // Views, so that a path is built with no text but the path itself: this runs for every
 // item of a manifest.
@@ -26,24 +30,14 @@ std::wstring_view UrlFileNameView(std::wstring_view url)
     return url.substr(start, end - start);
 }
 
-std::wstring_view TrimView(std::wstring_view text)
-{
-    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-} // namespace
-
 std::wstring UrlFileName(std::wstring_view url)
 {
     return std::wstring(UrlFileNameView(url));
 }
 
-bool IsPlainFileName(const std::wstring& name)
+bool IsPlainFileName(std::wstring_view name)
 {
-    if (name == L".") return false;
+    if (name == L"."sv) return false;
     // One pass: no separator, no drive colon, no two dots in a row.
     wchar_t previous = 0;
     for (wchar_t c : name) {

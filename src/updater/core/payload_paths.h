@@ -9,9 +9,11 @@ namespace zv::core {
 // The file name an address names: the part after its last "/", the query ("?") and
 // fragment ("#") cut off first.
 std::wstring UrlFileName(std::wstring_view url);
+// The same as a view into url.
+std::wstring_view UrlFileNameView(std::wstring_view url);
 
 // A name that stays in the folder it is put in: no "\", "/", ":" and no "..", and not ".".
-bool IsPlainFileName(const std::wstring& name);
+bool IsPlainFileName(std::wstring_view name);
 
 // Base name before the last "." and extension after it (empty when there is none).
 void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& extension);

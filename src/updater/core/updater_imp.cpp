@@ -119,7 +119,10 @@ int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& ou
         return 1;
     }
     CopyVariablesToEvaluator();
-    if (zv::core::ExpandLiteralMacros(evaluator, expression, out)) return 1;
+    if (const std::wstring* expanded = zv::core::ExpandLiteralMacros(evaluator, expression, m_held ? &m_held->expanded : nullptr)) {
+        out.assign(*expanded);
+        return 1;
+    }
     return zv::expr::EvaluateToText(evaluator, expression, out) ? 1 : 0;
 }
 
@@ -129,9 +132,14 @@ int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::pmr::wstrin
         out.assign(expression, 1, expression.size() - 2);
         return 1;
     }
+    CopyVariablesToEvaluator();
+    if (const std::wstring* expanded = zv::core::ExpandLiteralMacros(evaluator, expression, m_held ? &m_held->expanded : nullptr)) {
+        out.assign(expanded->data(), expanded->size());
+        return 1;
+    }
     thread_local std::wstring text;
-    const int evaluated = EvaluateToText(expression, text);
-    out = text;
+    const int evaluated = zv::expr::EvaluateToText(evaluator, expression, text) ? 1 : 0;
+    out.assign(text.data(), text.size());
     return evaluated;
 }
 

@@ -57,4 +57,43 @@ TEST(ElementAttributes, NoElementGivesNothing)
     EXPECT_EQ(attributes.Int(L"id"), 0);
 }
 
+TEST(ManifestReader, DecimalFromAViewAsFromAString)
+{
+    const wchar_t* const texts[] = {L"",          L"0",          L"12",          L" 12",        L"\v\f\t 7x",    L"+5",
+                                    L"-5",        L"-",          L"+",           L"x1",         L"1 2",          L"007",
+                                    L"2147483647", L"2147483648", L"-2147483648", L"-2147483649", L"99999999999999999999999",
+                                    L"-99999999999999999999999", L"18446744073709551616", L"-0", L"\u0661"};
+    for (const wchar_t* text : texts) EXPECT_EQ(zv::core::ReadDecimalView(text), zv::ReadDecimal(text)) << zv::ToUtf8(text);
+}
+
+TEST(ManifestReader, TextAndNameViewsAsTheDocumentGivesThem)
+{
+    const std::wstring elements[] = {
+        L"<a>plain text</a>", L"<a>x &amp; y</a>", L"<a><![CDATA[<z>]]></a>", L"<a>t<!--c-->u</a>", L"<a></a>", L"<a/>",
+        L"<a>  </a>",         L"<a><b>x</b></a>",  L"<a>&lt;lang&gt;</a>",     L"<a>line\r\nend</a>", L"<LongerName>v</LongerName>",
+    };
+    std::pmr::monotonic_buffer_resource arena;
+    for (const std::wstring& element : elements) {
+        CXmlDocument doc(L"<r>" + element + L"</r>");
+        ASSERT_TRUE(doc.FindChildElement(nullptr)) << zv::ToUtf8(element);
+        ASSERT_TRUE(doc.EnterElement());
+        EXPECT_EQ(std::wstring(doc.GetNameView()), doc.GetName()) << zv::ToUtf8(element);
+        EXPECT_EQ(std::wstring(doc.GetInnerMarkupView()), doc.GetInnerMarkup()) << zv::ToUtf8(element);
+        std::wstring text = L"stale";
+        zv::core::ReadText(doc, text);
+        EXPECT_EQ(text, doc.GetText()) << zv::ToUtf8(element);
+        std::pmr::wstring itemText(L"stale", &arena);
+        zv::core::ReadText(doc, itemText);
+        EXPECT_EQ(std::wstring(itemText), doc.GetText()) << zv::ToUtf8(element);
+        std::wstring_view plain;
+        if (zv::core::PlainText(doc, plain)) {
+            EXPECT_EQ(std::wstring(plain), doc.GetText()) << zv::ToUtf8(element);
+        }
+    }
+    // Where the cursor is on no element, the views are empty.
+    CXmlDocument empty(L"<r/>");
+    EXPECT_TRUE(empty.GetNameView().empty());
+    EXPECT_TRUE(empty.GetInnerMarkupView().empty());
+}
+
 } // namespace
