@@ -125,6 +125,130 @@ Child ChildOf(std::wstring_view name)
     return Child::Other;
 }
 
+// The attributes an application reads.
+enum class Attribute : unsigned {
+    Other,
+    ProductGUID,
+    Id,
+    ComponentName,
+    ComponentVersion,
+    Note,
+    IsBonusItem,
+    IsVisible,
+    IsSelected,
+    IsUnselectable,
+    Category,
+    DlSizeMB,
+    DlSize,
+    RequiredSpaceMB,
+    EstInstallTimeSecs,
+    EstInstallTimeMins,
+    IsRebootLikelyRequired,
+    IsReplacementInstaller,
+    S1,
+    S2,
+    A1,
+    A2,
+};
+
+Attribute AttributeOf(std::wstring_view name)
+{
+    if (name.empty()) return Attribute::Other;
+    switch (name[0]) {
+    case L'i':
+        if (name == L"id"sv) return Attribute::Id;
+        if (name == L"isSelected"sv) return Attribute::IsSelected;
+        if (name == L"isUnselectable"sv) return Attribute::IsUnselectable;
+        if (name == L"isVisible"sv) return Attribute::IsVisible;
+        if (name == L"isBonusItem"sv) return Attribute::IsBonusItem;
+        if (name == L"isRebootLikelyRequired"sv) return Attribute::IsRebootLikelyRequired;
+        if (name == L"isReplacementInstaller"sv) return Attribute::IsReplacementInstaller;
+        break;
+    case L'p':
+        if (name == L"productGUID"sv) return Attribute::ProductGUID;
+        break;
+    case L'c':
+        if (name == L"componentName"sv) return Attribute::ComponentName;
+        if (name == L"componentVersion"sv) return Attribute::ComponentVersion;
+        if (name == L"category"sv) return Attribute::Category;
+        break;
+    case L'n':
+        if (name == L"note"sv) return Attribute::Note;
+        break;
+    case L'd':
+        if (name == L"dlSizeMB"sv) return Attribute::DlSizeMB;
+        if (name == L"dlSize"sv) return Attribute::DlSize;
+        break;
+    case L'r':
+        if (name == L"requiredSpaceMB"sv) return Attribute::RequiredSpaceMB;
+        break;
+    case L'e':
+        if (name == L"estInstallTimeMins"sv) return Attribute::EstInstallTimeMins;
+        if (name == L"estInstallTimeSecs"sv) return Attribute::EstInstallTimeSecs;
+        break;
+    case L's':
+        if (name == L"s1"sv) return Attribute::S1;
+        if (name == L"s2"sv) return Attribute::S2;
+        break;
+    case L'a':
+        if (name == L"a1"sv) return Attribute::A1;
+        if (name == L"a2"sv) return Attribute::A2;
+        break;
+    default:
+        break;
+    }
+    return Attribute::Other;
+}
+
+// One pass over the start tag's attributes instead of a search for each of twenty names,
+// most of them absent: those stay empty or 0, and the first of a repeated name counts.
+void ReadApplicationAttributes(const zv::core::ElementAttributes& attributes, ZvLib_CItemInstallableApp& item, std::wstring& scratch)
+{
+    using zv::core::ElementAttributes;
+    for (std::pmr::wstring* text : {&item.productGUID, &item.componentName, &item.componentVersion, &item.note, &item.s1, &item.s2, &item.a1, &item.a2})
+        text->clear();
+    item.manifestId = item.isBonusItem = item.isVisible = item.isSelected = item.isUnselectable = 0;
+    item.dlSizeMB = item.dlSize = item.requiredSpaceMB = item.estInstallTimeSecs = item.estInstallTimeMins = 0;
+    item.isRebootLikelyRequired = item.isReplacementInstaller = 0;
+    item.category = zv::core::CategoryOf(std::wstring_view());
+    unsigned long seen = 0;
+    for (size_t i = 0; i < attributes.Count(); ++i) {
+        const Attribute attribute = AttributeOf(attributes[i].name);
+        const unsigned long bit = 1ul << static_cast<unsigned>(attribute);
+        if (attribute == Attribute::Other || (seen & bit)) continue;
+        seen |= bit;
+        const std::wstring_view raw = attributes[i].rawValue;
+        switch (attribute) {
+        case Attribute::ProductGUID: ElementAttributes::TextOf(raw, item.productGUID); break;
+        case Attribute::Id: item.manifestId = ElementAttributes::IntOf(raw); break;
+        case Attribute::ComponentName: ElementAttributes::TextOf(raw, item.componentName); break;
+        case Attribute::ComponentVersion: ElementAttributes::TextOf(raw, item.componentVersion); break;
+        case Attribute::Note: ElementAttributes::TextOf(raw, item.note); break;
+        case Attribute::IsBonusItem: item.isBonusItem = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsVisible: item.isVisible = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsSelected: item.isSelected = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsUnselectable: item.isUnselectable = ElementAttributes::IntOf(raw); break;
+        case Attribute::Category:
+            CXmlDocument::DecodeAttributeValue(raw, scratch);
+            item.category = zv::core::CategoryOf(scratch);
+            break;
+        case Attribute::DlSizeMB: item.dlSizeMB = ElementAttributes::IntOf(raw); break;
+        case Attribute::DlSize: item.dlSize = ElementAttributes::IntOf(raw); break;
+        case Attribute::RequiredSpaceMB: item.requiredSpaceMB = ElementAttributes::IntOf(raw); break;
+        case Attribute::EstInstallTimeSecs: item.estInstallTimeSecs = ElementAttributes::IntOf(raw); break;
+        case Attribute::EstInstallTimeMins: item.estInstallTimeMins = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsRebootLikelyRequired: item.isRebootLikelyRequired = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsReplacementInstaller: item.isReplacementInstaller = ElementAttributes::IntOf(raw); break;
+        case Attribute::S1: ElementAttributes::TextOf(raw, item.s1); break;
+        case Attribute::S2: ElementAttributes::TextOf(raw, item.s2); break;
+        case Attribute::A1: ElementAttributes::TextOf(raw, item.a1); break;
+        case Attribute::A2: ElementAttributes::TextOf(raw, item.a2); break;
+        case Attribute::Other: break;
+        }
+    }
+    item.defaultSelected = item.isSelected;
+}
+
 void AssignView(std::pmr::wstring& out, std::wstring_view text)
 {
     out.assign(text.data(), text.size());
@@ -137,30 +261,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
 {
     thread_local ChildTexts c;
     c.Clear();
-    const zv::core::ElementAttributes attributes(doc);
-    attributes.Text(L"productGUID"sv, item.productGUID);
-    item.manifestId = attributes.Int(L"id"sv);
-    attributes.Text(L"componentName"sv, item.componentName);
-    attributes.Text(L"componentVersion"sv, item.componentVersion);
-    attributes.Text(L"note"sv, item.note);
-    item.isBonusItem = attributes.Int(L"isBonusItem"sv);
-    item.isVisible = attributes.Int(L"isVisible"sv);
-    item.isSelected = attributes.Int(L"isSelected"sv);
-    item.defaultSelected = item.isSelected;
-    item.isUnselectable = attributes.Int(L"isUnselectable"sv);
-    attributes.Text(L"category"sv, c.scratch);
-    item.category = zv::core::CategoryOf(c.scratch);
-    item.dlSizeMB = attributes.Int(L"dlSizeMB"sv);
-    item.dlSize = attributes.Int(L"dlSize"sv);
-    item.requiredSpaceMB = attributes.Int(L"requiredSpaceMB"sv);
-    item.estInstallTimeSecs = attributes.Int(L"estInstallTimeSecs"sv);
-    item.estInstallTimeMins = attributes.Int(L"estInstallTimeMins"sv);
-    item.isRebootLikelyRequired = attributes.Int(L"isRebootLikelyRequired"sv);
-    item.isReplacementInstaller = attributes.Int(L"isReplacementInstaller"sv);
-    attributes.Text(L"s1"sv, item.s1);
-    attributes.Text(L"s2"sv, item.s2);
-    attributes.Text(L"a1"sv, item.a1);
-    attributes.Text(L"a2"sv, item.a2);
+    ReadApplicationAttributes(zv::core::ElementAttributes(doc), item, c.scratch);
 
     // One pass over the children, remembering what each holds; a repeated child's last
     // occurrence wins, except for the three elements that are read once.

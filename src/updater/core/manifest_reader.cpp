@@ -97,17 +97,19 @@ void ElementAttributes::Text(std::wstring_view name, std::wstring& out) const
 void ElementAttributes::Text(std::wstring_view name, std::pmr::wstring& out) const
 {
     const std::wstring_view* raw = Find(name);
-    if (!raw) {
-        out.clear();
-        return;
-    }
+    if (!raw) out.clear();
+    else TextOf(*raw, out);
+}
+
+void ElementAttributes::TextOf(std::wstring_view raw, std::pmr::wstring& out)
+{
     // Without a reference the value stands as written: straight into the item's storage.
-    if (!HasReference(*raw)) {
-        out.assign(raw->data(), raw->size());
+    if (!HasReference(raw)) {
+        out.assign(raw.data(), raw.size());
         return;
     }
     thread_local std::wstring decoded;
-    CXmlDocument::DecodeAttributeValue(*raw, decoded);
+    CXmlDocument::DecodeAttributeValue(raw, decoded);
     out = decoded;
 }
 
@@ -121,12 +123,16 @@ std::wstring ElementAttributes::Text(std::wstring_view name) const
 int ElementAttributes::Int(std::wstring_view name) const
 {
     const std::wstring_view* raw = Find(name);
-    if (!raw) return 0;
+    return raw ? IntOf(*raw) : 0;
+}
+
+int ElementAttributes::IntOf(std::wstring_view raw)
+{
     // Without a reference the value is read where it stands.
-    if (!HasReference(*raw)) return ReadDecimalView(*raw);
+    if (!HasReference(raw)) return ReadDecimalView(raw);
     // Reused: an item reads a dozen of these.
     thread_local std::wstring text;
-    CXmlDocument::DecodeAttributeValue(*raw, text);
+    CXmlDocument::DecodeAttributeValue(raw, text);
     return zv::ReadDecimal(text);
 }
 

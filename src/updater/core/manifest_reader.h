@@ -5,6 +5,7 @@
 #include <memory_resource>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace zv::core {
@@ -67,9 +68,13 @@ void ReadText(const CXmlDocument& doc, String& out)
         out.assign(plain.data(), plain.size());
         return;
     }
-    thread_local std::wstring decoded;
-    doc.GetText(decoded);
-    out.assign(decoded.data(), decoded.size());
+    if constexpr (std::is_same_v<String, std::wstring>) {
+        doc.GetText(out);
+    } else {
+        thread_local std::wstring decoded;
+        doc.GetText(decoded);
+        out.assign(decoded.data(), decoded.size());
+    }
 }
 
 // The attributes of the element at the cursor, scanned once when made and then looked up
@@ -88,6 +93,13 @@ public:
     std::wstring Text(std::wstring_view name) const;
     // Read as a decimal integer (absent or non-numeric: 0).
     int Int(std::wstring_view name) const;
+
+    // In document order, for a reader that takes every attribute in one pass.
+    size_t Count() const { return m_count; }
+    const CXmlDocument::AttributeView& operator[](size_t i) const { return m_views[i]; }
+    // A raw value decoded as Text and Int decode it.
+    static void TextOf(std::wstring_view raw, std::pmr::wstring& out);
+    static int IntOf(std::wstring_view raw);
 
 private:
     const std::wstring_view* Find(std::wstring_view name) const;

@@ -1,6 +1,7 @@
 // An element's attributes read from one table give what reading each from the document
 // gives: the first of a name, entities replaced, absent ones empty or 0.
 #include "updater/core/manifest_reader.h"
+#include "core_fixture.h"
 
 #include "updater/base/text_helpers.h"
 
@@ -94,6 +95,39 @@ TEST(ManifestReader, TextAndNameViewsAsTheDocumentGivesThem)
     CXmlDocument empty(L"<r/>");
     EXPECT_TRUE(empty.GetNameView().empty());
     EXPECT_TRUE(empty.GetInnerMarkupView().empty());
+}
+
+using ApplicationAttributes = zvcoretest::CoreTest;
+
+TEST_F(ApplicationAttributes, FirstOfANameCountsAbsentOnesAreEmpty)
+{
+    // The fixture's own attributes come after these: the first of each name counts.
+    ASSERT_EQ(Load(zvcoretest::Manifest(
+                  zvcoretest::Application(5, "", "id=\"7\" id=\"8\" note=\"a &amp; b\" note=\"later\" dlSize=\" 12\" isVisible=\"&#x31;\" "
+                                                 "category=\"RECOMMENDED\" isSelected=\"0\" s1=\"\" a2=\"&lt;x&gt;\" estInstallTimeSecs=\"-3\" "
+                                                 "isRebootLikelyRequired=\"99999999999\" Id=\"9\"") +
+                  zvcoretest::Application(6, "", "category=\"Required\" category=\"Recommended\""))),
+              1);
+    ASSERT_NE(App(1), nullptr);
+    const ZvLib_CItemInstallableApp* a = App(0);
+    EXPECT_EQ(a->manifestId, 7);
+    EXPECT_EQ(std::wstring(a->note), L"a & b");
+    EXPECT_EQ(a->dlSize, 12);
+    EXPECT_EQ(a->isVisible, 1);
+    EXPECT_EQ(a->category, 1);
+    EXPECT_EQ(a->isSelected, 0);
+    EXPECT_EQ(a->defaultSelected, 0);
+    EXPECT_EQ(std::wstring(a->a2), L"<x>");
+    EXPECT_EQ(a->estInstallTimeSecs, -3);
+    EXPECT_EQ(a->isRebootLikelyRequired, 2147483647);
+    EXPECT_EQ(std::wstring(a->componentName), L"app5");
+    // Absent: empty and 0.
+    EXPECT_EQ(std::wstring(a->productGUID), L"");
+    EXPECT_EQ(std::wstring(a->s2), L"");
+    EXPECT_EQ(a->isBonusItem, 0);
+    EXPECT_EQ(a->dlSizeMB, 0);
+    EXPECT_EQ(App(1)->manifestId, 6);
+    EXPECT_EQ(App(1)->category, 0);
 }
 
 } // namespace
