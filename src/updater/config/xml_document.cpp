@@ -264,6 +264,21 @@ const std::vector<CXmlDocument::AttributeSpan>* CXmlDocument::CurrentAttributes(
     return &m_attributes;
 }
 
+namespace {
+
+// What ends an attribute name: XML white space, "=", "/" and the quotes, all below 64.
+// A mask test instead of seven comparisons for every character of every name read.
+constexpr uint64_t kAttributeNameEnds = (1ull << L' ') | (1ull << L'\t') | (1ull << L'\r') | (1ull << L'\n') | (1ull << L'=') |
+                                        (1ull << L'/') | (1ull << L'"') | (1ull << L'\'');
+
+inline bool EndsAttributeName(wchar_t c)
+{
+    const auto code = static_cast<uint32_t>(c);
+    return code < 64 && ((kAttributeNameEnds >> code) & 1);
+}
+
+} // namespace
+
 void CXmlDocument::ScanAttributes(size_t tagStart, size_t tagLength, size_t nameSkip,
                                   std::vector<AttributeSpan>& out) const
 {
@@ -286,8 +301,7 @@ void CXmlDocument::ScanAttributes(size_t tagStart, size_t tagLength, size_t name
         }
         AttributeSpan& span = out.emplace_back();
         span.nameAt = i;
-        while (i < limit && !zv::xml::IsXmlSpace(t[i]) && t[i] != L'=' && t[i] != L'/' && t[i] != L'"' && t[i] != L'\'')
-            ++i;
+        while (i < limit && !EndsAttributeName(t[i])) ++i;
         span.nameLen = i - span.nameAt;
         size_t j = i;
         while (j < limit && zv::xml::IsXmlSpace(t[j])) ++j;

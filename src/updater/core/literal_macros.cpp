@@ -65,13 +65,16 @@ public:
 
     // Appends the text the engine takes for the variable name; false when the engine
     // has to decide (unknown name, no value, a value that needs evaluating, a limit).
-    bool AppendVariable(const std::wstring& name, bool noValueGivesNothing, std::wstring& text)
+    bool AppendVariable(std::wstring_view name, bool noValueGivesNothing, std::wstring& text)
     {
         using Kind = ExpandedVariables::Kind;
         const ExpandedVariables::Entry* entry = m_kept ? m_kept->Find(m_evaluator, name) : nullptr;
         if (!entry) {
+            // The table's names are strings: a key is made only for a name not kept.
+            thread_local std::wstring key;
             thread_local ExpandedVariables::Entry fresh;
-            ReadVariable(m_evaluator, name, fresh);
+            key.assign(name);
+            ReadVariable(m_evaluator, key, fresh);
             const ExpandedVariables::Entry* kept = m_kept ? m_kept->Keep(fresh) : nullptr;
             entry = kept ? kept : &fresh;
         }
@@ -120,13 +123,10 @@ public:
                 i = keep;
                 continue;
             }
-            m_name.assign(expression, i + 1, nameLen);
-            if (!AppendVariable(m_name, true, text)) return false;
+            if (!AppendVariable(std::wstring_view(expression).substr(i + 1, nameLen), true, text)) return false;
             i = nameEnd + 1;
         }
     }
-
-    std::wstring m_name;
 
 private:
     const ZVExpr& m_evaluator;
@@ -160,8 +160,7 @@ const std::wstring* ExpandLiteralMacros(const ZVExpr& evaluator, const std::wstr
             while (end < size && IsNameChar(expression[end])) ++end;
             // A function call is the engine's.
             if (skipBlanks(end) < size && expression[skipBlanks(end)] == L'(') return nullptr;
-            expansion.m_name.assign(expression, i, end - i);
-            if (!expansion.AppendVariable(expansion.m_name, false, text)) return nullptr;
+            if (!expansion.AppendVariable(std::wstring_view(expression).substr(i, end - i), false, text)) return nullptr;
             i = end;
         } else {
             return nullptr;
@@ -182,7 +181,7 @@ bool ExpandLiteralMacros(const ZVExpr& evaluator, const std::wstring& expression
     return true;
 }
 
-const ExpandedVariables::Entry* ExpandedVariables::Find(const ZVExpr& evaluator, const std::wstring& name)
+const ExpandedVariables::Entry* ExpandedVariables::Find(const ZVExpr& evaluator, std::wstring_view name)
 {
     if (&evaluator != m_evaluator || evaluator.TableWrites() != m_writes || evaluator.CurrentDepth() != m_depth) {
         // The table may have changed since: nothing kept holds.

@@ -7,6 +7,7 @@
 #include "updater/expr/zv_expr.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zv::core {
@@ -26,7 +27,7 @@ public:
     };
 
     // The entry for name, or null when it has to be read and then kept.
-    const Entry* Find(const ZVExpr& evaluator, const std::wstring& name);
+    const Entry* Find(const ZVExpr& evaluator, std::wstring_view name);
     // A copy of entry, read since the last Find; null when the record is full.
     const Entry* Keep(const Entry& entry);
     size_t Size() const { return m_entries.size(); }

@@ -1,8 +1,8 @@
 #include "updater/core/manifest_reader.h"
+#include "updater/core/manifest_text.h"
 
 #include "updater/base/text_helpers.h"
 
-#include <climits>
 
 namespace zv::core {
 
@@ -38,21 +38,6 @@ int IntAttribute(const CXmlDocument& doc, const wchar_t* name)
     thread_local std::wstring text;
     doc.GetAttribute(name, text);
     return zv::ReadDecimal(text);
-}
-
-int ReadDecimalView(std::wstring_view text)
-{
-    size_t i = 0;
-    while (i < text.size() && zv::IsCSpace(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-    // Past INT_MAX + 1 the result saturates: more digits change nothing.
-    constexpr unsigned long long kCap = static_cast<unsigned long long>(INT_MAX) + 2;
-    unsigned long long magnitude = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i)
-        if (magnitude < kCap) magnitude = magnitude * 10 + static_cast<unsigned>(text[i] - L'0');
-    if (negative) return magnitude > static_cast<unsigned long long>(INT_MAX) + 1 ? INT_MIN : static_cast<int>(-static_cast<long long>(magnitude));
-    return magnitude > static_cast<unsigned long long>(INT_MAX) ? INT_MAX : static_cast<int>(magnitude);
 }
 
 bool PlainText(const CXmlDocument& doc, std::wstring_view& out)

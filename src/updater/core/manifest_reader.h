@@ -51,9 +51,6 @@ bool ReadChild(CXmlDocument& doc, const wchar_t* position, const wchar_t* name, 
 // The element's attribute read as a decimal integer (absent or non-numeric: 0).
 int IntAttribute(const CXmlDocument& doc, const wchar_t* name);
 
-// A decimal read as zv::ReadDecimal reads it, from a view.
-int ReadDecimalView(std::wstring_view text);
-
 // The text of the element at the cursor when it stands as written in the document (no
 // markup, no reference): true with out a view into the document, valid until the next
 // call on it. False when GetText has to decode it.

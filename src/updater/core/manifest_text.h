@@ -16,6 +16,9 @@ std::wstring_view TrimView(std::wstring_view text);
 void TrimInPlace(std::wstring& text);
 void UpperAsciiInPlace(std::wstring& text);
 
+// A decimal read as zv::ReadDecimal reads it, from a view.
+int ReadDecimalView(std::wstring_view text);
+
 // A comma-separated list of decimal ids, as ParseIntList reads it (trimmed of blanks,
 // tabs and line ends; a comma at the very end adds nothing), into out (emptied first).
 void ParseIdList(const std::wstring& text, std::vector<int>& out);

@@ -1,6 +1,7 @@
 // An element's attributes read from one table give what reading each from the document
 // gives: the first of a name, entities replaced, absent ones empty or 0.
 #include "updater/core/manifest_reader.h"
+#include "updater/core/manifest_text.h"
 #include "core_fixture.h"
 
 #include "updater/base/text_helpers.h"
