@@ -17,6 +17,16 @@ bool IsNameChar(wchar_t c)
     return IsNameStart(c) || (c >= L'0' && c <= L'9');
 }
 
+// What ends a literal's run of plain characters: the quote, a macro's "<" or an
+// environment macro's "%", all below 64: one mask test per character.
+constexpr unsigned long long kRunEnds = (1ull << L'"') | (1ull << L'<') | (1ull << L'%');
+
+bool EndsPlainRun(wchar_t c)
+{
+    const auto code = static_cast<unsigned long>(c);
+    return code < 64 && ((kRunEnds >> code) & 1);
+}
+
 bool IsBlank(wchar_t c)
 {
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r';
@@ -101,7 +111,7 @@ public:
         for (;;) {
             // Plain characters up to the next quote or macro: short runs, a plain loop.
             size_t end = i;
-            while (end < size && expression[end] != L'"' && expression[end] != L'<' && expression[end] != L'%') ++end;
+            while (end < size && !EndsPlainRun(expression[end])) ++end;
             text.append(expression, i, end - i);
             i = end;
             // Unterminated, an environment macro or a doubled quote: the engine's.

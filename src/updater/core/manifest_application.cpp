@@ -361,7 +361,8 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     const ZvLib_CItemLangStrings* strings = FindLanguageTable(language);
     ResolveDisplayString(strings, c.displayNameId, c.scratch);
     item.displayName = c.scratch;
-    ResolveDisplayString(strings, c.descriptionId, c.scratch);
+    // Most items describe themselves with their name's id: resolved once.
+    if (c.descriptionId != c.displayNameId) ResolveDisplayString(strings, c.descriptionId, c.scratch);
     item.description = c.scratch;
     if (c.url.empty()) {
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
@@ -415,9 +416,12 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
 
     item.sigUrl.reserve(item.url.size() + 4);
     item.sigUrl.assign(item.url).append(L".sig");
-    item.localPayloadPath = zv::core::LocalPayloadPath(tempDir, productAbbr, item.manifestId, {desired, item.url, apply.destFilename});
-    item.localSigPath.reserve(item.localPayloadPath.size() + 4);
-    item.localSigPath.assign(item.localPayloadPath).append(L".sig");
+    // Built in storage kept between items, then copied once into each of the two texts.
+    thread_local std::wstring path;
+    zv::core::LocalPayloadPath(tempDir, productAbbr, item.manifestId, {desired, item.url, apply.destFilename}, path);
+    item.localPayloadPath.assign(path.data(), path.size());
+    item.localSigPath.reserve(path.size() + 4);
+    item.localSigPath.assign(path.data(), path.size()).append(L".sig");
     if (apply.kind != ApplyKind::None) {
         item.isRunCommand = apply.kind == ApplyKind::Run ? 1 : 0;
         item.requiresElevation = apply.requiresElevation;

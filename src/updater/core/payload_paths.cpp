@@ -56,11 +56,18 @@ void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& e
 
 std::wstring LocalPayloadPath(const std::wstring& tempDir, const std::wstring& productAbbr, int manifestId, const PayloadNames& names)
 {
-    // Joined by hand: a formatted path fills a buffer of the whole path limit for every item.
     std::wstring path;
+    LocalPayloadPath(tempDir, productAbbr, manifestId, names, path);
+    return path;
+}
+
+void LocalPayloadPath(const std::wstring& tempDir, const std::wstring& productAbbr, int manifestId, const PayloadNames& names, std::wstring& path)
+{
+    // Joined by hand: a formatted path fills a buffer of the whole path limit for every item.
+    path.clear();
     path.reserve(tempDir.size() + productAbbr.size() + names.url.size() + names.desiredMsiFilename.size() + names.destFilename.size() + 32);
     path += tempDir;
-    path += L"zv\\";
+    path += L"zv\\"sv;
     path += productAbbr;
     // The id in decimal, written from the end.
     wchar_t digits[16];
@@ -99,7 +106,6 @@ std::wstring LocalPayloadPath(const std::wstring& tempDir, const std::wstring& p
     }
     // As long as a path may be: what fits is kept.
     if (path.size() > kPathChars - 1) path.resize(kPathChars - 1);
-    return path;
 }
 
 } // namespace zv::core

@@ -27,5 +27,7 @@ struct PayloadNames {
 
 // The payload's path below tempDir (which ends in a backslash).
 std::wstring LocalPayloadPath(const std::wstring& tempDir, const std::wstring& productAbbr, int manifestId, const PayloadNames& names);
+// The same into path, whose storage is reused.
+void LocalPayloadPath(const std::wstring& tempDir, const std::wstring& productAbbr, int manifestId, const PayloadNames& names, std::wstring& path);
 
 } // namespace zv::core
