@@ -131,4 +131,33 @@ TEST_F(ApplicationAttributes, FirstOfANameCountsAbsentOnesAreEmpty)
     EXPECT_EQ(App(1)->category, 0);
 }
 
+TEST_F(ApplicationAttributes, NameAndDescriptionResolvedAlikeOrApart)
+{
+    const std::string strings = "<DisplayStrings><Entry id=\"IDS_A\"><String lang=\"enu\">Alpha</String></Entry>"
+                                "<Entry id=\"IDS_B\"><String lang=\"enu\">Beta</String></Entry></DisplayStrings>";
+    const struct {
+        const char* name;
+        const char* description;
+        const wchar_t* wantName;
+        const wchar_t* wantDescription;
+    } cases[] = {
+        {"IDS_A", "IDS_A", L"Alpha", L"Alpha"},
+        {"IDS_A", "IDS_B", L"Alpha", L"Beta"},
+        {"IDS_B", "ids_a", L"Beta", L"Alpha"},
+        {"IDS_NONE", "IDS_NONE", L"IDS_NONE", L"IDS_NONE"},
+        {"IDS_A", "IDS_NONE", L"Alpha", L"IDS_NONE"},
+    };
+    std::string items;
+    int id = 1;
+    for (const auto& c : cases)
+        items += zvcoretest::Application(id++, std::string("<DisplayNameId>") + c.name + "</DisplayNameId><DescriptionId>" + c.description +
+                                                   "</DescriptionId>");
+    ASSERT_EQ(Load("<ZV_Manifest name=\"m\">" + strings + "<UiItems>" + items + "</UiItems></ZV_Manifest>"), 1);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        ASSERT_NE(App(i), nullptr) << i;
+        EXPECT_EQ(std::wstring(App(i)->displayName), cases[i].wantName) << i;
+        EXPECT_EQ(std::wstring(App(i)->description), cases[i].wantDescription) << i;
+    }
+}
+
 } // namespace
