@@ -9,9 +9,7 @@
 #include "updater/base/log.h"
 #include "updater/base/text_helpers.h"
 
-using zv::core::Content;
 using zv::core::EnteredChild;
-using zv::core::ReadChild;
 using namespace std::string_view_literals;
 
 namespace {
@@ -50,7 +48,7 @@ struct ChildTexts {
     bool haveElevation = false, haveEvents = false, haveMore = false;
     std::wstring moreTextId, moreUrl, moreDialogId;
     bool moreHasUrl = false, moreHasDialog = false;
-    std::wstring destFilename, destPath, commandLine;
+    std::wstring destFilename, destPath, commandLine, actionElevation;
     std::wstring displayNameId, descriptionId; // as written, before they are resolved
     std::wstring scratch;
 
@@ -210,7 +208,8 @@ void ReadApplicationAttributes(const zv::core::ElementAttributes& attributes, Zv
     item.manifestId = item.isBonusItem = item.isVisible = item.isSelected = item.isUnselectable = 0;
     item.dlSizeMB = item.dlSize = item.requiredSpaceMB = item.estInstallTimeSecs = item.estInstallTimeMins = 0;
     item.isRebootLikelyRequired = item.isReplacementInstaller = 0;
-    item.category = zv::core::CategoryOf(std::wstring_view());
+    static const int kNoCategory = zv::core::CategoryOf(std::wstring_view());
+    item.category = kNoCategory;
     unsigned long seen = 0;
     for (size_t i = 0; i < attributes.Count(); ++i) {
         const Attribute attribute = AttributeOf(attributes[i].name);
@@ -247,6 +246,47 @@ void ReadApplicationAttributes(const zv::core::ElementAttributes& attributes, Zv
         }
     }
     item.defaultSelected = item.isSelected;
+}
+
+// One command's texts, each the last of its name: DestFilename and DestPath (a copy) or
+// CommandLine (a run).
+void ReadCommand(CXmlDocument& doc, bool copy, ChildTexts& c)
+{
+    c.destFilename.clear();
+    std::wstring& second = copy ? c.destPath : c.commandLine;
+    second.clear();
+    const std::wstring_view secondName = copy ? L"DestPath"sv : L"CommandLine"sv;
+    while (doc.FindChildElement(nullptr)) {
+        EnteredChild field(doc);
+        const std::wstring_view name = doc.GetNameView();
+        if (name == L"DestFilename"sv) zv::core::ReadText(doc, c.destFilename);
+        else if (name == secondName) zv::core::ReadText(doc, second);
+    }
+}
+
+// An "ApplyAction" in one pass over its children: the last RequiresElevation counts, and
+// the first CopyCommand, or without one the first RunCommand, is the command.
+void ReadApplyAction(CXmlDocument& doc, ChildTexts& c, ApplyAction& apply)
+{
+    bool copy = false, run = false;
+    c.actionElevation.clear();
+    while (doc.FindChildElement(nullptr)) {
+        EnteredChild child(doc);
+        const std::wstring_view name = doc.GetNameView();
+        if (name == L"RequiresElevation"sv) {
+            zv::core::ReadText(doc, c.actionElevation);
+        } else if (name == L"CopyCommand"sv) {
+            if (!copy) ReadCommand(doc, true, c);
+            copy = true;
+        } else if (name == L"RunCommand"sv) {
+            if (!copy && !run) ReadCommand(doc, false, c);
+            run = true;
+        }
+    }
+    apply.requiresElevation = c.actionElevation == L"1"sv ? 1 : 0;
+    if (copy && run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
+    if (!copy && !run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
+    if (copy || run) apply.kind = copy ? ApplyKind::Copy : ApplyKind::Run;
 }
 
 void AssignView(std::pmr::wstring& out, std::wstring_view text)
@@ -327,28 +367,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
             }
         } else if (kind == Child::ApplyAction && !apply.present) {
             apply.present = true;
-            constexpr const wchar_t* kActionPosition = zv::core::position::kApply;
-            std::wstring text;
-            doc.SavePosition(kActionPosition);
-            ReadChild(doc, kActionPosition, L"RequiresElevation", Content::Text, text);
-            apply.requiresElevation = text == L"1" ? 1 : 0;
-            doc.RestorePosition(kActionPosition);
-            bool copy = doc.FindChildElement(L"CopyCommand");
-            doc.RestorePosition(kActionPosition);
-            bool run = doc.FindChildElement(L"RunCommand");
-            if (copy && run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
-            if (!copy && !run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
-            if (copy || run) {
-                apply.kind = copy ? ApplyKind::Copy : ApplyKind::Run;
-                doc.RestorePosition(kActionPosition);
-                doc.FindChildElement(copy ? L"CopyCommand" : L"RunCommand");
-                EnteredChild command(doc);
-                constexpr const wchar_t* kCommandPosition = zv::core::position::kCommand;
-                doc.SavePosition(kCommandPosition);
-                ReadChild(doc, kCommandPosition, L"DestFilename", Content::Text, c.destFilename);
-                ReadChild(doc, kCommandPosition, copy ? L"DestPath" : L"CommandLine", Content::Text, copy ? c.destPath : c.commandLine);
-                doc.RestorePosition(kCommandPosition);
-            }
+            ReadApplyAction(doc, c, apply);
         }
     }
     doc.RestorePosition(kAppPosition);

@@ -108,8 +108,9 @@ void ParseIdList(const std::wstring& text, std::vector<int>& out)
 
 int CategoryOf(std::wstring_view text)
 {
-    if (EqualsNoCase(text, L"Required")) return 0;
-    if (EqualsNoCase(text, L"Recommended")) return 1;
+    using namespace std::string_view_literals;
+    if (EqualsNoCase(text, L"Required"sv)) return 0;
+    if (EqualsNoCase(text, L"Recommended"sv)) return 1;
     return 2;
 }
 

@@ -160,4 +160,44 @@ TEST_F(ApplicationAttributes, NameAndDescriptionResolvedAlikeOrApart)
     }
 }
 
+TEST_F(ApplicationAttributes, ApplyActionTheFirstCommandOfItsKindAndTheLastOfEachText)
+{
+    const struct {
+        const char* action;
+        int isRun, elevation;
+        const wchar_t *destFilename, *destPath, *commandLine;
+    } cases[] = {
+        // A copy wins over a run before it; its own texts count, not the run's.
+        {"<RunCommand><DestFilename>r.exe</DestFilename><CommandLine>\"/r\"</CommandLine></RunCommand>"
+         "<CopyCommand><DestPath>p</DestPath></CopyCommand>",
+         0, 0, L"", L"p", L""},
+        // The first run counts; within it the last of each text.
+        {"<RunCommand><DestFilename>a.exe</DestFilename><DestFilename>b.exe</DestFilename><CommandLine>\"/1\"</CommandLine>"
+         "<CommandLine>\"/2\"</CommandLine></RunCommand><RunCommand><DestFilename>c.exe</DestFilename></RunCommand>",
+         1, 0, L"b.exe", L"", L"/2"},
+        // The last RequiresElevation decides, before or after the command.
+        {"<RequiresElevation>1</RequiresElevation><CopyCommand><DestFilename>d.exe</DestFilename><DestPath>q</DestPath></CopyCommand>"
+         "<RequiresElevation>0</RequiresElevation>",
+         0, 0, L"d.exe", L"q", L""},
+        {"<RequiresElevation>0</RequiresElevation><RunCommand><CommandLine>x</CommandLine></RunCommand><RequiresElevation>1</RequiresElevation>",
+         1, 1, L"", L"", L"x"},
+        // A command's texts are its own children's, not deeper ones'.
+        {"<CopyCommand><Inner><DestPath>deep</DestPath></Inner><DestPath>&lt;p&gt;</DestPath></CopyCommand>", 0, 0, L"", L"<p>", L""},
+    };
+    std::string items;
+    int id = 1;
+    for (const auto& c : cases) items += zvcoretest::Application(id++, std::string("<ApplyAction>") + c.action + "</ApplyAction>");
+    ASSERT_EQ(Load(zvcoretest::Manifest(items)), 1);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const ZvLib_CItemInstallableApp* app = App(i);
+        ASSERT_NE(app, nullptr) << i;
+        EXPECT_EQ(app->isRunCommand, cases[i].isRun) << i;
+        EXPECT_EQ(app->requiresElevation, cases[i].elevation) << i;
+        // Without its own name the command's file keeps the URL's.
+        EXPECT_EQ(std::wstring(app->destFilename), *cases[i].destFilename ? cases[i].destFilename : L"installer.exe") << i;
+        EXPECT_EQ(std::wstring(app->destPath), cases[i].destPath) << i;
+        EXPECT_EQ(std::wstring(app->commandLine), cases[i].commandLine) << i;
+    }
+}
+
 } // namespace
