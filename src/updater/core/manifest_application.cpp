@@ -60,6 +60,15 @@ struct ChildTexts {
     }
 };
 
+// Element and attribute names are short: compared in place, without a library call.
+bool Is(std::wstring_view name, std::wstring_view known)
+{
+    if (name.size() != known.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (name[i] != known[i]) return false;
+    return true;
+}
+
 // The children an application reads; the rest are skipped.
 enum class Child {
     Other,
@@ -87,35 +96,35 @@ Child ChildOf(std::wstring_view name)
     if (name.empty()) return Child::Other;
     switch (name[0]) {
     case L'D':
-        if (name == L"DisplayNameId"sv) return Child::DisplayNameId;
-        if (name == L"DescriptionId"sv) return Child::DescriptionId;
-        if (name == L"DesiredMsiFilename"sv) return Child::DesiredMsiFilename;
-        if (name == L"DependsUponSubcomponentIds"sv) return Child::DependsUponSubcomponentIds;
-        if (name == L"DescriptionMore"sv) return Child::DescriptionMore;
+        if (Is(name, L"DisplayNameId"sv)) return Child::DisplayNameId;
+        if (Is(name, L"DescriptionId"sv)) return Child::DescriptionId;
+        if (Is(name, L"DesiredMsiFilename"sv)) return Child::DesiredMsiFilename;
+        if (Is(name, L"DependsUponSubcomponentIds"sv)) return Child::DependsUponSubcomponentIds;
+        if (Is(name, L"DescriptionMore"sv)) return Child::DescriptionMore;
         break;
     case L'U':
-        if (name == L"Url"sv) return Child::Url;
-        if (name == L"UrlQs"sv) return Child::UrlQs;
+        if (Is(name, L"Url"sv)) return Child::Url;
+        if (Is(name, L"UrlQs"sv)) return Child::UrlQs;
         break;
     case L'P':
-        if (name == L"PackageInfo"sv) return Child::PackageInfo;
+        if (Is(name, L"PackageInfo"sv)) return Child::PackageInfo;
         break;
     case L'E':
-        if (name == L"E1"sv) return Child::E1;
-        if (name == L"E2"sv) return Child::E2;
-        if (name == L"EventExpressions"sv) return Child::EventExpressions;
+        if (Is(name, L"E1"sv)) return Child::E1;
+        if (Is(name, L"E2"sv)) return Child::E2;
+        if (Is(name, L"EventExpressions"sv)) return Child::EventExpressions;
         break;
     case L'C':
-        if (name == L"CommandLineArgs"sv) return Child::CommandLineArgs;
+        if (Is(name, L"CommandLineArgs"sv)) return Child::CommandLineArgs;
         break;
     case L'M':
-        if (name == L"MinRequirementsIds"sv) return Child::MinRequirementsIds;
+        if (Is(name, L"MinRequirementsIds"sv)) return Child::MinRequirementsIds;
         break;
     case L'R':
-        if (name == L"RequiresElevation"sv) return Child::RequiresElevation;
+        if (Is(name, L"RequiresElevation"sv)) return Child::RequiresElevation;
         break;
     case L'A':
-        if (name == L"ApplyAction"sv) return Child::ApplyAction;
+        if (Is(name, L"ApplyAction"sv)) return Child::ApplyAction;
         break;
     default:
         break;
@@ -154,43 +163,43 @@ Attribute AttributeOf(std::wstring_view name)
     if (name.empty()) return Attribute::Other;
     switch (name[0]) {
     case L'i':
-        if (name == L"id"sv) return Attribute::Id;
-        if (name == L"isSelected"sv) return Attribute::IsSelected;
-        if (name == L"isUnselectable"sv) return Attribute::IsUnselectable;
-        if (name == L"isVisible"sv) return Attribute::IsVisible;
-        if (name == L"isBonusItem"sv) return Attribute::IsBonusItem;
-        if (name == L"isRebootLikelyRequired"sv) return Attribute::IsRebootLikelyRequired;
-        if (name == L"isReplacementInstaller"sv) return Attribute::IsReplacementInstaller;
+        if (Is(name, L"id"sv)) return Attribute::Id;
+        if (Is(name, L"isSelected"sv)) return Attribute::IsSelected;
+        if (Is(name, L"isUnselectable"sv)) return Attribute::IsUnselectable;
+        if (Is(name, L"isVisible"sv)) return Attribute::IsVisible;
+        if (Is(name, L"isBonusItem"sv)) return Attribute::IsBonusItem;
+        if (Is(name, L"isRebootLikelyRequired"sv)) return Attribute::IsRebootLikelyRequired;
+        if (Is(name, L"isReplacementInstaller"sv)) return Attribute::IsReplacementInstaller;
         break;
     case L'p':
-        if (name == L"productGUID"sv) return Attribute::ProductGUID;
+        if (Is(name, L"productGUID"sv)) return Attribute::ProductGUID;
         break;
     case L'c':
-        if (name == L"componentName"sv) return Attribute::ComponentName;
-        if (name == L"componentVersion"sv) return Attribute::ComponentVersion;
-        if (name == L"category"sv) return Attribute::Category;
+        if (Is(name, L"componentName"sv)) return Attribute::ComponentName;
+        if (Is(name, L"componentVersion"sv)) return Attribute::ComponentVersion;
+        if (Is(name, L"category"sv)) return Attribute::Category;
         break;
     case L'n':
-        if (name == L"note"sv) return Attribute::Note;
+        if (Is(name, L"note"sv)) return Attribute::Note;
         break;
     case L'd':
-        if (name == L"dlSizeMB"sv) return Attribute::DlSizeMB;
-        if (name == L"dlSize"sv) return Attribute::DlSize;
+        if (Is(name, L"dlSizeMB"sv)) return Attribute::DlSizeMB;
+        if (Is(name, L"dlSize"sv)) return Attribute::DlSize;
         break;
     case L'r':
-        if (name == L"requiredSpaceMB"sv) return Attribute::RequiredSpaceMB;
+        if (Is(name, L"requiredSpaceMB"sv)) return Attribute::RequiredSpaceMB;
         break;
     case L'e':
-        if (name == L"estInstallTimeMins"sv) return Attribute::EstInstallTimeMins;
-        if (name == L"estInstallTimeSecs"sv) return Attribute::EstInstallTimeSecs;
+        if (Is(name, L"estInstallTimeMins"sv)) return Attribute::EstInstallTimeMins;
+        if (Is(name, L"estInstallTimeSecs"sv)) return Attribute::EstInstallTimeSecs;
         break;
     case L's':
-        if (name == L"s1"sv) return Attribute::S1;
-        if (name == L"s2"sv) return Attribute::S2;
+        if (Is(name, L"s1"sv)) return Attribute::S1;
+        if (Is(name, L"s2"sv)) return Attribute::S2;
         break;
     case L'a':
-        if (name == L"a1"sv) return Attribute::A1;
-        if (name == L"a2"sv) return Attribute::A2;
+        if (Is(name, L"a1"sv)) return Attribute::A1;
+        if (Is(name, L"a2"sv)) return Attribute::A2;
         break;
     default:
         break;
@@ -259,8 +268,8 @@ void ReadCommand(CXmlDocument& doc, bool copy, ChildTexts& c)
     while (doc.FindChildElement(nullptr)) {
         EnteredChild field(doc);
         const std::wstring_view name = doc.GetNameView();
-        if (name == L"DestFilename"sv) zv::core::ReadText(doc, c.destFilename);
-        else if (name == secondName) zv::core::ReadText(doc, second);
+        if (Is(name, L"DestFilename"sv)) zv::core::ReadText(doc, c.destFilename);
+        else if (Is(name, secondName)) zv::core::ReadText(doc, second);
     }
 }
 
@@ -273,12 +282,12 @@ void ReadApplyAction(CXmlDocument& doc, ChildTexts& c, ApplyAction& apply)
     while (doc.FindChildElement(nullptr)) {
         EnteredChild child(doc);
         const std::wstring_view name = doc.GetNameView();
-        if (name == L"RequiresElevation"sv) {
+        if (Is(name, L"RequiresElevation"sv)) {
             zv::core::ReadText(doc, c.actionElevation);
-        } else if (name == L"CopyCommand"sv) {
+        } else if (Is(name, L"CopyCommand"sv)) {
             if (!copy) ReadCommand(doc, true, c);
             copy = true;
-        } else if (name == L"RunCommand"sv) {
+        } else if (Is(name, L"RunCommand"sv)) {
             if (!copy && !run) ReadCommand(doc, false, c);
             run = true;
         }
