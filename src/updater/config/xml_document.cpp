@@ -289,6 +289,21 @@ const std::vector<CXmlDocument::AttributeSpan>* CXmlDocument::CurrentAttributes(
     return &m_attributes;
 }
 
+namespace {
+
+// What ends an attribute name: XML white space, "=", "/" and the quotes, all below 64.
+// A mask test instead of seven comparisons for every character of every name read.
+constexpr uint64_t kAttributeNameEnds = (1ull << L' ') | (1ull << L'\t') | (1ull << L'\r') | (1ull << L'\n') | (1ull << L'=') |
+                                        (1ull << L'/') | (1ull << L'"') | (1ull << L'\'');
+
+inline bool EndsAttributeName(wchar_t c)
+{
+    const auto code = static_cast<uint32_t>(c);
+    return code < 64 && ((kAttributeNameEnds >> code) & 1);
+}
+
+} // namespace
+
 void CXmlDocument::ScanAttributes(size_t tagStart, size_t tagLength, size_t nameSkip,
                                   std::vector<AttributeSpan>& out) const
 {
@@ -311,8 +326,7 @@ void CXmlDocument::ScanAttributes(size_t tagStart, size_t tagLength, size_t name
         }
         AttributeSpan& span = out.emplace_back();
         span.nameAt = i;
-        while (i < limit && !zv::xml::IsXmlSpace(t[i]) && t[i] != L'=' && t[i] != L'/' && t[i] != L'"' && t[i] != L'\'')
-            ++i;
+        while (i < limit && !EndsAttributeName(t[i])) ++i;
         span.nameLen = i - span.nameAt;
         size_t j = i;
         while (j < limit && zv::xml::IsXmlSpace(t[j])) ++j;
@@ -413,10 +427,10 @@ std::wstring CXmlDocument::GetInnerMarkup() const
 
 void CXmlDocument::GetInnerMarkup(std::wstring& out) const
 {
-    out.assign(InnerMarkupView());
+    out.assign(GetInnerMarkupView());
 }
 
-std::wstring_view CXmlDocument::InnerMarkupView() const
+std::wstring_view CXmlDocument::GetInnerMarkupView() const
 {
     if (m_node.kind != XML_NODE_NONE || !m_pos.main) return {};
     const ElemRec& r = m_elems[m_pos.main];
@@ -424,4 +438,10 @@ std::wstring_view CXmlDocument::InnerMarkupView() const
     size_t to = Start(m_pos.main) + r.length - r.endTagLen;
     if (from >= to) return {};
     return std::wstring_view(Chars(from, to) + from, to - from);
+}
+
+std::wstring_view CXmlDocument::GetNameView() const
+{
+    if (m_node.kind != XML_NODE_NONE || !m_pos.main) return {};
+    return ElementName(m_pos.main);
 }

@@ -94,8 +94,11 @@ public:
     bool GetAttributeName(int n, std::wstring& out) const;
     std::wstring GetInnerMarkup() const;
     void GetInnerMarkup(std::wstring& out) const;
-    // The same as a view into the document, valid until it is edited or loaded again.
-    std::wstring_view InnerMarkupView() const;
+    // The main element's name and inner markup as views into the document, for readers
+    // that only compare or copy them once: valid until the next call on the document.
+    // Empty where GetName or GetInnerMarkup would not give the main element's.
+    std::wstring_view GetNameView() const;
+    std::wstring_view GetInnerMarkupView() const;
 
     // Every attribute of an element in one scan, for readers that look up many: names
     // and raw values (entities still written out) as views into the document, valid

@@ -2,10 +2,13 @@
 // The scope of a load or a selection, in which the library's variables cannot change:
 // the evaluator's copy of them is made again only after the evaluator wrote its table.
 #include "updater/core/updater_imp.h"
+#include "updater/core/literal_macros.h"
 
 struct CUpdaterImp::HeldVariables {
     bool copied = false;
     unsigned long long writes = 0; // the evaluator's count after that copy
+    // What the names in the scope's texts expanded to, while the evaluator's table stands.
+    zv::core::ExpandedVariables expanded;
 };
 
 class CUpdaterImp::HoldVariables {

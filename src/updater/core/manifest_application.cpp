@@ -9,9 +9,7 @@
 #include "updater/base/log.h"
 #include "updater/base/text_helpers.h"
 
-using zv::core::Content;
 using zv::core::EnteredChild;
-using zv::core::ReadChild;
 using namespace std::string_view_literals;
 
 namespace {
@@ -50,9 +48,9 @@ struct ChildTexts {
     bool haveElevation = false, haveEvents = false, haveMore = false;
     std::wstring moreTextId, moreUrl, moreDialogId;
     bool moreHasUrl = false, moreHasDialog = false;
-    std::wstring destFilename, destPath, commandLine;
+    std::wstring destFilename, destPath, commandLine, actionElevation;
     std::wstring displayNameId, descriptionId; // as written, before they are resolved
-    std::wstring name, scratch;
+    std::wstring scratch;
 
     void Clear()
     {
@@ -62,6 +60,249 @@ struct ChildTexts {
     }
 };
 
+// Element and attribute names are short: compared in place, without a library call.
+bool Is(std::wstring_view name, std::wstring_view known)
+{
+    if (name.size() != known.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (name[i] != known[i]) return false;
+    return true;
+}
+
+// The children an application reads; the rest are skipped.
+enum class Child {
+    Other,
+    DisplayNameId,
+    DescriptionId,
+    DesiredMsiFilename,
+    UrlQs,
+    PackageInfo,
+    E1,
+    E2,
+    Url,
+    CommandLineArgs,
+    MinRequirementsIds,
+    DependsUponSubcomponentIds,
+    RequiresElevation,
+    EventExpressions,
+    DescriptionMore,
+    ApplyAction,
+};
+
+// Every item has a handful of children: the first character leaves one to three names
+// to compare, on the document's own characters.
+Child ChildOf(std::wstring_view name)
+{
+    if (name.empty()) return Child::Other;
+    switch (name[0]) {
+    case L'D':
+        if (Is(name, L"DisplayNameId"sv)) return Child::DisplayNameId;
+        if (Is(name, L"DescriptionId"sv)) return Child::DescriptionId;
+        if (Is(name, L"DesiredMsiFilename"sv)) return Child::DesiredMsiFilename;
+        if (Is(name, L"DependsUponSubcomponentIds"sv)) return Child::DependsUponSubcomponentIds;
+        if (Is(name, L"DescriptionMore"sv)) return Child::DescriptionMore;
+        break;
+    case L'U':
+        if (Is(name, L"Url"sv)) return Child::Url;
+        if (Is(name, L"UrlQs"sv)) return Child::UrlQs;
+        break;
+    case L'P':
+        if (Is(name, L"PackageInfo"sv)) return Child::PackageInfo;
+        break;
+    case L'E':
+        if (Is(name, L"E1"sv)) return Child::E1;
+        if (Is(name, L"E2"sv)) return Child::E2;
+        if (Is(name, L"EventExpressions"sv)) return Child::EventExpressions;
+        break;
+    case L'C':
+        if (Is(name, L"CommandLineArgs"sv)) return Child::CommandLineArgs;
+        break;
+    case L'M':
+        if (Is(name, L"MinRequirementsIds"sv)) return Child::MinRequirementsIds;
+        break;
+    case L'R':
+        if (Is(name, L"RequiresElevation"sv)) return Child::RequiresElevation;
+        break;
+    case L'A':
+        if (Is(name, L"ApplyAction"sv)) return Child::ApplyAction;
+        break;
+    default:
+        break;
+    }
+    return Child::Other;
+}
+
+// The attributes an application reads.
+enum class Attribute : unsigned {
+    Other,
+    ProductGUID,
+    Id,
+    ComponentName,
+    ComponentVersion,
+    Note,
+    IsBonusItem,
+    IsVisible,
+    IsSelected,
+    IsUnselectable,
+    Category,
+    DlSizeMB,
+    DlSize,
+    RequiredSpaceMB,
+    EstInstallTimeSecs,
+    EstInstallTimeMins,
+    IsRebootLikelyRequired,
+    IsReplacementInstaller,
+    S1,
+    S2,
+    A1,
+    A2,
+};
+
+Attribute AttributeOf(std::wstring_view name)
+{
+    if (name.empty()) return Attribute::Other;
+    switch (name[0]) {
+    case L'i':
+        if (Is(name, L"id"sv)) return Attribute::Id;
+        if (Is(name, L"isSelected"sv)) return Attribute::IsSelected;
+        if (Is(name, L"isUnselectable"sv)) return Attribute::IsUnselectable;
+        if (Is(name, L"isVisible"sv)) return Attribute::IsVisible;
+        if (Is(name, L"isBonusItem"sv)) return Attribute::IsBonusItem;
+        if (Is(name, L"isRebootLikelyRequired"sv)) return Attribute::IsRebootLikelyRequired;
+        if (Is(name, L"isReplacementInstaller"sv)) return Attribute::IsReplacementInstaller;
+        break;
+    case L'p':
+        if (Is(name, L"productGUID"sv)) return Attribute::ProductGUID;
+        break;
+    case L'c':
+        if (Is(name, L"componentName"sv)) return Attribute::ComponentName;
+        if (Is(name, L"componentVersion"sv)) return Attribute::ComponentVersion;
+        if (Is(name, L"category"sv)) return Attribute::Category;
+        break;
+    case L'n':
+        if (Is(name, L"note"sv)) return Attribute::Note;
+        break;
+    case L'd':
+        if (Is(name, L"dlSizeMB"sv)) return Attribute::DlSizeMB;
+        if (Is(name, L"dlSize"sv)) return Attribute::DlSize;
+        break;
+    case L'r':
+        if (Is(name, L"requiredSpaceMB"sv)) return Attribute::RequiredSpaceMB;
+        break;
+    case L'e':
+        if (Is(name, L"estInstallTimeMins"sv)) return Attribute::EstInstallTimeMins;
+        if (Is(name, L"estInstallTimeSecs"sv)) return Attribute::EstInstallTimeSecs;
+        break;
+    case L's':
+        if (Is(name, L"s1"sv)) return Attribute::S1;
+        if (Is(name, L"s2"sv)) return Attribute::S2;
+        break;
+    case L'a':
+        if (Is(name, L"a1"sv)) return Attribute::A1;
+        if (Is(name, L"a2"sv)) return Attribute::A2;
+        break;
+    default:
+        break;
+    }
+    return Attribute::Other;
+}
+
+// One pass over the start tag's attributes instead of a search for each of twenty names,
+// most of them absent: those stay empty or 0, and the first of a repeated name counts.
+void ReadApplicationAttributes(const zv::core::ElementAttributes& attributes, ZvLib_CItemInstallableApp& item, std::wstring& scratch)
+{
+    using zv::core::ElementAttributes;
+    for (std::pmr::wstring* text : {&item.productGUID, &item.componentName, &item.componentVersion, &item.note, &item.s1, &item.s2, &item.a1, &item.a2})
+        text->clear();
+    item.manifestId = item.isBonusItem = item.isVisible = item.isSelected = item.isUnselectable = 0;
+    item.dlSizeMB = item.dlSize = item.requiredSpaceMB = item.estInstallTimeSecs = item.estInstallTimeMins = 0;
+    item.isRebootLikelyRequired = item.isReplacementInstaller = 0;
+    static const int kNoCategory = zv::core::CategoryOf(std::wstring_view());
+    item.category = kNoCategory;
+    unsigned long seen = 0;
+    for (size_t i = 0; i < attributes.Count(); ++i) {
+        const Attribute attribute = AttributeOf(attributes[i].name);
+        const unsigned long bit = 1ul << static_cast<unsigned>(attribute);
+        if (attribute == Attribute::Other || (seen & bit)) continue;
+        seen |= bit;
+        const std::wstring_view raw = attributes[i].rawValue;
+        switch (attribute) {
+        case Attribute::ProductGUID: ElementAttributes::TextOf(raw, item.productGUID); break;
+        case Attribute::Id: item.manifestId = ElementAttributes::IntOf(raw); break;
+        case Attribute::ComponentName: ElementAttributes::TextOf(raw, item.componentName); break;
+        case Attribute::ComponentVersion: ElementAttributes::TextOf(raw, item.componentVersion); break;
+        case Attribute::Note: ElementAttributes::TextOf(raw, item.note); break;
+        case Attribute::IsBonusItem: item.isBonusItem = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsVisible: item.isVisible = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsSelected: item.isSelected = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsUnselectable: item.isUnselectable = ElementAttributes::IntOf(raw); break;
+        case Attribute::Category:
+            CXmlDocument::DecodeAttributeValue(raw, scratch);
+            item.category = zv::core::CategoryOf(scratch);
+            break;
+        case Attribute::DlSizeMB: item.dlSizeMB = ElementAttributes::IntOf(raw); break;
+        case Attribute::DlSize: item.dlSize = ElementAttributes::IntOf(raw); break;
+        case Attribute::RequiredSpaceMB: item.requiredSpaceMB = ElementAttributes::IntOf(raw); break;
+        case Attribute::EstInstallTimeSecs: item.estInstallTimeSecs = ElementAttributes::IntOf(raw); break;
+        case Attribute::EstInstallTimeMins: item.estInstallTimeMins = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsRebootLikelyRequired: item.isRebootLikelyRequired = ElementAttributes::IntOf(raw); break;
+        case Attribute::IsReplacementInstaller: item.isReplacementInstaller = ElementAttributes::IntOf(raw); break;
+        case Attribute::S1: ElementAttributes::TextOf(raw, item.s1); break;
+        case Attribute::S2: ElementAttributes::TextOf(raw, item.s2); break;
+        case Attribute::A1: ElementAttributes::TextOf(raw, item.a1); break;
+        case Attribute::A2: ElementAttributes::TextOf(raw, item.a2); break;
+        case Attribute::Other: break;
+        }
+    }
+    item.defaultSelected = item.isSelected;
+}
+
+// One command's texts, each the last of its name: DestFilename and DestPath (a copy) or
+// CommandLine (a run).
+void ReadCommand(CXmlDocument& doc, bool copy, ChildTexts& c)
+{
+    c.destFilename.clear();
+    std::wstring& second = copy ? c.destPath : c.commandLine;
+    second.clear();
+    const std::wstring_view secondName = copy ? L"DestPath"sv : L"CommandLine"sv;
+    while (doc.FindChildElement(nullptr)) {
+        EnteredChild field(doc);
+        const std::wstring_view name = doc.GetNameView();
+        if (Is(name, L"DestFilename"sv)) zv::core::ReadText(doc, c.destFilename);
+        else if (Is(name, secondName)) zv::core::ReadText(doc, second);
+    }
+}
+
+// An "ApplyAction" in one pass over its children: the last RequiresElevation counts, and
+// the first CopyCommand, or without one the first RunCommand, is the command.
+void ReadApplyAction(CXmlDocument& doc, ChildTexts& c, ApplyAction& apply)
+{
+    bool copy = false, run = false;
+    c.actionElevation.clear();
+    while (doc.FindChildElement(nullptr)) {
+        EnteredChild child(doc);
+        const std::wstring_view name = doc.GetNameView();
+        if (Is(name, L"RequiresElevation"sv)) {
+            zv::core::ReadText(doc, c.actionElevation);
+        } else if (Is(name, L"CopyCommand"sv)) {
+            if (!copy) ReadCommand(doc, true, c);
+            copy = true;
+        } else if (Is(name, L"RunCommand"sv)) {
+            if (!copy && !run) ReadCommand(doc, false, c);
+            run = true;
+        }
+    }
+    apply.requiresElevation = c.actionElevation == L"1"sv ? 1 : 0;
+    if (copy && run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
+    if (!copy && !run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
+    if (copy || run) apply.kind = copy ? ApplyKind::Copy : ApplyKind::Run;
+}
+
+void AssignView(std::pmr::wstring& out, std::wstring_view text)
+{
+    out.assign(text.data(), text.size());
+}
+
 } // namespace
 
 bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallableApp& item, const std::wstring& productAbbr, int requestGroupId,
@@ -69,30 +310,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
 {
     thread_local ChildTexts c;
     c.Clear();
-    const zv::core::ElementAttributes attributes(doc);
-    attributes.Text(L"productGUID"sv, item.productGUID);
-    item.manifestId = attributes.Int(L"id"sv);
-    attributes.Text(L"componentName"sv, item.componentName);
-    attributes.Text(L"componentVersion"sv, item.componentVersion);
-    attributes.Text(L"note"sv, item.note);
-    item.isBonusItem = attributes.Int(L"isBonusItem"sv);
-    item.isVisible = attributes.Int(L"isVisible"sv);
-    item.isSelected = attributes.Int(L"isSelected"sv);
-    item.defaultSelected = item.isSelected;
-    item.isUnselectable = attributes.Int(L"isUnselectable"sv);
-    attributes.Text(L"category"sv, c.scratch);
-    item.category = zv::core::CategoryOf(c.scratch);
-    item.dlSizeMB = attributes.Int(L"dlSizeMB"sv);
-    item.dlSize = attributes.Int(L"dlSize"sv);
-    item.requiredSpaceMB = attributes.Int(L"requiredSpaceMB"sv);
-    item.estInstallTimeSecs = attributes.Int(L"estInstallTimeSecs"sv);
-    item.estInstallTimeMins = attributes.Int(L"estInstallTimeMins"sv);
-    item.isRebootLikelyRequired = attributes.Int(L"isRebootLikelyRequired"sv);
-    item.isReplacementInstaller = attributes.Int(L"isReplacementInstaller"sv);
-    attributes.Text(L"s1"sv, item.s1);
-    attributes.Text(L"s2"sv, item.s2);
-    attributes.Text(L"a1"sv, item.a1);
-    attributes.Text(L"a2"sv, item.a2);
+    ReadApplicationAttributes(zv::core::ElementAttributes(doc), item, c.scratch);
 
     // One pass over the children, remembering what each holds; a repeated child's last
     // occurrence wins, except for the three elements that are read once.
@@ -109,35 +327,27 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
         sub->minRequirements.clear();
     }
     doc.SavePosition(kAppPosition);
-    std::wstring_view name;
     while (doc.FindChildElement(nullptr)) {
         EnteredChild child(doc);
-        doc.GetName(c.name);
-        name = c.name;
-        if (name == L"DisplayNameId"sv) doc.GetInnerMarkup(c.displayNameId);
-        else if (name == L"DescriptionId"sv) doc.GetInnerMarkup(c.descriptionId);
-        else if (name == L"DesiredMsiFilename"sv) item.desiredMsiFilename = doc.GetInnerMarkup();
-        else if (name == L"UrlQs"sv) {
-            doc.GetText(c.scratch);
-            item.urlQs = c.scratch;
-        }
-        else if (name == L"PackageInfo"sv) {
-            doc.GetText(c.scratch);
-            item.packageInfo = c.scratch;
-        }
-        else if (name == L"E1"sv) item.e1 = doc.GetInnerMarkup();
-        else if (name == L"E2"sv) item.e2 = doc.GetInnerMarkup();
-        else if (name == L"Url"sv) doc.GetText(c.url);
-        else if (name == L"CommandLineArgs"sv) doc.GetText(c.args);
-        else if (name == L"MinRequirementsIds"sv) {
+        const Child kind = ChildOf(doc.GetNameView());
+        if (kind == Child::DisplayNameId) doc.GetInnerMarkup(c.displayNameId);
+        else if (kind == Child::DescriptionId) doc.GetInnerMarkup(c.descriptionId);
+        else if (kind == Child::DesiredMsiFilename) AssignView(item.desiredMsiFilename, doc.GetInnerMarkupView());
+        else if (kind == Child::UrlQs) zv::core::ReadText(doc, item.urlQs);
+        else if (kind == Child::PackageInfo) zv::core::ReadText(doc, item.packageInfo);
+        else if (kind == Child::E1) AssignView(item.e1, doc.GetInnerMarkupView());
+        else if (kind == Child::E2) AssignView(item.e2, doc.GetInnerMarkupView());
+        else if (kind == Child::Url) zv::core::ReadText(doc, c.url);
+        else if (kind == Child::CommandLineArgs) zv::core::ReadText(doc, c.args);
+        else if (kind == Child::MinRequirementsIds) {
             // A subcomponent's list is its raw content.
             if (sub) doc.GetInnerMarkup(sub->minRequirements);
-            else doc.GetText(c.requirements);
-        } else if (sub && name == L"DependsUponSubcomponentIds"sv) doc.GetInnerMarkup(sub->dependsUpon);
-        else if (name == L"RequiresElevation"sv) {
-            doc.GetText(c.elevation);
+            else zv::core::ReadText(doc, c.requirements);
+        } else if (sub && kind == Child::DependsUponSubcomponentIds) doc.GetInnerMarkup(sub->dependsUpon);
+        else if (kind == Child::RequiresElevation) {
+            zv::core::ReadText(doc, c.elevation);
             c.haveElevation = true;
-        } else if (name == L"EventExpressions"sv && !c.haveEvents) {
+        } else if (kind == Child::EventExpressions && !c.haveEvents) {
             c.haveEvents = true;
             std::wstring event;
             while (doc.FindChildElement(nullptr)) {
@@ -145,7 +355,7 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
                 doc.GetName(event);
                 item.eventExpressions.Set(event, doc.GetInnerMarkup());
             }
-        } else if (name == L"DescriptionMore"sv && !c.haveMore) {
+        } else if (kind == Child::DescriptionMore && !c.haveMore) {
             c.haveMore = true;
             if (doc.FindChildElement(L"MoreTextId")) {
                 {
@@ -164,40 +374,23 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
                     c.moreHasDialog = true;
                 }
             }
-        } else if (name == L"ApplyAction"sv && !apply.present) {
+        } else if (kind == Child::ApplyAction && !apply.present) {
             apply.present = true;
-            constexpr const wchar_t* kActionPosition = zv::core::position::kApply;
-            std::wstring text;
-            doc.SavePosition(kActionPosition);
-            ReadChild(doc, kActionPosition, L"RequiresElevation", Content::Text, text);
-            apply.requiresElevation = text == L"1" ? 1 : 0;
-            doc.RestorePosition(kActionPosition);
-            bool copy = doc.FindChildElement(L"CopyCommand");
-            doc.RestorePosition(kActionPosition);
-            bool run = doc.FindChildElement(L"RunCommand");
-            if (copy && run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies both a CopyCommand and a RunCommand.\n");
-            if (!copy && !run) zv::Log().Log(zv::ZVLOG_ERROR, L"Error, manifest specifies ApplyAction but neither CopyCommand nor RunCommand.\n");
-            if (copy || run) {
-                apply.kind = copy ? ApplyKind::Copy : ApplyKind::Run;
-                doc.RestorePosition(kActionPosition);
-                doc.FindChildElement(copy ? L"CopyCommand" : L"RunCommand");
-                EnteredChild command(doc);
-                constexpr const wchar_t* kCommandPosition = zv::core::position::kCommand;
-                doc.SavePosition(kCommandPosition);
-                ReadChild(doc, kCommandPosition, L"DestFilename", Content::Text, c.destFilename);
-                ReadChild(doc, kCommandPosition, copy ? L"DestPath" : L"CommandLine", Content::Text, copy ? c.destPath : c.commandLine);
-                doc.RestorePosition(kCommandPosition);
-            }
+            ReadApplyAction(doc, c, apply);
         }
     }
     doc.RestorePosition(kAppPosition);
 
     // Resolution and evaluation, in the order the texts are documented.
-    const std::wstring language = Lang(requestGroupId);
+    // The group's own text, not a copy per item; Lang reports a missing group.
+    const ZvLib_CRequestGroupInfo* group = FindRequestGroupInfo(requestGroupId);
+    std::wstring noGroup;
+    const std::wstring& language = group ? group->config.language : (noGroup = Lang(requestGroupId));
     const ZvLib_CItemLangStrings* strings = FindLanguageTable(language);
     ResolveDisplayString(strings, c.displayNameId, c.scratch);
     item.displayName = c.scratch;
-    ResolveDisplayString(strings, c.descriptionId, c.scratch);
+    // Most items describe themselves with their name's id: resolved once.
+    if (c.descriptionId != c.displayNameId) ResolveDisplayString(strings, c.descriptionId, c.scratch);
     item.description = c.scratch;
     if (c.url.empty()) {
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib: <Url> tag expression is empty.\n");
@@ -240,24 +433,28 @@ bool CUpdaterImp::ParseApplicationFields(CXmlDocument& doc, ZvLib_CItemInstallab
     if (!item.IsBasicValid()) return false;
 
     // Names from the manifest become file names in the download folder, nothing more.
-    const std::wstring urlName = zv::core::UrlFileName(item.url);
-    const std::wstring desired = zv::core::Trim(item.desiredMsiFilename);
-    for (const std::wstring* fileName : {&urlName, &desired, static_cast<const std::wstring*>(&apply.destFilename)}) {
-        if (zv::core::IsPlainFileName(*fileName)) continue;
+    const std::wstring_view urlName = zv::core::UrlFileNameView(item.url);
+    const std::wstring_view desired = zv::core::TrimView(item.desiredMsiFilename);
+    for (const std::wstring_view fileName : {urlName, desired, std::wstring_view(apply.destFilename)}) {
+        if (zv::core::IsPlainFileName(fileName)) continue;
         zv::Log().Log(zv::ZVLOG_ERROR, L"ZvLib ERROR: Item %d: file name '%s' would leave the download folder, item dropped.\n", item.manifestId,
-                    fileName->c_str());
+                    std::wstring(fileName).c_str());
         return false;
     }
 
     item.sigUrl.reserve(item.url.size() + 4);
     item.sigUrl.assign(item.url).append(L".sig");
-    item.localPayloadPath = zv::core::LocalPayloadPath(tempDir, productAbbr, item.manifestId, {desired, item.url, apply.destFilename});
-    item.localSigPath.reserve(item.localPayloadPath.size() + 4);
-    item.localSigPath.assign(item.localPayloadPath).append(L".sig");
+    // Built in storage kept between items, then copied once into each of the two texts.
+    thread_local std::wstring path;
+    zv::core::LocalPayloadPath(tempDir, productAbbr, item.manifestId, {desired, item.url, apply.destFilename}, path);
+    item.localPayloadPath.assign(path.data(), path.size());
+    item.localSigPath.reserve(path.size() + 4);
+    item.localSigPath.assign(path.data(), path.size()).append(L".sig");
     if (apply.kind != ApplyKind::None) {
         item.isRunCommand = apply.kind == ApplyKind::Run ? 1 : 0;
         item.requiresElevation = apply.requiresElevation;
-        item.destFilename = apply.destFilename.empty() ? urlName : apply.destFilename;
+        if (apply.destFilename.empty()) item.destFilename.assign(urlName.data(), urlName.size());
+        else item.destFilename = apply.destFilename;
         if (apply.kind == ApplyKind::Copy) item.destPath = apply.destPath;
         else item.commandLine = apply.commandLine;
     }

@@ -52,7 +52,7 @@ void CUpdaterImp::ParseContainer(CXmlDocument& doc, const std::wstring& productA
                                                                : nullptr;
         if (!text) continue;
         EnteredChild child(doc);
-        *text = doc.InnerMarkupView();
+        *text = doc.GetInnerMarkupView();
     }
     const ZvLib_CItemLangStrings* strings = FindLanguageTable(Lang(requestGroupId));
     std::wstring text(displayNameId);

@@ -245,7 +245,7 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
             if (m_languages) m_languages->found.emplace_back(language, table);
         }
         // The markup goes from the document straight into the table.
-        table->AddUpperCased(id, doc.InnerMarkupView());
+        table->AddUpperCased(id, doc.GetInnerMarkupView());
     }
 }
 
@@ -299,7 +299,7 @@ std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocume
             doc.GetText(requirement->valueExpression);
         } else if (SameText(child, L"WarningStringId"sv)) {
             EnteredChild entered(doc);
-            requirement->warningText.assign(doc.InnerMarkupView());
+            requirement->warningText.assign(doc.GetInnerMarkupView());
         }
     }
     LookupDisplayString(Lang(requestGroupId), requirement->warningText);

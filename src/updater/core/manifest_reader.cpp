@@ -1,8 +1,22 @@
 #include "updater/core/manifest_reader.h"
+#include "updater/core/manifest_text.h"
 
 #include "updater/base/text_helpers.h"
 
+
 namespace zv::core {
+
+namespace {
+
+// Values are short: a plain loop beats a library search call.
+bool HasReference(std::wstring_view raw)
+{
+    for (wchar_t c : raw)
+        if (c == L'&') return true;
+    return false;
+}
+
+} // namespace
 
 bool ReadChild(CXmlDocument& doc, const wchar_t* position, const wchar_t* name, Content content, std::wstring& out)
 {
@@ -24,6 +38,22 @@ int IntAttribute(const CXmlDocument& doc, const wchar_t* name)
     thread_local std::wstring text;
     doc.GetAttribute(name, text);
     return zv::ReadDecimal(text);
+}
+
+bool PlainText(const CXmlDocument& doc, std::wstring_view& out)
+{
+    // An empty view may still be a node's text, or nothing: GetText tells.
+    const std::wstring_view content = doc.GetInnerMarkupView();
+    if (content.empty()) return false;
+    // Without "<" there is no child, comment or section; without "&" nothing to decode.
+    // Both lie below 64: one mask test per character.
+    constexpr unsigned long long kMarkupOrReference = (1ull << L'<') | (1ull << L'&');
+    for (wchar_t c : content) {
+        const auto code = static_cast<unsigned long>(c);
+        if (code < 64 && ((kMarkupOrReference >> code) & 1)) return false;
+    }
+    out = content;
+    return true;
 }
 
 ElementAttributes::ElementAttributes(const CXmlDocument& doc)
@@ -56,17 +86,19 @@ void ElementAttributes::Text(std::wstring_view name, std::wstring& out) const
 void ElementAttributes::Text(std::wstring_view name, std::pmr::wstring& out) const
 {
     const std::wstring_view* raw = Find(name);
-    if (!raw) {
-        out.clear();
-        return;
-    }
+    if (!raw) out.clear();
+    else TextOf(*raw, out);
+}
+
+void ElementAttributes::TextOf(std::wstring_view raw, std::pmr::wstring& out)
+{
     // Without a reference the value stands as written: straight into the item's storage.
-    if (raw->find(L'&') == std::wstring_view::npos) {
-        out.assign(raw->data(), raw->size());
+    if (!HasReference(raw)) {
+        out.assign(raw.data(), raw.size());
         return;
     }
     thread_local std::wstring decoded;
-    CXmlDocument::DecodeAttributeValue(*raw, decoded);
+    CXmlDocument::DecodeAttributeValue(raw, decoded);
     out = decoded;
 }
 
@@ -80,10 +112,16 @@ std::wstring ElementAttributes::Text(std::wstring_view name) const
 int ElementAttributes::Int(std::wstring_view name) const
 {
     const std::wstring_view* raw = Find(name);
-    if (!raw) return 0;
+    return raw ? IntOf(*raw) : 0;
+}
+
+int ElementAttributes::IntOf(std::wstring_view raw)
+{
+    // Without a reference the value is read where it stands.
+    if (!HasReference(raw)) return ReadDecimalView(raw);
     // Reused: an item reads a dozen of these.
     thread_local std::wstring text;
-    CXmlDocument::DecodeAttributeValue(*raw, text);
+    CXmlDocument::DecodeAttributeValue(raw, text);
     return zv::ReadDecimal(text);
 }
 

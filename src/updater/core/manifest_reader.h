@@ -5,6 +5,7 @@
 #include <memory_resource>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace zv::core {
@@ -50,6 +51,29 @@ bool ReadChild(CXmlDocument& doc, const wchar_t* position, const wchar_t* name, 
 // The element's attribute read as a decimal integer (absent or non-numeric: 0).
 int IntAttribute(const CXmlDocument& doc, const wchar_t* name);
 
+// The text of the element at the cursor when it stands as written in the document (no
+// markup, no reference): true with out a view into the document, valid until the next
+// call on it. False when GetText has to decode it.
+bool PlainText(const CXmlDocument& doc, std::wstring_view& out);
+
+// GetText into out, copied straight from the document where it stands as written.
+template <class String>
+void ReadText(const CXmlDocument& doc, String& out)
+{
+    std::wstring_view plain;
+    if (PlainText(doc, plain)) {
+        out.assign(plain.data(), plain.size());
+        return;
+    }
+    if constexpr (std::is_same_v<String, std::wstring>) {
+        doc.GetText(out);
+    } else {
+        thread_local std::wstring decoded;
+        doc.GetText(decoded);
+        out.assign(decoded.data(), decoded.size());
+    }
+}
+
 // The attributes of the element at the cursor, scanned once when made and then looked up
 // by name: an item reads about twenty, most of them absent. The first attribute of a
 // name counts, as with GetAttribute. Valid while the document is not edited.
@@ -66,6 +90,13 @@ public:
     std::wstring Text(std::wstring_view name) const;
     // Read as a decimal integer (absent or non-numeric: 0).
     int Int(std::wstring_view name) const;
+
+    // In document order, for a reader that takes every attribute in one pass.
+    size_t Count() const { return m_count; }
+    const CXmlDocument::AttributeView& operator[](size_t i) const { return m_views[i]; }
+    // A raw value decoded as Text and Int decode it.
+    static void TextOf(std::wstring_view raw, std::pmr::wstring& out);
+    static int IntOf(std::wstring_view raw);
 
 private:
     const std::wstring_view* Find(std::wstring_view name) const;

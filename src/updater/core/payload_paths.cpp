@@ -5,11 +5,15 @@
 
 #include <string_view>
 
+using namespace std::string_view_literals;
+
 namespace zv::core {
 
 namespace {
 
 constexpr size_t kPathChars = 4096;
+
+} // namespace
 
 // Views, so that a path is built with no text but the path itself: this runs for every
 // item of a manifest.
@@ -26,24 +30,14 @@ std::wstring_view UrlFileNameView(std::wstring_view url)
     return url.substr(start, end - start);
 }
 
-std::wstring_view TrimView(std::wstring_view text)
-{
-    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-} // namespace
-
 std::wstring UrlFileName(std::wstring_view url)
 {
     return std::wstring(UrlFileNameView(url));
 }
 
-bool IsPlainFileName(const std::wstring& name)
+bool IsPlainFileName(std::wstring_view name)
 {
-    if (name == L".") return false;
+    if (name == L"."sv) return false;
     // One pass: no separator, no drive colon, no two dots in a row.
     wchar_t previous = 0;
     for (wchar_t c : name) {
@@ -62,11 +56,18 @@ void SplitFileName(const std::wstring& name, std::wstring& base, std::wstring& e
 
 std::wstring LocalPayloadPath(const std::wstring& tempDir, const std::wstring& productAbbr, int manifestId, const PayloadNames& names)
 {
-    // Joined by hand: a formatted path fills a buffer of the whole path limit for every item.
     std::wstring path;
+    LocalPayloadPath(tempDir, productAbbr, manifestId, names, path);
+    return path;
+}
+
+void LocalPayloadPath(const std::wstring& tempDir, const std::wstring& productAbbr, int manifestId, const PayloadNames& names, std::wstring& path)
+{
+    // Joined by hand: a formatted path fills a buffer of the whole path limit for every item.
+    path.clear();
     path.reserve(tempDir.size() + productAbbr.size() + names.url.size() + names.desiredMsiFilename.size() + names.destFilename.size() + 32);
     path += tempDir;
-    path += L"zv\\";
+    path += L"zv\\"sv;
     path += productAbbr;
     // The id in decimal, written from the end.
     wchar_t digits[16];
@@ -105,7 +106,6 @@ std::wstring LocalPayloadPath(const std::wstring& tempDir, const std::wstring& p
     }
     // As long as a path may be: what fits is kept.
     if (path.size() > kPathChars - 1) path.resize(kPathChars - 1);
-    return path;
 }
 
 } // namespace zv::core

@@ -107,7 +107,12 @@ bool IsPlainLiteral(const std::wstring& text)
     if (text.size() < 2 || text.front() != L'"' || text.back() != L'"') return false;
     // One pass over the characters: find_first_of asks wmemchr about each of them.
     const auto inner = std::wstring_view(text).substr(1, text.size() - 2);
-    return std::none_of(inner.begin(), inner.end(), [](wchar_t c) { return c == L'"' || c == L'<' || c == L'%'; });
+    // All three lie below 64: one mask test per character.
+    constexpr unsigned long long kNotPlain = (1ull << L'"') | (1ull << L'<') | (1ull << L'%');
+    return std::none_of(inner.begin(), inner.end(), [](wchar_t c) {
+        const auto code = static_cast<unsigned long>(c);
+        return code < 64 && ((kNotPlain >> code) & 1);
+    });
 }
 
 } // namespace
@@ -119,7 +124,10 @@ int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& ou
         return 1;
     }
     CopyVariablesToEvaluator();
-    if (zv::core::ExpandLiteralMacros(evaluator, expression, out)) return 1;
+    if (const std::wstring* expanded = zv::core::ExpandLiteralMacros(evaluator, expression, m_held ? &m_held->expanded : nullptr)) {
+        out.assign(*expanded);
+        return 1;
+    }
     return zv::expr::EvaluateToText(evaluator, expression, out) ? 1 : 0;
 }
 
@@ -129,9 +137,14 @@ int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::pmr::wstrin
         out.assign(expression, 1, expression.size() - 2);
         return 1;
     }
+    CopyVariablesToEvaluator();
+    if (const std::wstring* expanded = zv::core::ExpandLiteralMacros(evaluator, expression, m_held ? &m_held->expanded : nullptr)) {
+        out.assign(expanded->data(), expanded->size());
+        return 1;
+    }
     thread_local std::wstring text;
-    const int evaluated = EvaluateToText(expression, text);
-    out = text;
+    const int evaluated = zv::expr::EvaluateToText(evaluator, expression, text) ? 1 : 0;
+    out.assign(text.data(), text.size());
     return evaluated;
 }
 

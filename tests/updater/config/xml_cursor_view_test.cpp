@@ -24,8 +24,8 @@ TEST(XmlCursorViews, ViewsShowWhatTheCopiesShow)
         EXPECT_EQ(doc.ChildNameView(), c.name);
         ASSERT_TRUE(doc.EnterElement());
         EXPECT_EQ(doc.AttributeTextView(), c.attributes) << c.name;
-        EXPECT_EQ(doc.InnerMarkupView(), c.inner) << c.name;
-        EXPECT_EQ(doc.InnerMarkupView(), doc.GetInnerMarkup()) << c.name;
+        EXPECT_EQ(doc.GetInnerMarkupView(), c.inner) << c.name;
+        EXPECT_EQ(doc.GetInnerMarkupView(), doc.GetInnerMarkup()) << c.name;
         ASSERT_TRUE(doc.LeaveElement());
     }
     EXPECT_FALSE(doc.FindChildElement());

@@ -181,4 +181,81 @@ TEST_F(LiteralMacrosTest, ManifestUrlWithALanguageMacroMatchesTheEngine)
     EXPECT_EQ(App(0)->url.find(L'<'), std::wstring::npos);
 }
 
+TEST_F(LiteralMacrosTest, KeptVariablesFollowTheEvaluatorsTable)
+{
+    ZVExpr evaluator(machine);
+    evaluator.CopyVariables(imp->variables);
+    zv::core::ExpandedVariables kept;
+    const std::wstring text = L"\"<tag>/<num>\" + word";
+    const std::wstring* out = zv::core::ExpandLiteralMacros(evaluator, text, &kept);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(*out, L"v1/7ENU");
+    EXPECT_EQ(kept.Size(), 3u);
+    // Read again from the record: the same text.
+    out = zv::core::ExpandLiteralMacros(evaluator, text, &kept);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(*out, L"v1/7ENU");
+    // A write to the table between two expansions is seen by the next one.
+    evaluator.SetVariable(L"tag", CValue::Text(L"v2"));
+    out = zv::core::ExpandLiteralMacros(evaluator, text, &kept);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(*out, L"v2/7ENU");
+    // So is a name the record knew as unknown and the table now holds.
+    EXPECT_EQ(zv::core::ExpandLiteralMacros(evaluator, L"\"<late>\"", &kept), nullptr);
+    evaluator.SetVariable(L"late", CValue::Text(L"here"));
+    out = zv::core::ExpandLiteralMacros(evaluator, L"\"<late>\"", &kept);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(*out, L"here");
+    // Another evaluator never reads this one's record.
+    ZVExpr other(machine);
+    other.CopyVariables(imp->variables);
+    out = zv::core::ExpandLiteralMacros(other, text, &kept);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(*out, L"v1/7ENU");
+}
+
+TEST_F(LiteralMacrosTest, KeptVariablesStillChargeTheNestedBudget)
+{
+    // Each macro is a nested evaluation: one more than the budget allows goes to the
+    // engine, which fails it, whether the variable's text was kept or not.
+    const int budget = CExpression::kMaxNestedEvaluations;
+    std::wstring within = L"\"", beyond;
+    for (int i = 0; i < budget; ++i) within += L"<tag>";
+    beyond = within + L"<tag>\"";
+    within += L"\"";
+    ZVExpr evaluator(machine);
+    evaluator.CopyVariables(imp->variables);
+    zv::core::ExpandedVariables kept;
+    for (int round = 0; round < 2; ++round) {
+        const std::wstring* out = zv::core::ExpandLiteralMacros(evaluator, within, &kept);
+        ASSERT_NE(out, nullptr) << round;
+        EXPECT_EQ(out->size(), 2u * budget) << round;
+        EXPECT_EQ(zv::core::ExpandLiteralMacros(evaluator, beyond, &kept), nullptr) << round;
+        EXPECT_EQ(Engine(beyond).first, 0) << round;
+    }
+}
+
+TEST_F(LiteralMacrosTest, LoadSeesVariablesWrittenDuringAndBetweenLoads)
+{
+    // The first item leaves "fresh" without a value, the second's command line gives it
+    // one, and its own run command, evaluated after that in the same load, reads it.
+    const std::string manifest = Manifest(
+        Application(1, "", "", "http://h.invalid/&lt;tag&gt;/&lt;fresh&gt;/a.exe") +
+        Application(2, "<CommandLineArgs>\"x\" + SetVar(\"fresh\", \"v9\")</CommandLineArgs><ApplyAction><RunCommand>"
+                       "<CommandLine>\"run &lt;fresh&gt; &lt;tag&gt;\"</CommandLine></RunCommand></ApplyAction>",
+                    "", "http://h.invalid/&lt;tag&gt;/&lt;fresh&gt;/b.exe"));
+    ASSERT_EQ(Load(manifest), 1);
+    ASSERT_NE(App(1), nullptr);
+    EXPECT_EQ(std::wstring(App(0)->url), L"http://h.invalid/v1//a.exe");
+    EXPECT_EQ(std::wstring(App(1)->url), L"http://h.invalid/v1//b.exe");
+    EXPECT_EQ(std::wstring(App(1)->commandLineArgs), L"xv9");
+    EXPECT_EQ(std::wstring(App(1)->commandLine), L"run v9 v1");
+    // The library's variable written between two loads: the next load reads the new value.
+    imp->SetVariable(L"tag", CValue::Text(L"v2"));
+    // (The items of a load are added to those already held; the evaluator keeps "fresh".)
+    ASSERT_EQ(Load(manifest), 1);
+    ASSERT_NE(App(2), nullptr);
+    EXPECT_EQ(std::wstring(App(2)->url), L"http://h.invalid/v2/v9/a.exe");
+}
+
 } // namespace
