@@ -117,7 +117,7 @@ void CXmlDocument::GoToMark(const Mark& mark)
     // A mark from another document must not index past this one's records.
     const size_t count = m_elems.size();
     if (mark.parent >= count || mark.main >= count || mark.child >= count) return;
-    m_pos = {mark.parent, mark.main, mark.child};
+    m_pos = {.parent = mark.parent, .child = mark.child, .main = mark.main};
     m_node = Node();
 }
 

@@ -139,10 +139,13 @@ private:
         uint32_t prev = 0; // of the first child: the last child
         uint32_t flags = 0;
     };
+    // Child sits between parent and main: entering an element copies child into main
+    // just after a search has stored child alone, and as neighbours the two would be
+    // read as one wide load that waits for that narrow store.
     struct Position {
         uint32_t parent = 0;
-        uint32_t main = 0;
         uint32_t child = 0;
+        uint32_t main = 0;
     };
     struct Node {
         XmlNodeKind kind = XML_NODE_NONE;
