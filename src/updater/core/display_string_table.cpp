@@ -60,7 +60,23 @@ size_t DisplayStringTable::FindSlot(std::wstring_view id, uint32_t hash) const
 
 void DisplayStringTable::Grow()
 {
-    std::vector<Slot> slots(m_slots.empty() ? 64 : m_slots.size() * 2, Slot{0, kEmpty});
+    Rehash(m_slots.empty() ? 64 : m_slots.size() * 2);
+}
+
+void DisplayStringTable::reserve(size_t count)
+{
+    // The index stays at most half full (see insert_or_assign); beyond what an index of
+    // 32-bit entry numbers holds, growth as needed decides.
+    if (count >= kEmpty / 2) return;
+    size_t slotCount = m_slots.empty() ? 64 : m_slots.size();
+    while (slotCount < count * 2) slotCount *= 2;
+    if (slotCount > m_slots.size()) Rehash(slotCount);
+    m_entries.reserve(count);
+}
+
+void DisplayStringTable::Rehash(size_t slotCount)
+{
+    std::vector<Slot> slots(slotCount, Slot{0, kEmpty});
     const size_t mask = slots.size() - 1;
     for (const Slot& s : m_slots) {
         if (s.entry == kEmpty) continue;

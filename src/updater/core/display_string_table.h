@@ -27,6 +27,8 @@ public:
     // The same without a copy: text views the table's own characters, which stay valid
     // until clear() or the table's end (later additions do not move them).
     bool FindView(std::wstring_view id, std::wstring_view& text) const;
+    // Room for count strings in all, so that adding up to that many does not rehash.
+    void reserve(size_t count);
     size_t size() const { return m_entries.size(); }
     bool empty() const { return m_entries.empty(); }
     void clear();
@@ -49,6 +51,8 @@ private:
     // slots.
     size_t FindSlot(std::wstring_view id, uint32_t hash) const;
     void Grow();
+    // The index rebuilt with slotCount slots, a power of two above twice the entries.
+    void Rehash(size_t slotCount);
     // Room for count characters that never moves.
     wchar_t* Reserve(size_t count);
 

@@ -117,7 +117,20 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
     };
 
     doc.SavePosition(kManifestPosition);
-    forEach(L"DisplayStrings", L"Entry", [&] { ParseDisplayStringEntry(doc, abbr); });
+    // A language first seen in a section gets a table sized for the section's entries,
+    // rather than one rebuilt again and again as it fills.
+    while (doc.FindChildElement(L"DisplayStrings")) {
+        EnteredChild entered(doc);
+        doc.SavePosition(kSectionPosition);
+        size_t entries = 0;
+        while (doc.FindChildElement(L"Entry")) ++entries;
+        doc.RestorePosition(kSectionPosition);
+        while (doc.FindChildElement(L"Entry")) {
+            EnteredChild element(doc);
+            ParseDisplayStringEntry(doc, abbr, entries);
+        }
+        doc.RestorePosition(kSectionPosition);
+    }
 
     // "UiItems" in one walk: where each container, application and dialog item is, then
     // each kind parsed in turn (containers, applications, dialog items), each in document
@@ -213,7 +226,7 @@ bool HasAsciiIn(std::wstring_view text, wchar_t first, wchar_t last)
 
 } // namespace
 
-void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr)
+void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr, size_t sectionEntries)
 {
     // Reused between entries: a manifest brings thousands, each in several languages.
     thread_local std::wstring id, decoded, lowered;
@@ -238,6 +251,7 @@ void CUpdaterImp::ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring&
                 slot = std::make_unique<ZvLib_CItemLangStrings>();
                 slot->SetLanguage(std::wstring(language));
                 slot->SetProductAbbr(productAbbr);
+                slot->strings.reserve(sectionEntries);
                 // A language that had no table may have one now.
                 if (m_languages) m_languages->found.clear();
             }

@@ -88,7 +88,7 @@ public:
     std::unique_ptr<ZvLib_CItemRequirement> ParseRequirement(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId);
     std::unique_ptr<ZvLib_CItemEventString> ParseEventString(CXmlDocument& doc, const std::wstring& manifestName, int requestGroupId);
     std::unique_ptr<ZvLib_CItemDialogItem> ParseDialogItem(CXmlDocument& doc, const std::wstring& productAbbr, int requestGroupId);
-    void ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr);
+    void ParseDisplayStringEntry(CXmlDocument& doc, const std::wstring& productAbbr, size_t sectionEntries = 0);
 
     // Retrieval (Windows build only): fetches the group's manifest and signature,
     // authenticates the manifest and loads the very bytes that were authenticated.

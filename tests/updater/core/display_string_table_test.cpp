@@ -60,6 +60,29 @@ TEST(DisplayStringTable, FindsWhatAnOrderedMapFinds)
     ExpectSame(table, {{L"IDS_1", L"after clear"}}, 10);
 }
 
+// Room made ahead, on a table that already holds strings, keeps them; the table then
+// fills past that room and shrinks from nothing when asked for less.
+TEST(DisplayStringTable, ReserveKeepsWhatItHolds)
+{
+    DisplayStringTable table;
+    std::map<std::wstring, std::wstring> reference;
+    auto add = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const std::wstring id = L"IDS_" + std::to_wstring(i);
+            table.insert_or_assign(id, L"text " + std::to_wstring(i));
+            reference.insert_or_assign(id, L"text " + std::to_wstring(i));
+        }
+    };
+    table.reserve(3);
+    add(0, 100);
+    ExpectSame(table, reference, 100);
+    table.reserve(3000);
+    ExpectSame(table, reference, 100);
+    add(100, 4000);
+    table.reserve(10);
+    ExpectSame(table, reference, 4000);
+}
+
 // A text found stays readable while thousands more strings, long ones included, are
 // added (the sanitizers catch a view into moved storage); a copy holds its own texts.
 TEST(DisplayStringTable, FoundTextStaysWhileTheTableGrows)

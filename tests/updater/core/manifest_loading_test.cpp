@@ -147,6 +147,29 @@ TEST_F(CoreTest, DisplayStringIdsFollowTheGroupsLanguage)
     EXPECT_EQ(imp->langStrings.at(L"enu")->productAbbr, L"TVK");
 }
 
+// Every "DisplayStrings" section counts, an empty one included; a later text for an id
+// replaces the earlier one, and a language first seen in a later section is kept whole.
+TEST_F(CoreTest, DisplayStringsFromEverySection)
+{
+    std::string manifest = "<ZV_Manifest name=\"tandemix\">" + kStrings + "<DisplayStrings/>" +
+                           "<DisplayStrings><Entry id=\"IDS_NAME\"><String lang=\"enu\">Renamed</String></Entry>";
+    for (int i = 0; i < 300; ++i)
+        manifest += "<Entry id=\"IDS_F" + std::to_string(i) + "\"><String lang=\"fra\">texte " + std::to_string(i) + "</String></Entry>";
+    manifest += "</DisplayStrings><UiItems>" + Application(1) + "</UiItems></ZV_Manifest>";
+    ASSERT_EQ(Load(manifest), 1);
+    EXPECT_EQ(imp->langStrings.at(L"enu")->strings.size(), 4u);
+    EXPECT_EQ(imp->langStrings.at(L"deu")->strings.size(), 1u);
+    ASSERT_EQ(imp->langStrings.at(L"fra")->strings.size(), 300u);
+    for (int i : {0, 150, 299}) {
+        std::wstring id = L"IDS_F" + std::to_wstring(i);
+        imp->LookupDisplayString(L"fra", id);
+        EXPECT_EQ(id, L"texte " + std::to_wstring(i));
+    }
+    std::wstring name = L"IDS_NAME";
+    imp->LookupDisplayString(L"enu", name);
+    EXPECT_EQ(name, L"Renamed");
+}
+
 // Display-string ids and language codes in every way a start tag can write them come out
 // as the reader's own attribute lookup reads them: plain forms, references, blanks around
 // "=", other and repeated attributes, empty-element tags, broken quotes.
