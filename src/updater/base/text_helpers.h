@@ -35,6 +35,21 @@ constexpr int HexDigitValue(wchar_t c)
     return -1;
 }
 
+// A few characters below 64 as a mask, for scans that stop at a handful of ASCII marks:
+// a membership test is then one shift instead of a comparison per mark.
+constexpr uint64_t LowAsciiSet(const wchar_t* chars)
+{
+    uint64_t set = 0;
+    for (; *chars; ++chars) set |= uint64_t{1} << static_cast<unsigned>(*chars);
+    return set;
+}
+
+constexpr bool InLowAsciiSet(wchar_t c, uint64_t set)
+{
+    const auto code = static_cast<uint32_t>(c);
+    return code < 64 && ((set >> code) & 1);
+}
+
 // A..Z to a..z; every other character stays as it is.
 constexpr wchar_t ToLowerAscii(wchar_t c)
 {

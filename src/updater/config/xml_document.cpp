@@ -3,6 +3,7 @@
 
 #include "updater/config/xml_scanner.h"
 #include "updater/config/xml_text.h"
+#include "updater/base/text_helpers.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -291,15 +292,13 @@ const std::vector<CXmlDocument::AttributeSpan>* CXmlDocument::CurrentAttributes(
 
 namespace {
 
-// What ends an attribute name: XML white space, "=", "/" and the quotes, all below 64.
-// A mask test instead of seven comparisons for every character of every name read.
-constexpr uint64_t kAttributeNameEnds = (1ull << L' ') | (1ull << L'\t') | (1ull << L'\r') | (1ull << L'\n') | (1ull << L'=') |
-                                        (1ull << L'/') | (1ull << L'"') | (1ull << L'\'');
+// What ends an attribute name: XML white space, "=", "/" and the quotes. Tested for
+// every character of every name read.
+constexpr uint64_t kAttributeNameEnds = zv::LowAsciiSet(L" \t\r\n=/\"'");
 
 inline bool EndsAttributeName(wchar_t c)
 {
-    const auto code = static_cast<uint32_t>(c);
-    return code < 64 && ((kAttributeNameEnds >> code) & 1);
+    return zv::InLowAsciiSet(c, kAttributeNameEnds);
 }
 
 } // namespace

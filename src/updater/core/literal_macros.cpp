@@ -1,5 +1,7 @@
 #include "updater/core/literal_macros.h"
 
+#include "updater/base/text_helpers.h"
+
 namespace zv::core {
 
 namespace {
@@ -18,13 +20,12 @@ bool IsNameChar(wchar_t c)
 }
 
 // What ends a literal's run of plain characters: the quote, a macro's "<" or an
-// environment macro's "%", all below 64: one mask test per character.
-constexpr unsigned long long kRunEnds = (1ull << L'"') | (1ull << L'<') | (1ull << L'%');
+// environment macro's "%".
+constexpr uint64_t kRunEnds = zv::LowAsciiSet(L"\"<%");
 
 bool EndsPlainRun(wchar_t c)
 {
-    const auto code = static_cast<unsigned long>(c);
-    return code < 64 && ((kRunEnds >> code) & 1);
+    return zv::InLowAsciiSet(c, kRunEnds);
 }
 
 bool IsBlank(wchar_t c)

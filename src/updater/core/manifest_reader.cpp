@@ -46,12 +46,9 @@ bool PlainText(const CXmlDocument& doc, std::wstring_view& out)
     const std::wstring_view content = doc.GetInnerMarkupView();
     if (content.empty()) return false;
     // Without "<" there is no child, comment or section; without "&" nothing to decode.
-    // Both lie below 64: one mask test per character.
-    constexpr unsigned long long kMarkupOrReference = (1ull << L'<') | (1ull << L'&');
-    for (wchar_t c : content) {
-        const auto code = static_cast<unsigned long>(c);
-        if (code < 64 && ((kMarkupOrReference >> code) & 1)) return false;
-    }
+    constexpr uint64_t kMarkupOrReference = zv::LowAsciiSet(L"<&");
+    for (wchar_t c : content)
+        if (zv::InLowAsciiSet(c, kMarkupOrReference)) return false;
     out = content;
     return true;
 }

@@ -5,6 +5,7 @@
 #include "updater/expr/machine.h"
 #include "updater/expr/seed_variables.h"
 #include "updater/base/log.h"
+#include "updater/base/text_helpers.h"
 
 #include <algorithm>
 
@@ -107,12 +108,8 @@ bool IsPlainLiteral(const std::wstring& text)
     if (text.size() < 2 || text.front() != L'"' || text.back() != L'"') return false;
     // One pass over the characters: find_first_of asks wmemchr about each of them.
     const auto inner = std::wstring_view(text).substr(1, text.size() - 2);
-    // All three lie below 64: one mask test per character.
-    constexpr unsigned long long kNotPlain = (1ull << L'"') | (1ull << L'<') | (1ull << L'%');
-    return std::none_of(inner.begin(), inner.end(), [](wchar_t c) {
-        const auto code = static_cast<unsigned long>(c);
-        return code < 64 && ((kNotPlain >> code) & 1);
-    });
+    constexpr uint64_t kNotPlain = zv::LowAsciiSet(L"\"<%");
+    return std::none_of(inner.begin(), inner.end(), [](wchar_t c) { return zv::InLowAsciiSet(c, kNotPlain); });
 }
 
 } // namespace
