@@ -10,6 +10,7 @@
 #include "updater/base/text_helpers.h"
 
 using zv::core::EnteredChild;
+using zv::core::SameName;
 using namespace std::string_view_literals;
 
 namespace {
@@ -60,15 +61,6 @@ struct ChildTexts {
     }
 };
 
-// Element and attribute names are short: compared in place, without a library call.
-bool Is(std::wstring_view name, std::wstring_view known)
-{
-    if (name.size() != known.size()) return false;
-    for (size_t i = 0; i < name.size(); ++i)
-        if (name[i] != known[i]) return false;
-    return true;
-}
-
 // The children an application reads; the rest are skipped.
 enum class Child {
     Other,
@@ -96,35 +88,35 @@ Child ChildOf(std::wstring_view name)
     if (name.empty()) return Child::Other;
     switch (name[0]) {
     case L'D':
-        if (Is(name, L"DisplayNameId"sv)) return Child::DisplayNameId;
-        if (Is(name, L"DescriptionId"sv)) return Child::DescriptionId;
-        if (Is(name, L"DesiredMsiFilename"sv)) return Child::DesiredMsiFilename;
-        if (Is(name, L"DependsUponSubcomponentIds"sv)) return Child::DependsUponSubcomponentIds;
-        if (Is(name, L"DescriptionMore"sv)) return Child::DescriptionMore;
+        if (SameName(name, L"DisplayNameId"sv)) return Child::DisplayNameId;
+        if (SameName(name, L"DescriptionId"sv)) return Child::DescriptionId;
+        if (SameName(name, L"DesiredMsiFilename"sv)) return Child::DesiredMsiFilename;
+        if (SameName(name, L"DependsUponSubcomponentIds"sv)) return Child::DependsUponSubcomponentIds;
+        if (SameName(name, L"DescriptionMore"sv)) return Child::DescriptionMore;
         break;
     case L'U':
-        if (Is(name, L"Url"sv)) return Child::Url;
-        if (Is(name, L"UrlQs"sv)) return Child::UrlQs;
+        if (SameName(name, L"Url"sv)) return Child::Url;
+        if (SameName(name, L"UrlQs"sv)) return Child::UrlQs;
         break;
     case L'P':
-        if (Is(name, L"PackageInfo"sv)) return Child::PackageInfo;
+        if (SameName(name, L"PackageInfo"sv)) return Child::PackageInfo;
         break;
     case L'E':
-        if (Is(name, L"E1"sv)) return Child::E1;
-        if (Is(name, L"E2"sv)) return Child::E2;
-        if (Is(name, L"EventExpressions"sv)) return Child::EventExpressions;
+        if (SameName(name, L"E1"sv)) return Child::E1;
+        if (SameName(name, L"E2"sv)) return Child::E2;
+        if (SameName(name, L"EventExpressions"sv)) return Child::EventExpressions;
         break;
     case L'C':
-        if (Is(name, L"CommandLineArgs"sv)) return Child::CommandLineArgs;
+        if (SameName(name, L"CommandLineArgs"sv)) return Child::CommandLineArgs;
         break;
     case L'M':
-        if (Is(name, L"MinRequirementsIds"sv)) return Child::MinRequirementsIds;
+        if (SameName(name, L"MinRequirementsIds"sv)) return Child::MinRequirementsIds;
         break;
     case L'R':
-        if (Is(name, L"RequiresElevation"sv)) return Child::RequiresElevation;
+        if (SameName(name, L"RequiresElevation"sv)) return Child::RequiresElevation;
         break;
     case L'A':
-        if (Is(name, L"ApplyAction"sv)) return Child::ApplyAction;
+        if (SameName(name, L"ApplyAction"sv)) return Child::ApplyAction;
         break;
     default:
         break;
@@ -163,43 +155,43 @@ Attribute AttributeOf(std::wstring_view name)
     if (name.empty()) return Attribute::Other;
     switch (name[0]) {
     case L'i':
-        if (Is(name, L"id"sv)) return Attribute::Id;
-        if (Is(name, L"isSelected"sv)) return Attribute::IsSelected;
-        if (Is(name, L"isUnselectable"sv)) return Attribute::IsUnselectable;
-        if (Is(name, L"isVisible"sv)) return Attribute::IsVisible;
-        if (Is(name, L"isBonusItem"sv)) return Attribute::IsBonusItem;
-        if (Is(name, L"isRebootLikelyRequired"sv)) return Attribute::IsRebootLikelyRequired;
-        if (Is(name, L"isReplacementInstaller"sv)) return Attribute::IsReplacementInstaller;
+        if (SameName(name, L"id"sv)) return Attribute::Id;
+        if (SameName(name, L"isSelected"sv)) return Attribute::IsSelected;
+        if (SameName(name, L"isUnselectable"sv)) return Attribute::IsUnselectable;
+        if (SameName(name, L"isVisible"sv)) return Attribute::IsVisible;
+        if (SameName(name, L"isBonusItem"sv)) return Attribute::IsBonusItem;
+        if (SameName(name, L"isRebootLikelyRequired"sv)) return Attribute::IsRebootLikelyRequired;
+        if (SameName(name, L"isReplacementInstaller"sv)) return Attribute::IsReplacementInstaller;
         break;
     case L'p':
-        if (Is(name, L"productGUID"sv)) return Attribute::ProductGUID;
+        if (SameName(name, L"productGUID"sv)) return Attribute::ProductGUID;
         break;
     case L'c':
-        if (Is(name, L"componentName"sv)) return Attribute::ComponentName;
-        if (Is(name, L"componentVersion"sv)) return Attribute::ComponentVersion;
-        if (Is(name, L"category"sv)) return Attribute::Category;
+        if (SameName(name, L"componentName"sv)) return Attribute::ComponentName;
+        if (SameName(name, L"componentVersion"sv)) return Attribute::ComponentVersion;
+        if (SameName(name, L"category"sv)) return Attribute::Category;
         break;
     case L'n':
-        if (Is(name, L"note"sv)) return Attribute::Note;
+        if (SameName(name, L"note"sv)) return Attribute::Note;
         break;
     case L'd':
-        if (Is(name, L"dlSizeMB"sv)) return Attribute::DlSizeMB;
-        if (Is(name, L"dlSize"sv)) return Attribute::DlSize;
+        if (SameName(name, L"dlSizeMB"sv)) return Attribute::DlSizeMB;
+        if (SameName(name, L"dlSize"sv)) return Attribute::DlSize;
         break;
     case L'r':
-        if (Is(name, L"requiredSpaceMB"sv)) return Attribute::RequiredSpaceMB;
+        if (SameName(name, L"requiredSpaceMB"sv)) return Attribute::RequiredSpaceMB;
         break;
     case L'e':
-        if (Is(name, L"estInstallTimeMins"sv)) return Attribute::EstInstallTimeMins;
-        if (Is(name, L"estInstallTimeSecs"sv)) return Attribute::EstInstallTimeSecs;
+        if (SameName(name, L"estInstallTimeMins"sv)) return Attribute::EstInstallTimeMins;
+        if (SameName(name, L"estInstallTimeSecs"sv)) return Attribute::EstInstallTimeSecs;
         break;
     case L's':
-        if (Is(name, L"s1"sv)) return Attribute::S1;
-        if (Is(name, L"s2"sv)) return Attribute::S2;
+        if (SameName(name, L"s1"sv)) return Attribute::S1;
+        if (SameName(name, L"s2"sv)) return Attribute::S2;
         break;
     case L'a':
-        if (Is(name, L"a1"sv)) return Attribute::A1;
-        if (Is(name, L"a2"sv)) return Attribute::A2;
+        if (SameName(name, L"a1"sv)) return Attribute::A1;
+        if (SameName(name, L"a2"sv)) return Attribute::A2;
         break;
     default:
         break;
@@ -268,8 +260,8 @@ void ReadCommand(CXmlDocument& doc, bool copy, ChildTexts& c)
     while (doc.FindChildElement(nullptr)) {
         EnteredChild field(doc);
         const std::wstring_view name = doc.GetNameView();
-        if (Is(name, L"DestFilename"sv)) zv::core::ReadText(doc, c.destFilename);
-        else if (Is(name, secondName)) zv::core::ReadText(doc, second);
+        if (SameName(name, L"DestFilename"sv)) zv::core::ReadText(doc, c.destFilename);
+        else if (SameName(name, secondName)) zv::core::ReadText(doc, second);
     }
 }
 
@@ -282,12 +274,12 @@ void ReadApplyAction(CXmlDocument& doc, ChildTexts& c, ApplyAction& apply)
     while (doc.FindChildElement(nullptr)) {
         EnteredChild child(doc);
         const std::wstring_view name = doc.GetNameView();
-        if (Is(name, L"RequiresElevation"sv)) {
+        if (SameName(name, L"RequiresElevation"sv)) {
             zv::core::ReadText(doc, c.actionElevation);
-        } else if (Is(name, L"CopyCommand"sv)) {
+        } else if (SameName(name, L"CopyCommand"sv)) {
             if (!copy) ReadCommand(doc, true, c);
             copy = true;
-        } else if (Is(name, L"RunCommand"sv)) {
+        } else if (SameName(name, L"RunCommand"sv)) {
             if (!copy && !run) ReadCommand(doc, false, c);
             run = true;
         }

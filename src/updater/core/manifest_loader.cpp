@@ -16,6 +16,7 @@
 #include <vector>
 
 using zv::core::EnteredChild;
+using zv::core::SameName;
 using namespace std::string_view_literals;
 
 namespace {
@@ -25,27 +26,13 @@ constexpr const wchar_t* kSectionPosition = zv::core::position::kSection;
 
 } // namespace
 
-namespace {
-
-// Names and codes of a few characters compared in place: a library call per comparison
-// cost more than the comparison, tens of thousands of times a load.
-bool SameText(std::wstring_view a, std::wstring_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i]) return false;
-    return true;
-}
-
-} // namespace
-
 struct CUpdaterImp::LanguageCache {
     std::vector<std::pair<std::wstring, ZvLib_CItemLangStrings*>> found;
 
     ZvLib_CItemLangStrings* const* Find(std::wstring_view language) const
     {
         for (const auto& entry : found)
-            if (SameText(entry.first, language)) return &entry.second;
+            if (SameName(entry.first, language)) return &entry.second;
         return nullptr;
     }
 };
@@ -143,9 +130,9 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
         EnteredChild entered(doc);
         while (doc.FindChildElement(nullptr)) {
             const std::wstring_view kind = doc.ChildNameView();
-            if (SameText(kind, L"Container"sv)) marks.containers.push_back(doc.GetMark());
-            else if (SameText(kind, L"Application"sv)) marks.applications.push_back(doc.GetMark());
-            else if (SameText(kind, L"DialogItem"sv)) marks.dialogs.push_back(doc.GetMark());
+            if (SameName(kind, L"Container"sv)) marks.containers.push_back(doc.GetMark());
+            else if (SameName(kind, L"Application"sv)) marks.applications.push_back(doc.GetMark());
+            else if (SameName(kind, L"DialogItem"sv)) marks.dialogs.push_back(doc.GetMark());
         }
     }
     auto forEachMarked = [&](const std::vector<CXmlDocument::Mark>& found, auto&& parse) {
@@ -171,21 +158,14 @@ void CUpdaterImp::LoadManifestElement(CXmlDocument& doc, const ZvLib_CConfigPara
 
 namespace {
 
-// The attribute's value without a copy where it holds no reference; decoded into scratch
-// where it does. Empty when absent; the first of a name counts, as with GetAttribute.
-bool IsXmlBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-}
-
 // The value of name when it is the element's only attribute, written plainly: blanks,
 // name="value" (or with single quotes) with no reference in the value, then only blanks.
 // False for any other form, which the reader's own scan then reads.
 bool PlainSoleAttribute(std::wstring_view tag, std::wstring_view name, std::wstring_view& value)
 {
     size_t i = 0;
-    while (i < tag.size() && IsXmlBlank(tag[i])) ++i;
-    if (i == 0 || tag.size() - i < name.size() + 3 || !SameText(tag.substr(i, name.size()), name)) return false;
+    while (i < tag.size() && zv::xml::IsXmlSpace(tag[i])) ++i;
+    if (i == 0 || tag.size() - i < name.size() + 3 || !SameName(tag.substr(i, name.size()), name)) return false;
     i += name.size();
     const wchar_t quote = tag[i + 1];
     if (tag[i] != L'=' || (quote != L'"' && quote != L'\'')) return false;
@@ -193,11 +173,13 @@ bool PlainSoleAttribute(std::wstring_view tag, std::wstring_view name, std::wstr
     const size_t close = tag.find(quote, open);
     if (close == std::wstring_view::npos) return false;
     for (size_t j = close + 1; j < tag.size(); ++j)
-        if (!IsXmlBlank(tag[j])) return false;
+        if (!zv::xml::IsXmlSpace(tag[j])) return false;
     value = tag.substr(open, close - open);
     return value.find(L'&') == std::wstring_view::npos;
 }
 
+// The attribute's value without a copy where it holds no reference; decoded into scratch
+// where it does. Empty when absent; the first of a name counts, as with GetAttribute.
 std::wstring_view AttributeValue(const CXmlDocument& doc, std::wstring_view name, std::wstring& scratch)
 {
     // Display strings come by the thousand with one attribute each.
@@ -211,7 +193,7 @@ std::wstring_view AttributeValue(const CXmlDocument& doc, std::wstring_view name
         return scratch;
     }
     for (size_t i = 0; i < count; ++i) {
-        if (!SameText(views[i].name, name)) continue;
+        if (!SameName(views[i].name, name)) continue;
         if (views[i].rawValue.find(L'&') == std::wstring_view::npos) return views[i].rawValue;
         CXmlDocument::DecodeAttributeValue(views[i].rawValue, scratch);
         return scratch;
@@ -308,10 +290,10 @@ std::unique_ptr<ZvLib_CItemRequirement> CUpdaterImp::ParseRequirement(CXmlDocume
     // One pass over the children; the last of each name wins.
     while (doc.FindChildElement(nullptr)) {
         const std::wstring_view child = doc.ChildNameView();
-        if (SameText(child, L"ValueExpression"sv)) {
+        if (SameName(child, L"ValueExpression"sv)) {
             EnteredChild entered(doc);
             doc.GetText(requirement->valueExpression);
-        } else if (SameText(child, L"WarningStringId"sv)) {
+        } else if (SameName(child, L"WarningStringId"sv)) {
             EnteredChild entered(doc);
             requirement->warningText.assign(doc.GetInnerMarkupView());
         }

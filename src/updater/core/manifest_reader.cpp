@@ -3,7 +3,6 @@
 
 #include "updater/base/text_helpers.h"
 
-
 namespace zv::core {
 
 namespace {

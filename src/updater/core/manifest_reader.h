@@ -1,6 +1,7 @@
 #pragma once
 // Small reading steps the manifest parsers share, on the XML reader's cursor.
 #include "updater/config/xml_document.h"
+#include "updater/config/xml_text.h"
 
 #include <memory_resource>
 #include <string>
@@ -47,6 +48,14 @@ enum class Content { Text, Raw };
 // Reads every child element named name of the element saved as position (the last
 // one wins) as decoded text or raw markup. False, with out empty, when there is none.
 bool ReadChild(CXmlDocument& doc, const wchar_t* position, const wchar_t* name, Content content, std::wstring& out);
+
+// Element and attribute names and language codes: a few characters compared in place,
+// where a library call per comparison costs more than the comparison (tens of thousands
+// of times a load).
+inline bool SameName(std::wstring_view a, std::wstring_view b)
+{
+    return a.size() == b.size() && zv::xml::SameChars(a.data(), b.data(), a.size());
+}
 
 // The element's attribute read as a decimal integer (absent or non-numeric: 0).
 int IntAttribute(const CXmlDocument& doc, const wchar_t* name);
