@@ -130,17 +130,9 @@ int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::wstring& ou
 
 int CUpdaterImp::EvaluateToText(const std::wstring& expression, std::pmr::wstring& out)
 {
-    if (IsPlainLiteral(expression)) {
-        out.assign(expression, 1, expression.size() - 2);
-        return 1;
-    }
-    CopyVariablesToEvaluator();
-    if (const std::wstring* expanded = zv::core::ExpandLiteralMacros(evaluator, expression, m_held ? &m_held->expanded : nullptr)) {
-        out.assign(expanded->data(), expanded->size());
-        return 1;
-    }
+    // Into the item's own storage through a buffer kept between calls.
     thread_local std::wstring text;
-    const int evaluated = zv::expr::EvaluateToText(evaluator, expression, text) ? 1 : 0;
+    const int evaluated = EvaluateToText(expression, text);
     out.assign(text.data(), text.size());
     return evaluated;
 }
